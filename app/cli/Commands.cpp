@@ -1,0 +1,11 @@
+#include "app/cli/Commands.h"
+
+namespace selva::cli {
+
+void registerCommands(CLI::App& app, CommandList& commands)
+{
+    registerSourceCommands(app, commands);
+    registerSensorCommands(app, commands);
+}
+
+}  // namespace selva::cli

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace selva {
+
+// How the core speaks to the person using it: the windows show message boxes, the command-line tool
+// writes to stderr and answers questions from its options. Unset members mean: say nothing, answer yes.
+struct UserPrompts {
+    // A modal message with one OK button (errors the user can act on, in the program's own words).
+    std::function<void(const std::string& text)> message;
+    // A Yes/No question; true for Yes.
+    std::function<bool(const std::string& question)> confirm;
+
+    void tell(const std::string& text) const
+    {
+        if (message)
+            message(text);
+    }
+    bool ask(const std::string& question) const { return confirm ? confirm(question) : true; }
+};
+
+}  // namespace selva

@@ -1,0 +1,144 @@
+#include "common/Cp1251.h"
+#include "common/Format.h"
+#include "common/LittleEndian.h"
+#include "common/AtomicFile.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+namespace selva {
+namespace {
+
+TEST(Format, RoundHalfEvenGoesToTheEvenNeighbour)
+{
+    const struct { double x; std::int64_t expected; } cases[] = {
+        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {0.5, 0}, {1.5, 2}, {249.99999, 250}, {7.0 / 2, 4}, {-0.4, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(roundHalfEven(c.x), c.expected) << c.x;
+}
+
+TEST(Format, GeneralFormatPicksFixedOrScientificAndDropsZeros)
+{
+    const struct { double x; int precision; const char* expected; } cases[] = {
+        {8460, 7, "8460"},
+        {80, 7, "80"},
+        {8460.125, 7, "8460.125"},
+        {-0.25, 15, "-0.25"},
+        {0.1f, 15, "0.100000001490116"},
+        {12345678, 7, "1.234568E7"},
+        {1234567, 7, "1234567"},
+        {0.00001, 7, "0.00001"},
+        {0.000001, 7, "1E-6"},
+        {1e20, 15, "1E20"},
+        {0, 7, "0"},
+        {9999999.6, 7, "1E7"},
+        {2.0 / 3, 4, "0.6667"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatGeneral(c.x, c.precision), c.expected) << c.x;
+    EXPECT_EQ(formatGeneral(-0.25, 15, ','), "-0,25");
+}
+
+TEST(Format, FixedFormatPadsToWidth)
+{
+    EXPECT_EQ(formatFixed(12.34, 2, 4), "12.34");
+    EXPECT_EQ(formatFixed(0.4, 2, 4), "0.40");
+    EXPECT_EQ(formatFixed(3.14159, 3, 8), "   3.142");
+    EXPECT_EQ(formatFixed(123456.5, 3, 8), "123456.500");
+    EXPECT_EQ(formatFixed(-1.5, 1, 0, ','), "-1,5");
+}
+
+TEST(Format, ParsingAcceptsOnlyWholePointNumbers)
+{
+    double d = -1;
+    EXPECT_TRUE(parseDouble("  0.004 ", d));
+    EXPECT_DOUBLE_EQ(d, 0.004);
+    EXPECT_TRUE(parseDouble("+12", d));
+    EXPECT_DOUBLE_EQ(d, 12);
+    EXPECT_FALSE(parseDouble("8460,5", d));
+    EXPECT_FALSE(parseDouble("", d));
+    EXPECT_FALSE(parseDouble("12x", d));
+    std::int64_t i = 0;
+    EXPECT_TRUE(parseInt(" 42", i));
+    EXPECT_EQ(i, 42);
+    EXPECT_FALSE(parseInt("4.2", i));
+    EXPECT_EQ(formatShortest(0.1), "0.1");
+    EXPECT_EQ(formatShortest(8716), "8716");
+}
+
+TEST(Cp1251, RoundTripsCyrillicAndSpecialLetters)
+{
+    const std::string utf8 = "<Без калибровки> Ёё №";
+    const std::string bytes = utf8ToCp1251(utf8);
+    EXPECT_EQ(bytes.size(), utf8Length(utf8));
+    EXPECT_EQ(static_cast<unsigned char>(bytes[17]), 0xA8);  // Ё
+    EXPECT_EQ(static_cast<unsigned char>(bytes[18]), 0xB8);  // ё
+    EXPECT_EQ(static_cast<unsigned char>(bytes[20]), 0xB9);  // №
+    EXPECT_EQ(cp1251ToUtf8(bytes), utf8);
+    EXPECT_EQ(utf8ToCp1251("日本"), "??");
+    EXPECT_EQ(utf8ToCp1251("\xD0"), "?");  // cut-off sequence
+    EXPECT_EQ(utf8Left("Привет", 3), "При");
+}
+
+TEST(LittleEndian, FieldsLandInByteOrderAndReadBack)
+{
+    unsigned char buf[32] = {};
+    le::putU32(buf, 0x11223344);
+    EXPECT_EQ(buf[0], 0x44);
+    EXPECT_EQ(buf[3], 0x11);
+    le::putF32(buf + 4, 1.0f);
+    EXPECT_EQ(buf[7], 0x3F);
+    EXPECT_EQ(buf[6], 0x80);
+    le::putF64(buf + 8, -2.5);
+    EXPECT_EQ(le::getF64(buf + 8), -2.5);
+    le::putI16(buf + 16, -2);
+    EXPECT_EQ(le::getI16(buf + 16), -2);
+    EXPECT_TRUE(le::fits(10, 6, 4));
+    EXPECT_FALSE(le::fits(10, 7, 4));
+    EXPECT_FALSE(le::fits(10, 11, 0));
+}
+
+TEST(LittleEndian, ExtendedPrecisionMatchesTheX87Layout)
+{
+    // 1.0 = mantissa 0x8000000000000000, exponent 0x3FFF.
+    unsigned char buf[10];
+    le::putExtended(buf, 1.0L);
+    const unsigned char one[10] = {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F};
+    EXPECT_TRUE(std::equal(buf, buf + 10, one));
+    for (long double v : {0.0L, 1.0L, -2.5L, 0.01L, 1e-300L, 3.0e300L, 12.3456L}) {
+        le::putExtended(buf, v);
+        EXPECT_EQ(le::getExtended(buf), v);
+    }
+    le::putExtended(buf, -0.0L);
+    EXPECT_TRUE(std::signbit(le::getExtended(buf)));
+}
+
+TEST(AtomicFile, ReplacesOnlyWhenComplete)
+{
+    test::TempDir dir;
+    const auto target = dir.file("a.txt");
+    test::writeFile(target, "old");
+    {
+        AtomicFileWriter w;
+        ASSERT_TRUE(w.open(target));
+        w.write("half");
+        // dropped without commit: the old file stays and no temporary file is left
+    }
+    EXPECT_EQ(test::readFile(target), "old");
+    EXPECT_TRUE(writeFileAtomically(target, "new"));
+    EXPECT_EQ(test::readFile(target), "new");
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 1);
+    std::string error;
+    EXPECT_FALSE(writeFileAtomically(dir.file("no/such/dir/x"), "x", &error));
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace selva
