@@ -1,0 +1,85 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+#include "sensors/Calibration.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace selva {
+
+struct TSensor {
+    std::int32_t number = 0;  // unique in the library; 0 is the default sensor
+    std::string name;         // UTF-8, at most 30 characters
+    TCalibration calibration;
+};
+
+// One (frequency, thrust) pair of the active sensor's calibration, in list order.
+struct TCalibTableEntry {
+    double frequency = 0;
+    double thrust = 0;
+
+    bool operator==(const TCalibTableEntry&) const = default;
+};
+
+// The sensor library and the active-sensor state of the whole run. One instance is created at start and
+// passed by reference. Not thread-safe: it is changed on the UI thread; a computation that reads it runs
+// while nothing edits it.
+class SensorLibrary {
+public:
+    static constexpr const char* DefaultSensorName = "<Без калибровки>";
+    static constexpr std::size_t MaxNameLength = 30;  // characters
+
+    // Starts reset: the default sensor with its default points, active.
+    SensorLibrary();
+
+    // Index 0 always holds the default sensor (number 0).
+    std::vector<TSensor> sensors;
+    std::int32_t ActiveSensorId = 0;
+    // Index of the active sensor and of the main window's sensor combo item. After DeleteSensor of the
+    // active sensor it names the sensor before it while the other active values keep the removed one's.
+    std::int32_t ActiveSensorIndex = 0;
+    bool SensorsModified = false;
+    std::string SensorFileName = "Selvarondine.sns";
+    std::vector<TCalibTableEntry> ActiveCalibTable;  // copy of the active sensor's points
+    double ZeroThrustFrequency = 0;                  // 0 when it cannot be found
+
+    // Called wherever the sensor list changed as a whole: the main window refills `lbxSensor` from
+    // `sensors` and selects ActiveSensorIndex.
+    std::function<void()> onFillSensorCombo;
+
+    int SensorCount() const { return static_cast<int>(sensors.size()); }
+
+    // Empties the library, creates the default sensor and activates it.
+    void ResetSensorLibrary();
+    // Finds the sensor with `number` (>= 0) or appends a new one (a negative number asks for the smallest
+    // free number from 1 up). An empty name becomes `name` cut to 30 characters, or "Sensor <number>".
+    // Returns the list index.
+    int AddSensor(std::int32_t number, const std::string& name);
+    // Index 0 and indices outside the list do nothing. Activates nothing (see ActiveSensorIndex).
+    void DeleteSensor(int index);
+    // A sensor with fewer than two points gets the default points (8460 Hz -> 80, 8700 Hz -> 0).
+    bool EnsureDefaultPoints(int index);
+    // Activates the first sensor with `number`: rebuilds ActiveCalibTable and ZeroThrustFrequency. Returns
+    // its index, or 0 with nothing changed when no sensor has that number.
+    int SetActiveSensor(std::int32_t number);
+    // True when the sensor at `index` became active.
+    bool SelectActiveSensor(int index);
+    void FillSensorCombo() const;
+
+    // The calibration the thrust computation converts with: that of the sensor at ActiveSensorIndex, or
+    // nullptr when the index does not name a sensor.
+    TCalibration* ActiveCalibration();
+    const TCalibration* ActiveCalibration() const;
+
+    // The sensor file (SensorFile.cpp). Messages and the overwrite question go through `prompts`.
+    bool LoadSensorFile(const std::string& fileName, bool reportErrors, const UserPrompts& prompts = {});
+    bool SaveSensorFile(const std::string& fileName, const UserPrompts& prompts = {});
+
+    // The default points of a new sensor and of the default sensor after a reset.
+    static void AppendDefaultPoints(TCalibration& calibration);
+};
+
+}  // namespace selva
