@@ -1,0 +1,142 @@
+#pragma once
+
+#include "analysis/AnalysisState.h"
+#include "common/Progress.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace selva {
+
+class SensorLibrary;
+class TFreq;
+class TWave;
+
+// Extremes of a series over the chart's time window.
+struct SeriesExtremes {
+    double max = 0;
+    double min = 0;
+};
+
+// What DetectThrust found on a frequency series.
+struct ThrustDetection {
+    bool rising = false; // the frequency moves up during the firing
+    bool found = false;  // start, end and the levels below were produced
+    double level = 0;    // rest line before the firing
+    double levelAfter = 0;
+    double start = 0; // seconds
+    double end = 0;
+};
+
+// Rounding to `digits` decimals, symmetric about zero: sign(x) * trunc(|x| * 10^d + 0.5) / 10^d.
+double RoundToDigits(double x, int digits);
+
+// Time to series index. `IndexNearest` rounds halves to even, `IndexTruncate` goes toward zero; when
+// t / step lies within 1e-9 (relative) of an integer, both give that integer, so a time typed as 1.23 at a
+// 0.01 step is point 123 whatever the binary representation. Not limited to a series (callers limit);
+// non-finite quotients and steps that are not positive give 0.
+std::int64_t IndexNearest(double t, double step);
+std::int64_t IndexTruncate(double t, double step);
+
+// The step edit's commit rule ("Точность"): a candidate below `minStep` (or not a number) is refused with
+// the reason; an accepted candidate of 0 or less becomes 0.001 and one above a tenth of the record becomes
+// exactly a tenth.
+struct StepCheck {
+    bool accepted = false;
+    double value = 0;   // the step to store when accepted
+    std::string reason; // why it was refused or changed, empty when stored as typed
+};
+StepCheck CheckAnalysisStep(double candidate, double minStep, double recordDuration);
+
+// The thrust computation over the analysis state: builds the frequency series from the current source,
+// smooths it, finds start, end and rest lines, converts to thrust through the active sensor, corrects
+// for the weights and computes the results. One object serves the analysis window (or the command-line
+// tool); it holds references only.
+//
+// Threads: the stages may run on a worker thread; while they run nobody else touches the state, the
+// sensor library, the record or the WAV buffer. The only shared values are in `progress`: the stage and
+// fraction the window's timer polls, and `cancel`, which a stage checks between chunks of work. A stage
+// that stops on `cancel` leaves the state partly updated and says so (Recalculate returns false): a
+// caller that must keep the previous analysis computes on a copy of the state and swaps it in on success.
+//
+// Every index derived from a time is limited to the series; no stage reads outside a series whatever the
+// times, steps or point counts in the state.
+class ThrustAnalysis {
+public:
+    ThrustAnalysis(AnalysisState& state, SensorLibrary& sensors, TFreq& freq, TWave& wave,
+                   Progress& progress);
+
+    // Longest analysis series built from a frequency record; a step that would make more points is
+    // refused with selva::Error instead of exhausting memory.
+    static constexpr std::uint32_t MaxFrequencyPoints = 1u << 25;
+
+    // ---- opening a source
+
+    // Note lines of the current project; emptied whenever a source is opened. May be left null.
+    std::vector<std::string>* ProjectNotes = nullptr;
+    // Opens a ".proj" file as a project and reports success. Unset: a project cannot be opened here.
+    std::function<bool(const std::string& fileName)> OpenProject;
+
+    // Opens an analysis source by its extension: ".frq" into the shared TFreq, ".proj" through OpenProject,
+    // anything else into the shared TWave. `kind` becomes 1, 3 or 0 (3 also on failure); `description` is
+    // "FREQ  " + the record's description or "WAV  " + the recording's. With `reset` the times, rest
+    // lines, mounting and charge flag are cleared and the step is adapted to the source. Sets the channel
+    // choice and the noise-control visibility of the state. False when the file cannot be opened as that
+    // kind of source. Errors the WAV reader raises (selva::Error with its English message) and malformed
+    // frequency records (selva::Error naming the line) propagate to the caller, which shows the message:
+    // they end the operation like a failure, with a better text than "Ошибка открытия файла".
+    bool OpenSourceFile(const std::string& fileName, bool reset, std::uint8_t& kind,
+                        std::string& description);
+
+    // The chart window and RecordDuration after a source was opened: the whole record.
+    void ResetViewToSource();
+
+    // ---- the stages
+
+    // Runs the stages a change needs, then ComputeResults. False when the computation was cancelled
+    // through `progress.cancel` (the flag is cleared at the start and at the end). Stage and fraction are
+    // 0 afterwards. selva::Error from the source propagates.
+    bool Recalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
+
+    // Builds FreqData/FreqError from the source at AnalysisStep, filters, finds the extremes and, as asked,
+    // the times and the rest lines, and the mean frequency. False with an empty series when there is no
+    // source, and when cancelled (see cancelled()).
+    bool PrepareFrequency(bool detectTimes, bool detectLevels);
+    void CompensateZero();
+    void ConvertToThrust(bool recalcRest);
+    void ComputeResults();
+
+    // Thrust of the active sensor at frequency + ZeroOffset, and the inverse through ActiveCalibTable.
+    double ThrustAt(double frequency);
+    double FrequencyAt(double thrust);
+
+    // Centred moving average over FilterWindow points in place (see the .cpp for the window's extent).
+    void MovingAverage(std::vector<double>& series) const;
+    // Extremes over the chart's time window (ViewFrom..ViewTo); both 0 for an empty series or window.
+    SeriesExtremes SeriesMinMax(const std::vector<double>& series) const;
+    // The mean of the first min(n, 3) points is below the mean of all; true for an empty series.
+    bool StartsBelowMean(const std::vector<double>& series) const;
+    // Start, end and rest lines of a firing on a frequency series, at AnalysisStep.
+    ThrustDetection DetectThrust(const std::vector<double>& series) const;
+
+    // The last stage stopped because `progress.cancel` was set.
+    bool cancelled() const { return cancelled_; }
+
+private:
+    void resampleRecord();
+    void clearAnalysisState();
+    bool checkCancel(std::size_t i);
+    std::size_t pointCount(const std::vector<double>& series) const;
+
+    AnalysisState& state_;
+    SensorLibrary& sensors_;
+    TFreq& freq_;
+    TWave& wave_;
+    Progress& progress_;
+    bool cancelled_ = false;
+    mutable std::vector<double> prefix_; // running sums for DetectThrust's rest-level search
+};
+
+} // namespace selva
