@@ -10,8 +10,14 @@ namespace {
 // Every field is written and read at an offset relative to the start of its block; the block's own
 // offset inside a record is passed in, so the offsets below are exactly those of the record tables.
 
-void putBool8(unsigned char* p, bool v) { le::putU8(p, v ? 1 : 0); }
-bool getBool8(const unsigned char* p) { return le::getU8(p) != 0; }
+void putBool8(unsigned char* p, bool v)
+{
+    le::putU8(p, v ? 1 : 0);
+}
+bool getBool8(const unsigned char* p)
+{
+    return le::getU8(p) != 0;
+}
 
 // string[n]: a length byte and n bytes of code page 1251 text.
 void putShortString(unsigned char* p, std::size_t n, const std::string& utf8)
@@ -28,7 +34,7 @@ std::string getShortString(const unsigned char* p, std::size_t n)
 {
     std::size_t len = le::getU8(p);
     if (len > n)
-        len = n;  // never trust the length byte beyond the field
+        len = n; // never trust the length byte beyond the field
     return cp1251ToUtf8(std::string(reinterpret_cast<const char*>(p + 1), len));
 }
 
@@ -237,7 +243,7 @@ TAutoRecordBlock getAutoRecord(const unsigned char* p)
     return {le::getI32(p + 0), le::getI32(p + 4), le::getF32(p + 8), le::getF32(p + 12), le::getF32(p + 16)};
 }
 
-}  // namespace
+} // namespace
 
 SettingsBytes encodeSettingsRecord(const TSettingsRecord& r)
 {
@@ -391,7 +397,7 @@ TProjectRecord decodeProjectRecord(const ProjectBytes& b)
     r.calc.NetThrust = getBool8(p + 884);
     r.sound.source = le::getI32(p + 904);
     r.sound.formatIndex = le::getI32(p + 908);
-    r.sound.channelLeft = le::getU8(p + 912) != 0;  // only the low byte counts
+    r.sound.channelLeft = le::getU8(p + 912) != 0; // only the low byte counts
     r.sound.waveLen = le::getF32(p + 916);
     r.sound.refresh = le::getF32(p + 920);
     r.sound.accur = le::getF32(p + 924);
@@ -445,4 +451,4 @@ std::string fitRecordText(const std::string& utf8, std::size_t length)
     return cp1251ToUtf8(cp);
 }
 
-}  // namespace selva
+} // namespace selva

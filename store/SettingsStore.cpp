@@ -53,7 +53,7 @@ std::string baseName(const std::string& fileName)
     return sep == std::string::npos ? fileName : fileName.substr(sep + 1);
 }
 
-}  // namespace
+} // namespace
 
 std::string changeFileExt(const std::string& fileName, const std::string& ext)
 {
@@ -149,4 +149,4 @@ std::string SettingsStore::SetCaption(const std::string& fileName)
     return captionFor(fileName);
 }
 
-}  // namespace selva
+} // namespace selva

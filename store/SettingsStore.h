@@ -9,9 +9,9 @@ namespace selva {
 
 // What reading a settings or project file found.
 enum class StoreLoad {
-    Missing,  // no such file, an empty file, or one that cannot be read: nothing changed
-    Loaded,   // the record (and the notes) were replaced
-    Damaged,  // wrong checksum or length: the record and notes kept their contents
+    Missing, // no such file, an empty file, or one that cannot be read: nothing changed
+    Loaded,  // the record (and the notes) were replaced
+    Damaged, // wrong checksum or length: the record and notes kept their contents
 };
 
 // The settings record, the project record and the project notes of the run, with the run-time state
@@ -30,12 +30,12 @@ public:
     TProjectRecord project;
     ProjectNotes notes;
 
-    std::string projectFileName;   // current project file; empty when there is none
-    std::string settingsFileName;  // settings file last loaded or saved
+    std::string projectFileName;  // current project file; empty when there is none
+    std::string settingsFileName; // settings file last loaded or saved
     // The file an empty settings name stands for. Where it lives (next to the program, or in the user's
     // configuration folder when the program's folder is not writable) is the main window's choice.
     std::string defaultSettingsFileName;
-    bool projectLoaded = false;  // a project has been loaded in this run; never cleared
+    bool projectLoaded = false; // a project has been loaded in this run; never cleared
 
     // Both records back to their defaults, no notes, no names, no project loaded.
     void Initialise();
@@ -74,4 +74,4 @@ std::string changeFileExt(const std::string& fileName, const std::string& ext);
 // ".PROJ" for "a/b.proj": the extension upper-cased, empty when there is none.
 std::string fileExtUpper(const std::string& fileName);
 
-}  // namespace selva
+} // namespace selva

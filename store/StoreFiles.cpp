@@ -21,11 +21,11 @@ std::string checksumBytes(std::uint32_t sum)
     return std::string(asChars(b, 4));
 }
 
-}  // namespace
+} // namespace
 
 std::uint32_t byteSum(std::string_view bytes)
 {
-    std::uint32_t sum = 0;  // wraps modulo 2^32 like the stored 32-bit value
+    std::uint32_t sum = 0; // wraps modulo 2^32 like the stored 32-bit value
     for (char c : bytes)
         sum += static_cast<unsigned char>(c);
     return sum;
@@ -116,4 +116,4 @@ std::optional<ProjectFileContent> decodeProjectFile(std::string_view bytes)
     return content;
 }
 
-}  // namespace selva
+} // namespace selva

@@ -19,8 +19,8 @@ namespace selva {
 
 inline constexpr std::string_view SettingsFileHeader = "SELVARONDINE RESOURCES v.1.50";
 inline constexpr std::string_view ProjectFileHeader = "SELVARONDINE PROJECT v.1.50";
-inline constexpr std::size_t SettingsFileSize = SettingsFileHeader.size() + 4 + TSettingsRecord::Size;  // 601
-inline constexpr std::size_t ProjectFileMinSize = ProjectFileHeader.size() + 4 + TProjectRecord::Size;  // 1151
+inline constexpr std::size_t SettingsFileSize = SettingsFileHeader.size() + 4 + TSettingsRecord::Size; // 601
+inline constexpr std::size_t ProjectFileMinSize = ProjectFileHeader.size() + 4 + TProjectRecord::Size; // 1151
 // Project files beyond this size are not read at all (the notes of a real project are a few lines);
 // it keeps a stray huge file from being read into memory.
 inline constexpr std::size_t ProjectFileMaxSize = 16u << 20;
@@ -48,4 +48,4 @@ struct ProjectFileContent {
 // data bytes (record and notes) is wrong.
 std::optional<ProjectFileContent> decodeProjectFile(std::string_view bytes);
 
-}  // namespace selva
+} // namespace selva
