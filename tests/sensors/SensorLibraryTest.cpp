@@ -1,0 +1,181 @@
+#include "sensors/SensorLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace selva {
+namespace {
+
+TEST(SensorLibrary, StartsWithTheActiveDefaultSensor)
+{
+    SensorLibrary lib;
+    ASSERT_EQ(1, lib.SensorCount());
+    EXPECT_EQ(0, lib.sensors[0].number);
+    EXPECT_EQ("<Без калибровки>", lib.sensors[0].name);
+    const std::vector<TCalibPoint> defaults = {{8460, 80, {}}, {8700, 0, {}}};
+    EXPECT_EQ(defaults, lib.sensors[0].calibration.points);
+    EXPECT_EQ(0, lib.ActiveSensorId);
+    EXPECT_EQ(0, lib.ActiveSensorIndex);
+    EXPECT_EQ((std::vector<TCalibTableEntry>{{8460, 80}, {8700, 0}}), lib.ActiveCalibTable);
+    EXPECT_EQ(8700, lib.ZeroThrustFrequency);
+    EXPECT_EQ("Selvarondine.sns", lib.SensorFileName);
+    EXPECT_FALSE(lib.SensorsModified);
+    ASSERT_NE(nullptr, lib.ActiveCalibration());
+    EXPECT_NEAR(40, SensorThrust(*lib.ActiveCalibration(), 8580), 1e-9);
+}
+
+TEST(SensorLibrary, ResetNotifiesAndDiscardsSensors)
+{
+    SensorLibrary lib;
+    int fills = 0;
+    lib.onFillSensorCombo = [&] { ++fills; };
+    lib.AddSensor(5, "x");
+    lib.SelectActiveSensor(1);
+    lib.ResetSensorLibrary();
+    EXPECT_EQ(1, fills);
+    EXPECT_EQ(1, lib.SensorCount());
+    EXPECT_EQ(0, lib.ActiveSensorIndex);
+    EXPECT_EQ(0, lib.ActiveSensorId);
+}
+
+TEST(SensorLibrary, AddSensorFindsOrCreates)
+{
+    SensorLibrary lib;
+    EXPECT_EQ(1, lib.AddSensor(1, ""));
+    EXPECT_EQ(2, lib.AddSensor(2, "Stand"));
+    EXPECT_EQ(3, lib.AddSensor(4, ""));
+    EXPECT_EQ("Sensor 1", lib.sensors[1].name);
+    EXPECT_EQ("Stand", lib.sensors[2].name);
+
+    // A negative number asks for the smallest free one; new sensors have no points.
+    EXPECT_EQ(4, lib.AddSensor(-1, ""));
+    EXPECT_EQ(3, lib.sensors[4].number);
+    EXPECT_EQ("Sensor 3", lib.sensors[4].name);
+    EXPECT_TRUE(lib.sensors[4].calibration.points.empty());
+    EXPECT_EQ(5, lib.AddSensor(-7, "Next"));
+    EXPECT_EQ(5, lib.sensors[5].number);
+
+    // An existing number selects its sensor and never renames it.
+    EXPECT_EQ(2, lib.AddSensor(2, "Other"));
+    EXPECT_EQ("Stand", lib.sensors[2].name);
+    EXPECT_EQ(0, lib.AddSensor(0, "Other"));
+    EXPECT_EQ("<Без калибровки>", lib.sensors[0].name);
+    EXPECT_EQ(6, lib.SensorCount());
+
+    // Names are cut to 30 characters, not bytes.
+    const int i = lib.AddSensor(10, "Тензодатчик стенда номер один, левый");
+    EXPECT_EQ("Тензодатчик стенда номер один,", lib.sensors[static_cast<std::size_t>(i)].name);
+}
+
+TEST(SensorLibrary, DeleteSensorKeepsTheDefaultAndLeavesActiveValuesStale)
+{
+    SensorLibrary lib;
+    lib.AddSensor(1, "A");
+    const int b = lib.AddSensor(2, "B");
+    lib.sensors[static_cast<std::size_t>(b)].calibration.points = {{9000, 0, {}}, {8000, 100, {}}};
+    lib.AddSensor(3, "C");
+    ASSERT_TRUE(lib.SelectActiveSensor(b));
+    EXPECT_EQ(9000, lib.ZeroThrustFrequency);
+
+    for (int index : {0, -1, 4, 100})
+        lib.DeleteSensor(index);
+    EXPECT_EQ(4, lib.SensorCount());
+    EXPECT_FALSE(lib.SensorsModified);
+
+    // Removing a sensor before the active one follows the active sensor.
+    lib.DeleteSensor(1);
+    EXPECT_TRUE(lib.SensorsModified);
+    EXPECT_EQ(1, lib.ActiveSensorIndex);
+    EXPECT_EQ(2, lib.sensors[1].number);
+
+    // Removing the active sensor itself: the index names the sensor before it, the rest stays.
+    lib.DeleteSensor(1);
+    EXPECT_EQ(0, lib.ActiveSensorIndex);
+    EXPECT_EQ(2, lib.ActiveSensorId);
+    EXPECT_EQ(9000, lib.ZeroThrustFrequency);
+    EXPECT_EQ(2u, lib.ActiveCalibTable.size());
+    EXPECT_EQ(9000, lib.ActiveCalibTable[0].frequency);
+    EXPECT_EQ(&lib.sensors[0].calibration, lib.ActiveCalibration());
+}
+
+TEST(SensorLibrary, ActiveCalibrationIsBoundsChecked)
+{
+    SensorLibrary lib;
+    for (int index : {-1, 1, 50}) {
+        lib.ActiveSensorIndex = index;
+        EXPECT_EQ(nullptr, lib.ActiveCalibration()) << index;
+        EXPECT_EQ(nullptr, static_cast<const SensorLibrary&>(lib).ActiveCalibration()) << index;
+    }
+}
+
+TEST(SensorLibrary, EnsureDefaultPoints)
+{
+    SensorLibrary lib;
+    const int empty = lib.AddSensor(1, "");
+    const int single = lib.AddSensor(2, "");
+    lib.sensors[static_cast<std::size_t>(single)].calibration.points = {{1, 2, {}}};
+    const int two = lib.AddSensor(3, "");
+    lib.sensors[static_cast<std::size_t>(two)].calibration.points = {{1, 2, {}}, {3, 4, {}}};
+
+    const std::vector<TCalibPoint> defaults = {{8460, 80, {}}, {8700, 0, {}}};
+    EXPECT_TRUE(lib.EnsureDefaultPoints(empty));
+    EXPECT_EQ(defaults, lib.sensors[static_cast<std::size_t>(empty)].calibration.points);
+    EXPECT_TRUE(lib.EnsureDefaultPoints(single));
+    EXPECT_EQ(defaults, lib.sensors[static_cast<std::size_t>(single)].calibration.points);
+    EXPECT_FALSE(lib.EnsureDefaultPoints(two));
+    EXPECT_EQ(3, lib.sensors[static_cast<std::size_t>(two)].calibration.points[1].frequency);
+    EXPECT_FALSE(lib.EnsureDefaultPoints(4));
+    EXPECT_FALSE(lib.EnsureDefaultPoints(-1));
+}
+
+TEST(SensorLibrary, ActivationAndZeroThrustFrequency)
+{
+    const struct {
+        std::vector<TCalibPoint> points;
+        double zero;
+        const char* what;
+    } cases[] = {
+        {{{8700, 0, {}}, {8460, 80, {}}}, 8700, "a point at zero thrust"},
+        {{{8700, 5, {}}, {8460, 80, {}}}, 8716, "through the list neighbour"},
+        {{{8460, 80, {}}, {8700, 5, {}}}, 8716, "the last point takes the previous one"},
+        {{{8700, -3, {}}, {8600, -3, {}}, {8460, 80, {}}}, 0, "equal thrusts never cross zero"},
+        {{{8700, 5, {}}}, 0, "single point without zero thrust"},
+        {{{8700, 0, {}}}, 8700, "single point at zero thrust"},
+        {{{8700, 2e7, {}}, {8460, 3e7, {}}}, 0, "thrusts of 1e7 and more are never a minimum"},
+        {{}, 0, "no points"},
+    };
+    for (const auto& c : cases) {
+        SensorLibrary lib;
+        const int index = lib.AddSensor(4, "S");
+        lib.sensors[static_cast<std::size_t>(index)].calibration.points = c.points;
+        EXPECT_EQ(index, lib.SetActiveSensor(4)) << c.what;
+        EXPECT_EQ(4, lib.ActiveSensorId);
+        EXPECT_EQ(index, lib.ActiveSensorIndex);
+        ASSERT_EQ(c.points.size(), lib.ActiveCalibTable.size()) << c.what;
+        for (std::size_t i = 0; i < c.points.size(); ++i)
+            EXPECT_EQ((TCalibTableEntry{c.points[i].frequency, c.points[i].thrust}), lib.ActiveCalibTable[i]);
+        EXPECT_NEAR(c.zero, lib.ZeroThrustFrequency, 1e-9) << c.what;
+    }
+}
+
+TEST(SensorLibrary, ActivatingUnknownNumbersChangesNothing)
+{
+    SensorLibrary lib;
+    lib.AddSensor(3, "A");
+    ASSERT_TRUE(lib.SelectActiveSensor(1));
+    const auto table = lib.ActiveCalibTable;
+    EXPECT_EQ(0, lib.SetActiveSensor(42));
+    EXPECT_EQ(1, lib.ActiveSensorIndex);
+    EXPECT_EQ(3, lib.ActiveSensorId);
+    EXPECT_EQ(table, lib.ActiveCalibTable);
+    EXPECT_FALSE(lib.SelectActiveSensor(2));
+    EXPECT_FALSE(lib.SelectActiveSensor(-1));
+    EXPECT_EQ(1, lib.ActiveSensorIndex);
+    EXPECT_TRUE(lib.SelectActiveSensor(0));
+    EXPECT_EQ(0, lib.ActiveSensorId);
+}
+
+}  // namespace
+}  // namespace selva
