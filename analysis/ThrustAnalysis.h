@@ -36,7 +36,7 @@ double RoundToDigits(double x, int digits);
 // Time to series index. `IndexNearest` rounds halves to even, `IndexTruncate` goes toward zero; when
 // t / step lies within 1e-9 (relative) of an integer, both give that integer, so a time typed as 1.23 at a
 // 0.01 step is point 123 whatever the binary representation. Not limited to a series (callers limit);
-// non-finite quotients and steps that are not positive give 0.
+// steps that are not positive and NaN quotients give 0, infinite ones a huge index of their sign.
 std::int64_t IndexNearest(double t, double step);
 std::int64_t IndexTruncate(double t, double step);
 
@@ -80,7 +80,9 @@ public:
     std::function<bool(const std::string& fileName)> OpenProject;
 
     // Opens an analysis source by its extension: ".frq" into the shared TFreq, ".proj" through OpenProject,
-    // anything else into the shared TWave. `kind` becomes 1, 3 or 0 (3 also on failure); `description` is
+    // anything else into the shared TWave. `kind` becomes 1 or 0, and stays 3 for a project (unless the
+    // project's own source opening changes it) and after any failure, so that a later recalculation never
+    // takes a record or recording other than the one shown as the source. `description` is
     // "FREQ  " + the record's description or "WAV  " + the recording's. With `reset` the times, rest
     // lines, mounting and charge flag are cleared and the step is adapted to the source. Sets the channel
     // choice and the noise-control visibility of the state. False when the file cannot be opened as that
@@ -100,6 +102,9 @@ public:
     // 0 afterwards. selva::Error from the source propagates.
     bool Recalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
 
+    // The single stages report their stage number through `progress` while they run and set it back to 0
+    // when they end.
+    //
     // Builds FreqData/FreqError from the source at AnalysisStep, filters, finds the extremes and, as asked,
     // the times and the rest lines, and the mean frequency. False with an empty series when there is no
     // source, and when cancelled (see cancelled()).
