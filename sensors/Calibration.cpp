@@ -16,7 +16,10 @@ TFormulaType FormulaTypeFromCode(int code)
     return static_cast<TFormulaType>(code);
 }
 
-TFormulaType NormalizedFormulaType(TFormulaType type) { return FormulaTypeFromCode(static_cast<int>(type)); }
+TFormulaType NormalizedFormulaType(TFormulaType type)
+{
+    return FormulaTypeFromCode(static_cast<int>(type));
+}
 
 const char* FormulaTypeName(TFormulaType type)
 {
@@ -106,7 +109,10 @@ bool cacheValid(const TCalibration& calibration)
            calibration.highIndex < count;
 }
 
-std::uint32_t channel(std::uint32_t colour, int shift) { return (colour >> shift) & 0xFFu; }
+std::uint32_t channel(std::uint32_t colour, int shift)
+{
+    return (colour >> shift) & 0xFFu;
+}
 
 // Nearest integer of the weighted channel, halves up (127.5 -> 128), kept within 0..255 (and 0 for a NaN
 // that infinite frequencies could produce).
@@ -123,7 +129,7 @@ struct Evaluation {
     double thrust = 0;
     int nearest = -1;
     bool hasRange = false;
-    const TSegmentFormula* colourFormula = nullptr;  // formula whose colour applies outside the blend
+    const TSegmentFormula* colourFormula = nullptr; // formula whose colour applies outside the blend
     bool blended = false;
     const TSegmentFormula* formulaN = nullptr;
     const TSegmentFormula* formulaS = nullptr;
@@ -236,14 +242,17 @@ Evaluation evaluate(TCalibration& calibration, double f)
     return e;
 }
 
-}  // namespace
+} // namespace
 
 double EvalSegmentFormula(const TSegmentFormula& formula, double anchorFrequency, double f)
 {
     return evalAtOffset(formula, f - anchorFrequency);
 }
 
-float EvalFormulaAt(const TSegmentFormula& formula, double x) { return static_cast<float>(evalAtOffset(formula, x)); }
+float EvalFormulaAt(const TSegmentFormula& formula, double x)
+{
+    return static_cast<float>(evalAtOffset(formula, x));
+}
 
 TSegmentFormula ResolveSegmentFormula(const TCalibration& calibration, int index)
 {
@@ -301,7 +310,10 @@ bool PrepareSensorRange(TCalibration& calibration)
     return true;
 }
 
-double SensorThrust(TCalibration& calibration, double f) { return evaluate(calibration, f).thrust; }
+double SensorThrust(TCalibration& calibration, double f)
+{
+    return evaluate(calibration, f).thrust;
+}
 
 double SensorThrustNearest(TCalibration& calibration, double f, int& nearest)
 {
@@ -310,7 +322,8 @@ double SensorThrustNearest(TCalibration& calibration, double f, int& nearest)
     return e.thrust;
 }
 
-double SensorThrustColour(TCalibration& calibration, double f, std::uint32_t& colour, std::uint32_t dataLineColour)
+double SensorThrustColour(TCalibration& calibration, double f, std::uint32_t& colour,
+                          std::uint32_t dataLineColour)
 {
     const Evaluation e = evaluate(calibration, f);
     if (!e.hasRange)
@@ -377,7 +390,8 @@ void SortCalibPoints(TCalibration& calibration)
     for (int i = static_cast<int>(points.size()) - 1; i > 0; --i) {
         int lowest = 0;
         for (int j = 1; j <= i; ++j)
-            if (points[static_cast<std::size_t>(j)].frequency <= points[static_cast<std::size_t>(lowest)].frequency)
+            if (points[static_cast<std::size_t>(j)].frequency <=
+                points[static_cast<std::size_t>(lowest)].frequency)
                 lowest = j;
         if (lowest != i)
             std::swap(points[static_cast<std::size_t>(lowest)], points[static_cast<std::size_t>(i)]);
@@ -386,7 +400,8 @@ void SortCalibPoints(TCalibration& calibration)
 
 namespace {
 
-void addRun(std::vector<FormulaRun>& runs, std::string text, bool bold = false, RunLevel level = RunLevel::baseline)
+void addRun(std::vector<FormulaRun>& runs, std::string text, bool bold = false,
+            RunLevel level = RunLevel::baseline)
 {
     runs.push_back(FormulaRun{std::move(text), bold, level});
 }
@@ -502,7 +517,7 @@ void numericRuns(std::vector<FormulaRun>& runs, const TSegmentFormula& formula, 
     }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<FormulaRun> FormulaRuns(const TSegmentFormula& formula, bool symbolic, char decimalSeparator)
 {
@@ -515,4 +530,4 @@ std::vector<FormulaRun> FormulaRuns(const TSegmentFormula& formula, bool symboli
     return runs;
 }
 
-}  // namespace selva
+} // namespace selva

@@ -11,7 +11,7 @@ namespace selva {
 // wherever it is evaluated or written.
 enum class TFormulaType : std::uint8_t {
     none = 0,
-    previos = 1,  // the formula in force at the preceding point (see ResolveSegmentFormula)
+    previos = 1, // the formula in force at the preceding point (see ResolveSegmentFormula)
     linear = 2,
     polynom = 3,
     powered = 4,
@@ -44,14 +44,14 @@ struct TSegmentFormula {
 
     std::uint32_t colour = NoColour;
     TFormulaType type = TFormulaType::none;
-    std::array<float, 6> c{};  // coefficients; those the type does not use are 0
+    std::array<float, 6> c{}; // coefficients; those the type does not use are 0
 
     bool operator==(const TSegmentFormula&) const = default;
 };
 
 struct TCalibPoint {
-    double frequency = 0;  // Hz
-    double thrust = 0;     // N
+    double frequency = 0; // Hz
+    double thrust = 0;    // N
     TSegmentFormula formula;
 
     bool operator==(const TCalibPoint&) const = default;
@@ -60,13 +60,13 @@ struct TCalibPoint {
 // A sensor's calibration: the points plus a cache of the calibrated range. Every change of the points must
 // set lowIndex to -1 (the helpers below do); every evaluation rebuilds the cache when an index is negative.
 struct TCalibration {
-    std::vector<TCalibPoint> points;  // after SortCalibPoints: highest frequency first
-    std::int32_t lowIndex = -1;       // index of the lowest frequency, -1 when the cache is invalid
-    std::int32_t highIndex = -1;      // index of the highest frequency, -1 when the cache is invalid
+    std::vector<TCalibPoint> points; // after SortCalibPoints: highest frequency first
+    std::int32_t lowIndex = -1;      // index of the lowest frequency, -1 when the cache is invalid
+    std::int32_t highIndex = -1;     // index of the highest frequency, -1 when the cache is invalid
     double lowFrequency = 0;
     double highFrequency = 0;
-    double lowSlope = 0;   // thrust per Hz between the two lowest frequencies
-    double highSlope = 0;  // thrust per Hz between the two highest frequencies
+    double lowSlope = 0;  // thrust per Hz between the two lowest frequencies
+    double highSlope = 0; // thrust per Hz between the two highest frequencies
 
     void invalidate() { lowIndex = -1; }
 };
@@ -112,6 +112,7 @@ struct FormulaRun {
 
     bool operator==(const FormulaRun&) const = default;
 };
-std::vector<FormulaRun> FormulaRuns(const TSegmentFormula& formula, bool symbolic, char decimalSeparator = '.');
+std::vector<FormulaRun> FormulaRuns(const TSegmentFormula& formula, bool symbolic,
+                                    char decimalSeparator = '.');
 
-}  // namespace selva
+} // namespace selva

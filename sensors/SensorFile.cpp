@@ -66,9 +66,15 @@ std::vector<std::string_view> splitLines(std::string_view bytes)
     return lines;
 }
 
-bool isStartLine(std::string_view line) { return toUpperAscii(line) == "START"; }
+bool isStartLine(std::string_view line)
+{
+    return toUpperAscii(line) == "START";
+}
 
-bool isFieldBlank(char c) { return c == ' ' || c == '\t'; }
+bool isFieldBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // The next blank-separated token of `text`, which is advanced past it.
 std::string_view nextToken(std::string_view& text)
@@ -116,7 +122,10 @@ bool parseDataLine(std::string_view line, DataLine& out)
 }
 
 // Key of a frequency for exact-equality lookup: equal doubles give equal keys (0 and -0 included).
-std::uint64_t frequencyKey(double frequency) { return std::bit_cast<std::uint64_t>(frequency == 0 ? 0.0 : frequency); }
+std::uint64_t frequencyKey(double frequency)
+{
+    return std::bit_cast<std::uint64_t>(frequency == 0 ? 0.0 : frequency);
+}
 
 std::vector<std::string> headerLinesOf(const std::string& fileName)
 {
@@ -162,7 +171,7 @@ bool writesFirstPointAgain(const TSegmentFormula& formula)
            formula.colour != TSegmentFormula::NoColour;
 }
 
-}  // namespace
+} // namespace
 
 std::string FormulaFields(const TSegmentFormula& formula)
 {
@@ -186,7 +195,8 @@ bool ParseFormulaFields(std::string_view text, TSegmentFormula& formula)
     std::size_t start = 0;
     for (;;) {
         const std::size_t tab = text.find('\t', start);
-        fields.push_back(text.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+        fields.push_back(
+            text.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
         if (tab == std::string_view::npos)
             break;
         start = tab + 1;
@@ -229,7 +239,8 @@ bool ParseFormulaFields(std::string_view text, TSegmentFormula& formula)
             if (ch == ',')
                 ch = '.';
         double v = 0;
-        if (!parseFiniteDouble(number, v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max()))
+        if (!parseFiniteDouble(number, v) ||
+            std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max()))
             return false;
         parsed.c[static_cast<std::size_t>(i)] = static_cast<float>(v);
     }
@@ -269,7 +280,7 @@ bool LoadSensorFile(SensorLibrary& library, const std::string& fileName, bool re
         std::vector<std::unordered_map<std::uint64_t, std::size_t>> pointIndex(library.sensors.size());
         for (std::size_t i = 0; i < library.sensors.size(); ++i)
             sensorIndex.emplace(library.sensors[i].number, i);
-        std::unordered_set<std::int32_t> seen;  // sensors whose first line was read from this file
+        std::unordered_set<std::int32_t> seen; // sensors whose first line was read from this file
 
         for (; next < lines.size(); ++next) {
             const std::string_view line = lines[next];
@@ -401,4 +412,4 @@ bool SensorLibrary::SaveSensorFile(const std::string& fileName, const UserPrompt
     return selva::SaveSensorFile(*this, fileName, prompts);
 }
 
-}  // namespace selva
+} // namespace selva

@@ -29,4 +29,4 @@ bool ParseFormulaFields(std::string_view text, TSegmentFormula& formula);
 // Files larger than this are refused as unreadable: a sensor library is a few kilobytes.
 inline constexpr std::size_t MaxSensorFileSize = 8u << 20;
 
-}  // namespace selva
+} // namespace selva

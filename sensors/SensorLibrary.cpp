@@ -7,7 +7,10 @@
 
 namespace selva {
 
-SensorLibrary::SensorLibrary() { ResetSensorLibrary(); }
+SensorLibrary::SensorLibrary()
+{
+    ResetSensorLibrary();
+}
 
 void SensorLibrary::AppendDefaultPoints(TCalibration& calibration)
 {
@@ -57,7 +60,8 @@ int SensorLibrary::AddSensor(std::int32_t number, const std::string& name)
     }
     TSensor& sensor = sensors[static_cast<std::size_t>(index)];
     if (sensor.name.empty())
-        sensor.name = name.empty() ? "Sensor " + std::to_string(sensor.number) : utf8Left(name, MaxNameLength);
+        sensor.name =
+            name.empty() ? "Sensor " + std::to_string(sensor.number) : utf8Left(name, MaxNameLength);
     return index;
 }
 
@@ -112,7 +116,7 @@ double zeroThrustFrequency(const std::vector<TCalibPoint>& points)
     return std::isfinite(result) ? result : 0;
 }
 
-}  // namespace
+} // namespace
 
 int SensorLibrary::SetActiveSensor(std::int32_t number)
 {
@@ -161,4 +165,4 @@ const TCalibration* SensorLibrary::ActiveCalibration() const
     return const_cast<SensorLibrary*>(this)->ActiveCalibration();
 }
 
-}  // namespace selva
+} // namespace selva

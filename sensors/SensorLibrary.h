@@ -11,8 +11,8 @@
 namespace selva {
 
 struct TSensor {
-    std::int32_t number = 0;  // unique in the library; 0 is the default sensor
-    std::string name;         // UTF-8, at most 30 characters
+    std::int32_t number = 0; // unique in the library; 0 is the default sensor
+    std::string name;        // UTF-8, at most 30 characters
     TCalibration calibration;
 };
 
@@ -30,7 +30,7 @@ struct TCalibTableEntry {
 class SensorLibrary {
 public:
     static constexpr const char* DefaultSensorName = "<Без калибровки>";
-    static constexpr std::size_t MaxNameLength = 30;  // characters
+    static constexpr std::size_t MaxNameLength = 30; // characters
 
     // Starts reset: the default sensor with its default points, active.
     SensorLibrary();
@@ -43,8 +43,8 @@ public:
     std::int32_t ActiveSensorIndex = 0;
     bool SensorsModified = false;
     std::string SensorFileName = "Selvarondine.sns";
-    std::vector<TCalibTableEntry> ActiveCalibTable;  // copy of the active sensor's points
-    double ZeroThrustFrequency = 0;                  // 0 when it cannot be found
+    std::vector<TCalibTableEntry> ActiveCalibTable; // copy of the active sensor's points
+    double ZeroThrustFrequency = 0;                 // 0 when it cannot be found
 
     // Called wherever the sensor list changed as a whole: the main window refills `lbxSensor` from
     // `sensors` and selects ActiveSensorIndex.
@@ -82,4 +82,4 @@ public:
     static void AppendDefaultPoints(TCalibration& calibration);
 };
 
-}  // namespace selva
+} // namespace selva

@@ -32,7 +32,10 @@ TCalibration calibration(std::vector<TCalibPoint> points)
     return cal;
 }
 
-TCalibration defaultPoints() { return calibration({{8460, 80, {}}, {8700, 0, {}}}); }
+TCalibration defaultPoints()
+{
+    return calibration({{8460, 80, {}}, {8700, 0, {}}});
+}
 
 void expectNear(double expected, double actual, const std::string& what)
 {
@@ -76,7 +79,8 @@ TEST(Calibration, WithoutRangeEverythingIsZero)
 
 TEST(Calibration, RangeCacheKeepsEarlierOfEqualFrequencies)
 {
-    TCalibration cal = calibration({{8700, 0, {}}, {8700, 3, {}}, {8460, 80, {}}, {8460, 90, {}}, {8600, 20, {}}});
+    TCalibration cal =
+        calibration({{8700, 0, {}}, {8700, 3, {}}, {8460, 80, {}}, {8460, 90, {}}, {8600, 20, {}}});
     ASSERT_TRUE(PrepareSensorRange(cal));
     EXPECT_EQ(2, cal.lowIndex);
     EXPECT_EQ(0, cal.highIndex);
@@ -105,8 +109,8 @@ TEST(Calibration, FormulasAtExactHitAndAcrossSegments)
     // Above the range the formula in force at the highest point is extended.
     expectNear(10 - 0.5 * 100, SensorThrust(prev, 8800), "above with formula");
     // Below the range a previos on the lowest point is not followed: linear extrapolation.
-    TCalibration low = calibration({{8700, 0, formula(TFormulaType::linear, {1, 2})},
-                                    {8460, 80, formula(TFormulaType::previos)}});
+    TCalibration low = calibration(
+        {{8700, 0, formula(TFormulaType::linear, {1, 2})}, {8460, 80, formula(TFormulaType::previos)}});
     expectNear(100, SensorThrust(low, 8400), "previos below range");
     // ... while its own formula is used.
     low.points[1].formula = formula(TFormulaType::linear, {7, -1});
@@ -212,7 +216,7 @@ TEST(Calibration, NearestPointAndTies)
 
 TEST(Calibration, SegmentColours)
 {
-    constexpr std::uint32_t Line = 0xFF000005;  // a system colour as the data line colour
+    constexpr std::uint32_t Line = 0xFF000005; // a system colour as the data line colour
     const struct {
         TSegmentFormula high, low;
         double f;
@@ -349,5 +353,5 @@ TEST(Calibration, TypeNamesAndCodes)
     EXPECT_STREQ("none", FormulaTypeName(static_cast<TFormulaType>(200)));
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

@@ -177,5 +177,5 @@ TEST(SensorLibrary, ActivatingUnknownNumbersChangesNothing)
     EXPECT_EQ(0, lib.ActiveSensorId);
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva
