@@ -170,9 +170,12 @@ bool parseFrequencyReading(std::string_view text, float& value)
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
         text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+')
+    if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
-    if (text.empty() || text.front() == '+' || text.front() == ' ')
+        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+            return false;
+    }
+    if (text.empty())
         return false;
     double v = 0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
