@@ -1,0 +1,144 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+#include "store/SettingsStore.h"
+
+#include <functional>
+#include <string>
+
+namespace selva {
+
+struct AnalysisState;
+class SensorLibrary;
+class ThrustAnalysis;
+
+// One chart axis as the analysis window shows it: scaled automatically, or by hand between min and max.
+struct AxisRange {
+    bool automatic = true;
+    double max = 0;
+    double min = 0;
+    bool operator==(const AxisRange&) const = default;
+};
+
+// The analysis window's own state that a project stores and restores (the rest of a project lives in
+// the analysis state, the sensor library and the records). The window fills it before a save and shows
+// it after a load.
+struct MainWindowView {
+    bool invert = true;          // cbxInvert
+    bool showNewtons = false;    // cbxN checked
+    bool newtonsEnabled = false; // cbxN enabled: the active sensor is not the library's first
+    bool showDelta = false;      // cbxDelta
+    double testDate = 0;         // pkrData: days since 30 December 1899, fraction = time of day
+    bool showDate = false;       // cbxDate
+    bool showResults = false;    // cbxResult
+    bool startByHand = false;    // "Начало тяги" pressed
+    bool endByHand = false;      // "Конец тяги" pressed
+    bool restByHand = false;     // "Линия покоя" pressed
+    AxisRange thrustAxis;        // the value axis
+    AxisRange timeAxis;
+    TWindowPlacement placement; // the main window's, captured on saves
+};
+
+// What a project load did, for the window to show.
+struct ProjectLoadResult {
+    bool ok = false;               // the file was read with a right checksum and applied (the load's result)
+    bool applied = false;          // the analysis state, the sensor library and the records changed: refresh
+                                   // everything (appearance, edits, sensor combo, `view`, chart, results)
+    MainWindowView view;           // the window state to show (valid when applied)
+    std::string caption;           // the window's new caption (valid when applied)
+    bool sourceOpened = false;     // the project's source is open and the analysis recomputed
+    std::string sourceDescription; // lblInfo when sourceOpened
+    bool cancelled = false;        // the recomputation was cancelled through the progress object
+};
+
+// What loading the settings file did.
+struct SettingsLoadResult {
+    StoreLoad status = StoreLoad::Missing;
+    bool applied = false;        // the settings were applied: appearance, step edit, sensor combo, channel,
+                                 // placement (settings.mainPlacement) need refreshing
+    bool newtonsEnabled = false; // cbxN available; when false the window clears and disables it
+};
+
+// Loading and saving projects and the settings file against the running program: the analysis state,
+// the sensor library, the thrust computation and the records. Used by the analysis window and the
+// command-line tool. It touches no window: what the window must refresh is returned (and, for project
+// loads that come through ThrustAnalysis::OpenSourceFile, also signalled through onProjectLoaded).
+//
+// Threads: the UI thread (or the command-line tool's only thread). The recomputation after a project
+// load goes through `recalculate`, which the window may point at its own worker-thread runner.
+class ProjectSession {
+public:
+    ProjectSession(SettingsStore& store, AnalysisState& state, SensorLibrary& sensors,
+                   ThrustAnalysis& analysis);
+
+    // Messages to the user ("Ошибка открытия файла ...", sensor file errors).
+    UserPrompts prompts;
+    // Runs ThrustAnalysis::Recalculate(prepare, detectTimes, detectLevels, compensate, convert) and
+    // returns its result. Unset: the analysis's own Recalculate on this thread.
+    std::function<bool(bool, bool, bool, bool, bool)> recalculate;
+    // Called after every project load that applied a record, whichever way it was started.
+    std::function<void(const ProjectLoadResult&)> onProjectLoaded;
+
+    // Connects the analysis's source opening to the store: OpenSourceFile empties the store's notes and
+    // hands ".proj" files to LoadProjectFromSource.
+    void connectAnalysis();
+
+    // ---- projects
+
+    // Loads a project and applies it: calculation settings, appearance, channel, step, filter, sensor
+    // library and sensor, times and rest lines, options; then opens its source and recomputes, re-detecting
+    // only the start, end and rest lines the project holds as 0 (those it stores are kept, so a project
+    // saved and loaded again gives the same results). A missing or unreadable file changes nothing and
+    // returns ok false. A damaged file (wrong checksum) is reported ("Ошибка открытия файла " + name) and
+    // changes nothing either: not the caption, not the current project name, not the notes.
+    ProjectLoadResult LoadProject(const std::string& fileName);
+    // The same for ThrustAnalysis::OpenSourceFile, whose caller reports a failure itself. The full result
+    // is in lastLoad() and passed to onProjectLoaded.
+    bool LoadProjectFromSource(const std::string& fileName);
+    const ProjectLoadResult& lastLoad() const { return last_; }
+
+    // Captures the analysis, the sensor library and `view` into the project record, copies it into the
+    // settings and writes the project file with its notes. An empty name does nothing and returns "".
+    // Throws selva::Error "Невозможно записать файл " + name when the file cannot be written. Returns the
+    // new caption.
+    std::string SaveProject(const std::string& fileName, const MainWindowView& view);
+
+    // The window opened a source on its own (OpenSource): it becomes the project's source file and the
+    // caption follows it. Returns the caption.
+    std::string SourceOpened(const std::string& fileName);
+
+    // ---- settings
+
+    // Loads the settings file (empty name: the default) and applies it: step, filter, sensor library and
+    // sensor, channel. A missing file changes nothing; a damaged one is moved aside and the settings in
+    // memory are applied as they are.
+    SettingsLoadResult LoadSettings(const std::string& fileName);
+    // Takes the step, filter, sensor file and number, channel and the main window's placement into the
+    // settings record (after copying the project into it when a project was loaded in this run) and
+    // writes the settings file. Failure is not reported; returns whether it was written.
+    bool SaveSettings(const std::string& fileName, const TWindowPlacement& mainPlacement);
+
+private:
+    ProjectLoadResult applyProject();
+    void applyCalcSettings(const TProjectRecord& p);
+    void selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId);
+    void openProjectSource(ProjectLoadResult& result);
+    void clearSource();
+    bool runRecalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
+    ProjectLoadResult load(const std::string& fileName, bool reportDamage);
+
+    SettingsStore& store_;
+    AnalysisState& state_;
+    SensorLibrary& sensors_;
+    ThrustAnalysis& analysis_;
+    ProjectLoadResult last_;
+    bool loading_ = false; // a project is being applied: a project named as its own source is refused
+};
+
+// A single-precision value of a record as the double the analysis works with: the shortest decimal that
+// reads back as that single, so 0.01f becomes 0.01 and not 0.009999999776.
+double widenSingle(float v);
+// The other way, for saves.
+float narrowToSingle(double v);
+
+} // namespace selva
