@@ -1,0 +1,776 @@
+#include "analysis/ThrustAnalysis.h"
+#include "analysis/FreqRecord.h"
+#include "common/Error.h"
+#include "sensors/SensorLibrary.h"
+#include "sound/Wave.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using namespace selva;
+using selva::test::TempDir;
+using selva::test::writeFile;
+
+namespace {
+
+constexpr double g = GravityConstant;
+
+// An analysis over its own state, a library whose active sensor 1 reads 8460 Hz -> 80 N and
+// 8700 Hz -> 0 N (thrust = (8700 - f) / 3, zero thrust at 8700 Hz), and a fresh record and WAV buffer.
+struct Rig {
+    AnalysisState state;
+    SensorLibrary library;
+    TFreq freq;
+    TWave wave;
+    Progress progress;
+    ThrustAnalysis analysis{state, library, freq, wave, progress};
+
+    Rig()
+    {
+        const int index = library.AddSensor(1, "Test");
+        library.sensors[static_cast<std::size_t>(index)].calibration.points.clear();
+        SensorLibrary::AppendDefaultPoints(library.sensors[static_cast<std::size_t>(index)].calibration);
+        library.SetActiveSensor(1);
+    }
+
+    // Frequency series set directly, as PrepareFrequency would leave it.
+    void setFrequencies(std::vector<double> f, std::vector<double> err = {})
+    {
+        state.PointCount = static_cast<std::uint32_t>(f.size());
+        err.resize(f.size());
+        state.FreqData = std::move(f);
+        state.FreqError = std::move(err);
+        state.ViewFrom = 0;
+        state.ViewTo = static_cast<float>(static_cast<double>(state.PointCount) * state.AnalysisStep);
+    }
+};
+
+std::string frqText(double step, const std::vector<double>& readings)
+{
+    std::string s = "FREQ\r\nsynthetic\r\n" + std::to_string(readings.size()) + "\r\n";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6g", step); // test data only; the locale here has no say in "%g"
+    std::string stepText = buf;
+    for (char& c : stepText)
+        if (c == ',')
+            c = '.';
+    s += stepText + "\r\n---------------\r\nSTART\r\n";
+    for (double r : readings) {
+        std::snprintf(buf, sizeof buf, "%.3f", r);
+        std::string t = buf;
+        for (char& c : t)
+            if (c == ',')
+                c = '.';
+        s += t + "\r\n";
+    }
+    return s;
+}
+
+// Rest at 8700 Hz (0 N) for 1 s, 8580 Hz (40 N) for 1 s, rest again for 1 s, at 0.01 s.
+std::vector<double> firing()
+{
+    std::vector<double> v(300, 8700.0);
+    for (int i = 100; i < 200; ++i)
+        v[static_cast<std::size_t>(i)] = 8580.0;
+    return v;
+}
+
+void expectNear(double actual, double expected, double relative = 1e-9)
+{
+    EXPECT_NEAR(actual, expected, relative * std::max(1.0, std::fabs(expected)));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------- helpers
+
+TEST(ThrustAnalysisHelpers, RoundToDigitsIsSymmetric)
+{
+    struct Case {
+        double x;
+        int digits;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {2.5, 0, 3},     {-2.5, 0, -3},       {-0.125, 2, -0.13}, {0.125, 2, 0.13},  {8582.3529, 2, 8582.35},
+        {-1.004, 2, -1}, {-9.8156, 2, -9.82}, {0, 2, 0},          {1234.5, 0, 1235}, {-0.4, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.x);
+        expectNear(RoundToDigits(c.x, c.digits), c.expected, 1e-12);
+    }
+}
+
+TEST(ThrustAnalysisHelpers, TimeToIndex)
+{
+    struct Case {
+        double t, step;
+        std::int64_t nearest, truncated;
+    };
+    const std::vector<Case> cases = {
+        {0.57, 0.01, 57, 57}, // 0.57 / 0.01 is 56.99999999999999 in binary
+        {2.01, 0.01, 201, 201}, {1.006, 0.01, 101, 100}, {1.009, 0.01, 101, 100},
+        {0.025, 0.01, 2, 2}, // 2.5: halves to even
+        {0.035, 0.01, 4, 3},    {-0.5, 0.1, -5, -5},     {5, 0, 0, 0},
+        {5, -1, 0, 0},          {NAN, 0.01, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.t);
+        EXPECT_EQ(IndexNearest(c.t, c.step), c.nearest);
+        EXPECT_EQ(IndexTruncate(c.t, c.step), c.truncated);
+    }
+    EXPECT_GT(IndexTruncate(INFINITY, 0.01), std::int64_t{1} << 60);
+}
+
+TEST(ThrustAnalysisHelpers, StepCommitRule)
+{
+    struct Case {
+        double candidate, minStep, duration;
+        bool accepted;
+        double value;
+    };
+    const std::vector<Case> cases = {
+        {0.02, 0.01, 10, true, 0.02}, // stored as typed
+        {0.005, 0.01, 10, false, 0},  // below the smallest step
+        {0, 0.0001, 10, false, 0},    // 0 is below any positive smallest step
+        {5, 0.01, 10, true, 1},       // capped at a tenth of the record
+        {1, 0.01, 10, true, 1},       // exactly a tenth
+        {0, 0, 10, true, 0.001},      // accepted 0 becomes 0.001
+        {0.5, 0.01, 0, true, 0.5},    // a record without length gives no cap
+        {NAN, 0.01, 10, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.candidate);
+        const StepCheck r = CheckAnalysisStep(c.candidate, c.minStep, c.duration);
+        EXPECT_EQ(r.accepted, c.accepted);
+        if (c.accepted) {
+            EXPECT_DOUBLE_EQ(r.value, c.value);
+        } else {
+            EXPECT_FALSE(r.reason.empty());
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------- resampling
+
+TEST(ThrustAnalysisResample, EqualStepCopiesEveryReading)
+{
+    // The step typed as 0.01 equals the record's 0.01 in single precision: every reading is copied,
+    // none dropped (10 * 0.01f / 0.01 is just below 10).
+    for (double step : {0.01, static_cast<double>(0.01f)}) {
+        SCOPED_TRACE(step);
+        TempDir dir;
+        std::vector<double> readings;
+        for (int i = 0; i < 10; ++i)
+            readings.push_back(8000 + i * 10);
+        writeFile(dir.file("a.frq"), frqText(0.01, readings));
+        Rig r;
+        ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
+        r.state.SourceKind = SourceFreq;
+        r.state.AnalysisStep = step;
+        r.state.FreqData.assign(50, 999.0);
+        ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
+        EXPECT_EQ(r.state.PointCount, 10u);
+        EXPECT_EQ(r.state.FreqData, readings);
+        EXPECT_EQ(r.state.FreqError, std::vector<double>(10, 0.0));
+    }
+}
+
+TEST(ThrustAnalysisResample, DoubleStepAveragesPairs)
+{
+    TempDir dir;
+    writeFile(dir.file("a.frq"), frqText(0.01, {1, 3, 5, 7, 9, 11, 13, 15, 17, 19}));
+    Rig r;
+    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
+    r.state.SourceKind = SourceFreq;
+    r.state.AnalysisStep = 0.02;
+    ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
+    // 10 * 0.01f / 0.02 is just below 5: the last pair is not a point.
+    ASSERT_EQ(r.state.PointCount, 4u);
+    const std::vector<double> expected = {2, 6, 10, 14};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_NEAR(r.state.FreqData[i], expected[i], 1e-4) << i;
+}
+
+TEST(ThrustAnalysisResample, ConstantRecordStaysConstantAtAnyCoarserStep)
+{
+    TempDir dir;
+    writeFile(dir.file("a.frq"), frqText(0.01, std::vector<double>(100, 8500.0)));
+    for (double step : {0.015, 0.02, 0.025, 0.03, 0.07, 0.1}) {
+        SCOPED_TRACE(step);
+        Rig r;
+        ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
+        r.state.SourceKind = SourceFreq;
+        r.state.AnalysisStep = step;
+        r.state.FreqData.assign(1000, 999.0); // values of an earlier computation
+        ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
+        EXPECT_EQ(r.state.PointCount,
+                  static_cast<std::uint32_t>(IndexTruncate(100 * static_cast<double>(0.01f), step)));
+        ASSERT_EQ(r.state.FreqData.size(), r.state.PointCount);
+        for (double v : r.state.FreqData)
+            EXPECT_NEAR(v, 8500.0, 1e-3);
+    }
+}
+
+TEST(ThrustAnalysisResample, PointsThePassDoesNotReachRepeatItsLastValue)
+{
+    // A finer step than the record's: the pass takes one reading a point and meets the end of the record
+    // before the last point.
+    TempDir dir;
+    writeFile(dir.file("a.frq"), frqText(0.01, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    Rig r;
+    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
+    r.state.SourceKind = SourceFreq;
+    r.state.AnalysisStep = 0.005;
+    r.state.FreqData.assign(100, 999.0);
+    ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
+    ASSERT_EQ(r.state.PointCount, 19u);
+    const auto& f = r.state.FreqData;
+    ASSERT_EQ(f.size(), 19u);
+    // One reading a point: points 0 to 8 are computed, then the record is at its end.
+    EXPECT_EQ(f[0], 5);
+    EXPECT_EQ(f[1], 10);
+    for (std::size_t i = 9; i < f.size(); ++i)
+        EXPECT_EQ(f[i], f[8]) << i;
+    for (double v : f)
+        EXPECT_NE(v, 999.0);
+}
+
+TEST(ThrustAnalysisResample, NoSourceGivesAnEmptySeries)
+{
+    Rig r;
+    r.state.FreqData.assign(5, 1.0);
+    r.state.PointCount = 5;
+    r.state.SourceKind = SourceNone;
+    EXPECT_FALSE(r.analysis.PrepareFrequency(true, true));
+    EXPECT_EQ(r.state.PointCount, 0u);
+    EXPECT_TRUE(r.state.FreqData.empty());
+    r.state.SourceKind = SourceFreq; // kind set but no record loaded
+    r.state.FreqData.assign(5, 1.0);
+    EXPECT_TRUE(r.analysis.PrepareFrequency(true, true));
+    EXPECT_EQ(r.state.PointCount, 0u);
+    EXPECT_TRUE(r.state.FreqData.empty());
+}
+
+TEST(ThrustAnalysisResample, AbsurdPointCountIsRefused)
+{
+    TempDir dir;
+    writeFile(dir.file("a.frq"), frqText(10000, {1, 2, 3}));
+    Rig r;
+    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
+    r.state.SourceKind = SourceFreq;
+    r.state.AnalysisStep = 0.0001;
+    EXPECT_THROW(r.analysis.PrepareFrequency(false, false), Error);
+}
+
+// ---------------------------------------------------------------------------------------- smoothing
+
+TEST(ThrustAnalysisFilter, CentredMovingAverage)
+{
+    struct Case {
+        int window;
+        std::vector<double> in;
+        std::vector<double> out;
+    };
+    const double p = 9.0 / 7;
+    const std::vector<Case> cases = {
+        {1, {1, 2, 3, 4}, {1, 2, 3, 4}},
+        {0, {1, 2, 3, 4}, {1, 2, 3, 4}},
+        {-3, {1, 2, 3, 4}, {1, 2, 3, 4}},
+        {4, {1, 2, 3, 4}, {1, 2, 3, 4}}, // window = point count
+        {9, {1, 2, 3, 4}, {1, 2, 3, 4}}, // window > point count
+        {3, {0, 0, 0, 9, 0, 0, 0}, {0, 0, 3, 3, 3, 0, 0}},
+        {5, {7, 0, 0, 0, 0, 0}, {4.2, 2.8, 1.4, 0, 0, 0}}, // ends repeat the first and last points
+        {5, {0, 0, 0, 0, 0, 7}, {0, 0, 0, 1.4, 2.8, 4.2}},
+        {7, {0, 0, 0, 0, 9, 0, 0, 0, 0}, {0, p, p, p, p, p, p, p, 0}},
+        {4, {0, 0, 0, 8, 0, 0, 0}, {0, 2, 2, 2, 2, 0, 0}}, // even window: k - 1 ... k + 2
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.window);
+        Rig r;
+        r.state.FilterWindow = c.window;
+        r.setFrequencies(c.in);
+        std::vector<double> s = c.in;
+        r.analysis.MovingAverage(s);
+        ASSERT_EQ(s.size(), c.out.size());
+        for (std::size_t i = 0; i < s.size(); ++i)
+            EXPECT_NEAR(s[i], c.out[i], 1e-12) << i;
+    }
+}
+
+TEST(ThrustAnalysisFilter, SmoothingKeepsTheDetectedStart)
+{
+    Rig r;
+    r.setFrequencies(firing());
+    r.state.SourceKind = SourceNone;
+    const ThrustDetection raw = r.analysis.DetectThrust(r.state.FreqData);
+    r.state.FilterWindow = 7;
+    r.analysis.MovingAverage(r.state.FreqData);
+    const ThrustDetection smooth = r.analysis.DetectThrust(r.state.FreqData);
+    // The edges spread evenly to both sides: 0.99 .. 2.00 becomes 0.96 .. 2.03.
+    EXPECT_NEAR(raw.start, 0.99, 1e-12);
+    EXPECT_NEAR(raw.end, 2.00, 1e-12);
+    EXPECT_NEAR(smooth.start, 0.96, 1e-12);
+    EXPECT_NEAR(smooth.end, 2.03, 1e-12);
+}
+
+// ---------------------------------------------------------------------------------------- extremes and
+// detection
+
+TEST(ThrustAnalysisDetect, MinMaxOverTheViewWindow)
+{
+    Rig r;
+    r.state.AnalysisStep = 0.1;
+    r.setFrequencies({5, 1, 7, 3, 9, 2});
+    struct Case {
+        float from, to;
+        double max, min;
+    };
+    const std::vector<Case> cases = {
+        {0, 0.5f, 9, 1},      {0.1f, 0.3f, 7, 1}, {0.2f, 100, 9, 2},  {-4, 0.04f, 5, 5},
+        {0.35f, 0.35f, 3, 3}, {0.4f, 0.4f, 9, 9}, {0.6f, 0.2f, 0, 0}, // empty window
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        r.state.ViewFrom = c.from;
+        r.state.ViewTo = c.to;
+        const SeriesExtremes e = r.analysis.SeriesMinMax(r.state.FreqData);
+        EXPECT_EQ(e.max, c.max);
+        EXPECT_EQ(e.min, c.min);
+    }
+    r.state.PointCount = 0;
+    EXPECT_EQ(r.analysis.SeriesMinMax(r.state.FreqData).max, 0);
+    EXPECT_TRUE(r.analysis.StartsBelowMean(r.state.FreqData));
+}
+
+TEST(ThrustAnalysisDetect, StartsBelowMean)
+{
+    Rig r;
+    r.setFrequencies({1, 1, 1, 10});
+    EXPECT_TRUE(r.analysis.StartsBelowMean(r.state.FreqData));
+    r.setFrequencies({10, 10, 10, 1});
+    EXPECT_FALSE(r.analysis.StartsBelowMean(r.state.FreqData));
+    r.setFrequencies({4, 4});
+    EXPECT_FALSE(r.analysis.StartsBelowMean(r.state.FreqData));
+}
+
+TEST(ThrustAnalysisDetect, CleanSyntheticFiring)
+{
+    // Rest 1 s, thrust 1 s, then a rest line after that drifts slowly away from the rest before.
+    struct Case {
+        const char* name;
+        double rest, burn, after, drift;
+        bool rising;
+    };
+    const std::vector<Case> cases = {
+        {"frequency falls under load", 8700, 8460, 8690, -0.01, false},
+        {"frequency rises under load", 8460, 8700, 8470, 0.01, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<double> v(300, c.rest);
+        for (int i = 100; i < 200; ++i)
+            v[static_cast<std::size_t>(i)] = c.burn;
+        for (int i = 200; i < 300; ++i)
+            v[static_cast<std::size_t>(i)] = c.after + c.drift * (i - 200);
+        Rig r;
+        r.setFrequencies(v);
+        const ThrustDetection d = r.analysis.DetectThrust(r.state.FreqData);
+        ASSERT_TRUE(d.found);
+        EXPECT_EQ(d.rising, c.rising);
+        EXPECT_DOUBLE_EQ(d.level, c.rest);
+        EXPECT_DOUBLE_EQ(d.levelAfter, c.after);
+        EXPECT_DOUBLE_EQ(d.start, 99 * 0.01); // the last rest point before the rise
+        EXPECT_DOUBLE_EQ(d.end, 200 * 0.01);  // the first point back near the rest line
+    }
+}
+
+TEST(ThrustAnalysisDetect, PrepareStoresTimesAndRoundedLevels)
+{
+    Rig r;
+    std::vector<double> v = firing();
+    for (std::size_t i = 0; i < 100; ++i)
+        v[i] = 8700.004;
+    for (std::size_t i = 200; i < 300; ++i)
+        v[i] = 8690.006 - 0.01 * static_cast<double>(i - 200);
+    TempDir dir;
+    writeFile(dir.file("a.frq"), frqText(0.01, v));
+    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
+    r.state.SourceKind = SourceFreq;
+    r.state.AnalysisStep = 0.01;
+    r.state.ViewTo = 3;
+    r.state.StartTime = 0.5;
+    r.state.EndTime = 2.5;
+    ASSERT_TRUE(r.analysis.PrepareFrequency(false, true)); // levels only: hand-set times stay
+    EXPECT_EQ(r.state.StartTime, 0.5);
+    EXPECT_EQ(r.state.EndTime, 2.5);
+    EXPECT_DOUBLE_EQ(r.state.RestFreq, 8700.0);
+    EXPECT_DOUBLE_EQ(r.state.RestFreqAfter, 8690.01);
+    EXPECT_FALSE(r.state.DetectRising);
+    ASSERT_TRUE(r.analysis.PrepareFrequency(true, false));
+    EXPECT_NEAR(r.state.StartTime, 0.99, 1e-12);
+    EXPECT_NEAR(r.state.EndTime, 2.0, 1e-12);
+    EXPECT_DOUBLE_EQ(r.state.FreqMax, 8700.004f); // readings are single precision
+    EXPECT_DOUBLE_EQ(r.state.FreqMin, 8580.0);
+}
+
+TEST(ThrustAnalysisDetect, MeanFrequencyCountsThePointsSummed)
+{
+    struct Case {
+        double start, end;
+        double mean;
+    };
+    const std::vector<Case> cases = {
+        {0.99, 2.0, 8582.35}, // (2 * 8700 + 100 * 8580) / 102
+        {1.0, 1.99, 8580},    // 100 points of 8580
+        {1.006, 1.009, 0},    // end index before the start index
+        {0, 2.0, 0},          // start not set
+        {1.0, 3.5, 0},        // end beyond the end of the record
+    };
+    TempDir dir;
+    writeFile(dir.file("a.frq"), frqText(0.01, firing()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start);
+        Rig r;
+        ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
+        r.state.SourceKind = SourceFreq;
+        r.state.StartTime = c.start;
+        r.state.EndTime = c.end;
+        ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
+        EXPECT_DOUBLE_EQ(r.state.MeanFreq, c.mean);
+    }
+}
+
+// ---------------------------------------------------------------------------------------- sensor inverse and
+// zero
+
+TEST(ThrustAnalysisSensor, FrequencyAtInvertsTheCalibration)
+{
+    Rig r;
+    struct Case {
+        double thrust, frequency;
+    };
+    for (const Case& c : std::vector<Case>{{40, 8580}, {0, 8700}, {80, 8460}, {100, 8400}, {-20, 8760}}) {
+        SCOPED_TRACE(c.thrust);
+        expectNear(r.analysis.FrequencyAt(c.thrust), c.frequency, 1e-6);
+    }
+    // Three points: between the nearest entry (30 N) and the nearest on the other side (100 N).
+    TCalibration& cal = r.library.sensors[1].calibration;
+    cal.points.clear();
+    for (auto [f, t] : std::vector<std::pair<double, double>>{{8700, 0}, {8600, 30}, {8400, 100}})
+        AddCalibPoint(cal, TCalibPoint{f, t, {}});
+    r.library.SetActiveSensor(1);
+    expectNear(r.analysis.FrequencyAt(50), 8600 - 20.0 * 200 / 70, 1e-9);
+    expectNear(r.analysis.FrequencyAt(30), 8600, 1e-12);
+    // No range: 0.
+    cal.points.resize(1);
+    cal.invalidate();
+    r.library.SetActiveSensor(1);
+    EXPECT_EQ(r.analysis.FrequencyAt(50), 0);
+}
+
+TEST(ThrustAnalysisSensor, CompensateZeroByMounting)
+{
+    struct Case {
+        std::uint8_t position;
+        bool rigid;
+        double offset;
+    };
+    const double weight = 1.5; // rig 0.5 + charge 1
+    const std::vector<Case> cases = {
+        {MotorHorizontal, false, 8700 - 8690.0},
+        {MotorNozzleUp, false, (8700 - 3 * g * weight) - 8690.0},
+        {MotorNozzleDown, true, (8700 + 3 * g * weight) - 8690.0},
+        {MotorNozzleDown, false, 8700 - 8690.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.position) * 10 + c.rigid);
+        Rig r;
+        r.state.RestFreq = 8690;
+        r.state.RigWeight = 0.5f;
+        r.state.ChargeWeight = 1;
+        r.state.MotorPosition = c.position;
+        r.state.RigidMount = c.rigid;
+        r.analysis.CompensateZero();
+        expectNear(r.state.ZeroOffset, c.offset, 1e-9);
+    }
+}
+
+// ---------------------------------------------------------------------------------------- thrust and weights
+
+namespace {
+
+// Ten points at 0.01 s: rest (0 N), four points of 40 N (indices 2 to 5), rest.
+void setBurn(Rig& r)
+{
+    r.setFrequencies({8700, 8700, 8580, 8580, 8580, 8580, 8700, 8700, 8700, 8700});
+    r.state.StartTime = 0.02;
+    r.state.EndTime = 0.05;
+    r.state.RestFreq = 8700;
+    r.state.RestFreqAfter = 8700;
+}
+
+} // namespace
+
+TEST(ThrustAnalysisThrust, HorizontalNetEqualsData)
+{
+    Rig r;
+    setBurn(r);
+    r.state.ChargeWeight = 1;
+    r.state.RigWeight = 2;
+    r.analysis.ConvertToThrust(true);
+    const std::vector<double> expected = {0, 0, 40, 40, 40, 40, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        expectNear(r.state.ThrustData[i], expected[i], 1e-12);
+    EXPECT_EQ(r.state.ThrustNet, r.state.ThrustData);
+    EXPECT_EQ(r.state.RestThrustNet, r.state.RestThrust);
+    EXPECT_EQ(r.state.RestThrust, 0);
+    expectNear(r.state.MeanThrust, 40); // four points summed, divided by four
+    expectNear(r.state.MeanThrustNet, 40);
+    EXPECT_DOUBLE_EQ(r.state.ThrustMax, 40);
+    EXPECT_TRUE(r.state.ThrustRising);
+}
+
+TEST(ThrustAnalysisThrust, NozzleUpBurnsTheChargeDownWithTheImpulse)
+{
+    Rig r;
+    setBurn(r);
+    r.state.MotorPosition = MotorNozzleUp;
+    r.state.ChargeWeight = 1;
+    r.analysis.ConvertToThrust(true);
+    const auto& net = r.state.ThrustNet;
+    const auto& data = r.state.ThrustData;
+    // The impulse is 1.6 N s, so each 40 N point burns a quarter of the charge.
+    const std::vector<double> remaining = {1, 1, 0.75, 0.5, 0.25, 0, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < remaining.size(); ++i)
+        EXPECT_NEAR(net[i], data[i] - g * remaining[i], 1e-9) << i;
+    expectNear(r.state.RestThrustNet, -g);
+    expectNear(r.state.MeanThrustNet, (160 - g * 1.5) / 4);
+
+    r.analysis.ComputeResults();
+    // Net series against the net rest line: 1.6 N s plus the weight burnt off.
+    EXPECT_NEAR(r.state.TotalImpulse, 0.01 * (160 + g * 2.5), 1e-5);
+    EXPECT_NEAR(r.state.SpecificImpulse, 0.01 * (160 + g * 2.5) / g, 1e-5);
+    EXPECT_NEAR(r.state.ThrustTime, 0.03, 1e-7);
+    EXPECT_NEAR(r.state.MaxThrust, 40, 1e-5);
+}
+
+TEST(ThrustAnalysisThrust, NozzleDownMountings)
+{
+    for (bool rigid : {false, true}) {
+        SCOPED_TRACE(rigid);
+        Rig r;
+        setBurn(r);
+        r.state.MotorPosition = MotorNozzleDown;
+        r.state.RigidMount = rigid;
+        r.state.ChargeWeight = 1;
+        r.state.RigWeight = 0.5f;
+        r.state.ThrustNet.assign(10, 777.0); // values of an earlier computation
+        r.analysis.ConvertToThrust(true);
+        const auto& net = r.state.ThrustNet;
+        const auto& data = r.state.ThrustData;
+        // Free mounting: the weight of rig and charge counts into the impulse over the burn time.
+        const double impulse = 1.6 + (rigid ? 0 : g * 1.5 * 0.03);
+        double remaining = 1;
+        for (std::size_t i = 0; i < 10; ++i) {
+            const bool burning = i >= 2 && i <= 5;
+            if (burning)
+                remaining = std::max(0.0, remaining - 40 * 0.01 / impulse);
+            const double expected = burning || rigid ? g * (0.5 + remaining) : 0.0;
+            EXPECT_NEAR(net[i] - data[i], expected, 1e-9) << i;
+        }
+        // Rigid: at rest the sensor reads the weight as negative thrust and the net series adds it back,
+        // so the net rest line lies the weight above the sensor's. Free: the sensor's own rest line.
+        expectNear(r.state.RestThrustNet, rigid ? g * 1.5 : 0.0);
+        if (rigid) {
+            EXPECT_NEAR(net[5] - data[5], g * 0.5, 1e-9); // the whole charge has burnt at the end
+        }
+    }
+}
+
+TEST(ThrustAnalysisThrust, ChargeWithoutImpulseDoesNotBurn)
+{
+    Rig r;
+    setBurn(r);
+    r.setFrequencies(std::vector<double>(10, 8700)); // thrust equals the rest line throughout
+    r.state.MotorPosition = MotorNozzleUp;
+    r.state.ChargeWeight = 1;
+    r.analysis.ConvertToThrust(true);
+    for (double v : r.state.ThrustNet)
+        EXPECT_NEAR(v, -g, 1e-9);
+}
+
+TEST(ThrustAnalysisThrust, SensorWithoutRangeGivesZeroThrust)
+{
+    Rig r;
+    setBurn(r);
+    r.state.ThrustNet.assign(10, 5.0);
+    r.library.sensors[1].calibration.points.resize(1);
+    r.library.sensors[1].calibration.invalidate();
+    r.analysis.ConvertToThrust(true);
+    EXPECT_EQ(r.state.ThrustData, std::vector<double>(10, 0.0));
+    EXPECT_EQ(r.state.ThrustError, std::vector<double>(10, 0.0));
+    EXPECT_EQ(r.state.ThrustNet, std::vector<double>(10, 0.0));
+    EXPECT_EQ(r.state.MeanThrust, 0);
+}
+
+TEST(ThrustAnalysisThrust, ZeroCompensationBoxAndErrors)
+{
+    Rig r;
+    setBurn(r);
+    r.state.FreqError = {0, 0, 3, 0, 0, 0, 0, 0, 0, 6};
+    r.state.ZeroOffset = -30; // reads 30 Hz lower: 10 N more
+    r.state.ZeroCompensation = false;
+    r.analysis.ConvertToThrust(false);
+    expectNear(r.state.ThrustData[2], 40);
+    expectNear(r.state.ThrustError[2], 1);
+    expectNear(r.state.ThrustError[9], 2);
+    EXPECT_EQ(r.state.ThrustError[3], 0);
+    r.state.ZeroCompensation = true;
+    r.analysis.ConvertToThrust(true);
+    expectNear(r.state.ThrustData[2], 50);
+    expectNear(r.state.ThrustData[0], 10);
+    expectNear(r.state.RestThrust, 10); // the rest line is always converted with the offset
+}
+
+// ---------------------------------------------------------------------------------------- results
+
+TEST(ThrustAnalysisResults, Table)
+{
+    struct Case {
+        const char* name;
+        double start, end;
+        float charge;
+        int sensorIndex;
+        float impulse, specific, time, average;
+    };
+    const std::vector<Case> cases = {
+        // Points 2 to 5 (40 N each) against a rest line of 0 N.
+        {"whole burn", 0.02, 0.05, 0, 1, 1.6f, 0, 0.03f, 1.6f / 0.03f},
+        {"with charge", 0.02, 0.05, 2, 1, 1.6f, 1.6f / static_cast<float>(2 * g), 0.03f, 1.6f / 0.03f},
+        {"start at the first point", 0, 0.05, 0, 1, 0, 0, 0, 0},
+        {"end before start", 0.05, 0.02, 0, 1, 0, 0, 0, 0},
+        {"default sensor", 0.02, 0.05, 0, 0, 0, 0, 0.03f, 0},
+        {"times beyond the series", 0.5, 9, 0, 1, 0, 0, 8.5f, 0},
+        {"end beyond the series", 0.03, 9, 0, 1, 1.2f, 0, 8.97f, 1.2f / 8.97f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        setBurn(r);
+        r.state.StartTime = c.start;
+        r.state.EndTime = c.end;
+        r.state.ChargeWeight = c.charge;
+        r.analysis.ConvertToThrust(true);
+        if (c.sensorIndex == 0)
+            r.library.SelectActiveSensor(0);
+        r.analysis.ComputeResults();
+        EXPECT_NEAR(r.state.TotalImpulse, c.impulse, 1e-5);
+        EXPECT_NEAR(r.state.SpecificImpulse, c.specific, 1e-5);
+        EXPECT_NEAR(r.state.ThrustTime, c.time, 1e-5);
+        EXPECT_NEAR(r.state.AverageThrust, c.average, 1e-4);
+        EXPECT_EQ(r.state.TotalImpulseError, 0);
+    }
+}
+
+TEST(ThrustAnalysisResults, EqualMaximaTakeTheErrorOfTheEarliest)
+{
+    Rig r;
+    setBurn(r);
+    r.state.FreqError = {0, 0, 0, 3, 6, 0, 0, 0, 0, 0};
+    r.analysis.ConvertToThrust(true);
+    r.analysis.ComputeResults();
+    EXPECT_NEAR(r.state.MaxThrust, 40, 1e-5);
+    EXPECT_NEAR(r.state.MaxThrustError, 0, 1e-9); // index 2, before the points with errors
+    EXPECT_NEAR(r.state.TotalImpulseError, 0.03, 1e-7);
+    r.state.FreqError = {0, 0, 3, 0, 6, 0, 0, 0, 0, 0};
+    r.analysis.ConvertToThrust(true);
+    r.analysis.ComputeResults();
+    EXPECT_NEAR(r.state.MaxThrustError, 1, 1e-6);
+}
+
+TEST(ThrustAnalysisResults, MeansOfAnEmptyWindowAreZero)
+{
+    Rig r;
+    setBurn(r);
+    r.state.StartTime = 0.026; // index 3 (nearest)
+    r.state.EndTime = 0.029;   // index 2 (truncated)
+    r.analysis.ConvertToThrust(true);
+    EXPECT_EQ(r.state.MeanThrust, 0);
+    EXPECT_EQ(r.state.MeanThrustNet, 0);
+}
+
+TEST(ThrustAnalysisResults, SeriesShorterThanThePointCountAreNotOverrun)
+{
+    Rig r;
+    setBurn(r);
+    r.state.PointCount = 40; // more than the frequency series holds
+    r.state.ViewFrom = -100;
+    r.state.ViewTo = 1e30f;
+    r.state.EndTime = 1e300;
+    r.analysis.ConvertToThrust(true);
+    ASSERT_EQ(r.state.ThrustData.size(), 40u);
+    EXPECT_EQ(r.state.ThrustData[39], 0);
+    r.state.ThrustNet.resize(3);
+    r.analysis.ComputeResults();
+    EXPECT_TRUE(std::isfinite(r.state.TotalImpulse));
+    r.analysis.DetectThrust(r.state.FreqData);
+    r.analysis.MovingAverage(r.state.FreqData);
+}
+
+// ---------------------------------------------------------------------------------------- whole computation
+
+TEST(ThrustAnalysisRecalculate, FrequencyRecordEndToEnd)
+{
+    TempDir dir;
+    writeFile(dir.file("run.frq"), frqText(0.01, firing()));
+    Rig r;
+    std::string description;
+    ASSERT_TRUE(r.analysis.OpenSourceFile(dir.file("run.frq"), true, r.state.SourceKind, description));
+    r.analysis.ResetViewToSource();
+    EXPECT_NEAR(r.state.RecordDuration, 3.0, 1e-6);
+    ASSERT_TRUE(r.analysis.Recalculate(true, true, true, true, true));
+
+    EXPECT_EQ(r.state.PointCount, 300u);
+    EXPECT_NEAR(r.state.StartTime, 0.99, 1e-6);
+    EXPECT_NEAR(r.state.EndTime, 2.0, 1e-6);
+    EXPECT_EQ(r.state.RestFreq, 8700);
+    EXPECT_DOUBLE_EQ(r.state.MeanFreq, 8582.35);
+    EXPECT_NEAR(r.state.ZeroOffset, 0, 1e-9);
+    EXPECT_NEAR(r.state.RestThrust, 0, 1e-12);
+    // 100 points of 40 N at 0.01 s.
+    EXPECT_NEAR(r.state.TotalImpulse, 40, 1e-4);
+    EXPECT_NEAR(r.state.MaxThrust, 40, 1e-4);
+    EXPECT_NEAR(r.state.ThrustTime, 1.01, 1e-5);
+    EXPECT_NEAR(r.state.AverageThrust, 40 / 1.01, 1e-3);
+    EXPECT_EQ(r.progress.ProgressStage.load(), 0);
+    EXPECT_FALSE(r.progress.cancel.load());
+
+    // Hand-moved times survive a forced recalculation and a step change.
+    r.state.StartTime = 1.2;
+    ASSERT_TRUE(r.analysis.Recalculate(true, false, true, true, true));
+    EXPECT_EQ(r.state.StartTime, 1.2);
+    EXPECT_NEAR(r.state.TotalImpulse, 0.01 * 40 * 80, 1e-4); // points 120 to 199
+    r.state.AnalysisStep = 0.02;
+    ASSERT_TRUE(r.analysis.Recalculate(true, false, true, false, true));
+    EXPECT_EQ(r.state.PointCount, 149u);
+    EXPECT_EQ(r.state.StartTime, 1.2);
+    EXPECT_NEAR(r.state.TotalImpulse, 0.02 * 40 * 40, 0.1);
+}
+
+TEST(ThrustAnalysisRecalculate, CancelStopsAStage)
+{
+    Rig r;
+    setBurn(r);
+    r.progress.cancel = true;
+    r.analysis.ConvertToThrust(true);
+    EXPECT_TRUE(r.analysis.cancelled());
+    // Recalculate starts afresh and leaves the flag cleared.
+    EXPECT_TRUE(r.analysis.Recalculate(false, false, false, false, true));
+    EXPECT_FALSE(r.analysis.cancelled());
+    EXPECT_FALSE(r.progress.cancel.load());
+}
