@@ -1,7 +1,76 @@
+// sensors, thrust: the sensor library and its calibrations.
 #include "app/cli/Commands.h"
+#include "app/cli/Session.h"
+
+#include "common/Format.h"
+#include "sensors/Calibration.h"
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
 
 namespace selva::cli {
 
-void registerSensorCommands(CLI::App&, CommandList&) {}
+bool loadSensors(Session& s, const std::string& fileName)
+{
+    // A missing file is reported (with reportErrors set); line errors go to stderr and reading goes on.
+    return s.sensors.LoadSensorFile(fileName, true, s.prompts);
+}
+
+bool activateSensor(Session& s, std::int32_t number, const std::string& fileName)
+{
+    for (std::size_t i = 0; i < s.sensors.sensors.size(); ++i) {
+        if (s.sensors.sensors[i].number == number) {
+            if (s.sensors.SelectActiveSensor(static_cast<int>(i)))
+                return true;
+            break;
+        }
+    }
+    std::cerr << "No sensor number " << number << " in " << fileName << '\n';
+    return false;
+}
+
+void registerSensorCommands(CLI::App& app, CommandList& commands)
+{
+    {
+        auto file = std::make_shared<std::string>();
+        CLI::App* sub = app.add_subcommand("sensors", "List the sensors of a library: number, name, point count, "
+                                                      "zero-thrust frequency (TAB separated)");
+        sub->add_option("LIBRARY", *file, "a .sns sensor library")->required();
+        commands.add(sub, [file]() {
+            Session s;
+            if (!loadSensors(s, *file))
+                return kExitFailure;
+            for (std::size_t i = 0; i < s.sensors.sensors.size(); ++i) {
+                const TSensor& sensor = s.sensors.sensors[i];
+                s.sensors.SelectActiveSensor(static_cast<int>(i));
+                std::cout << sensor.number << '\t' << sensor.name << '\t' << sensor.calibration.points.size()
+                          << '\t' << formatShortest(s.sensors.ZeroThrustFrequency) << '\n';
+            }
+            return kExitOk;
+        });
+    }
+    {
+        struct Args {
+            std::string file;
+            std::int32_t number = 0;
+            std::vector<double> frequencies;
+        };
+        auto args = std::make_shared<Args>();
+        CLI::App* sub = app.add_subcommand("thrust", "The thrust of one sensor at each frequency, one per line");
+        sub->add_option("LIBRARY", args->file, "a .sns sensor library")->required();
+        sub->add_option("NUMBER", args->number, "the sensor's number")->required();
+        sub->add_option("FREQ", args->frequencies, "frequencies in Hz")->required();
+        commands.add(sub, [args]() {
+            Session s;
+            if (!loadSensors(s, args->file) || !activateSensor(s, args->number, args->file))
+                return kExitFailure;
+            TCalibration* calibration = s.sensors.ActiveCalibration();
+            for (double f : args->frequencies)
+                std::cout << formatShortest(calibration != nullptr ? SensorThrust(*calibration, f) : 0.0) << '\n';
+            return kExitOk;
+        });
+    }
+}
 
 }  // namespace selva::cli

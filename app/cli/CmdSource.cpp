@@ -1,7 +1,46 @@
+// describe: what kind of source a file is and what it holds.
 #include "app/cli/Commands.h"
+#include "app/cli/Session.h"
+
+#include "common/Error.h"
+
+#include <iostream>
+#include <memory>
 
 namespace selva::cli {
 
-void registerSourceCommands(CLI::App&, CommandList&) {}
+bool openSource(Session& s, const std::string& name, std::string& description)
+{
+    std::uint8_t kind = s.state.SourceKind;
+    try {
+        if (!s.analysis.OpenSourceFile(name, true, kind, description)) {
+            std::cerr << "Ошибка открытия файла " << name << '\n';
+            return false;
+        }
+    } catch (const Error& e) {
+        std::cerr << e.what() << '\n';
+        return false;
+    }
+    s.state.SourceKind = kind;
+    s.sourceName = name;
+    s.analysis.ResetViewToSource();
+    return true;
+}
+
+void registerSourceCommands(CLI::App& app, CommandList& commands)
+{
+    auto source = std::make_shared<std::string>();
+    CLI::App* sub = app.add_subcommand("describe", "Print the description of a source (frequency record or WAV "
+                                                   "recording) as the analysis window shows it");
+    sub->add_option("SOURCE", *source, "a .frq, .wav or .proj file")->required();
+    commands.add(sub, [source]() {
+        Session s;
+        std::string description;
+        if (!openSource(s, *source, description))
+            return kExitFailure;
+        std::cout << description << '\n';
+        return kExitOk;
+    });
+}
 
 }  // namespace selva::cli

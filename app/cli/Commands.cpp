@@ -6,6 +6,8 @@ void registerCommands(CLI::App& app, CommandList& commands)
 {
     registerSourceCommands(app, commands);
     registerSensorCommands(app, commands);
+    registerAnalysisCommands(app, commands);
+    registerSynthCommands(app, commands);
 }
 
 }  // namespace selva::cli

@@ -38,5 +38,7 @@ void registerCommands(CLI::App& app, CommandList& commands);
 // One function a command (each in its own file).
 void registerSourceCommands(CLI::App& app, CommandList& commands);   // describe
 void registerSensorCommands(CLI::App& app, CommandList& commands);   // sensors, thrust
+void registerAnalysisCommands(CLI::App& app, CommandList& commands); // analyze, export
+void registerSynthCommands(CLI::App& app, CommandList& commands);    // synth
 
 }  // namespace selva::cli

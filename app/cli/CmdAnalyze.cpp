@@ -1,0 +1,250 @@
+// analyze, export: what a user does in the analysis window, from a shell.
+#include "app/cli/Commands.h"
+#include "app/cli/Session.h"
+
+#include "analysis/ResultsExport.h"
+#include "common/Error.h"
+#include "common/Format.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace selva::cli {
+
+bool openSource(Session& s, const std::string& name, std::string& description);
+bool loadSensors(Session& s, const std::string& fileName);
+bool activateSensor(Session& s, std::int32_t number, const std::string& fileName);
+
+namespace {
+
+// The calculation settings a user sets in the windows, with the defaults of a fresh analysis window
+// except that each one is applied explicitly, so a script never depends on what was stored before.
+struct AnalysisOptions {
+    std::string source;
+    std::string sensorsFile;
+    std::int32_t sensor = 0;
+    std::optional<double> step;
+    std::optional<std::int32_t> filter;
+    std::string channel = "right";
+    std::int32_t noise = 0;
+    std::string position = "horizontal";
+    float charge = 0;
+    float rig = 0;
+    bool noChargeWeight = false;
+    bool noRigWeight = false;
+    bool rigid = false;
+    bool gross = false;
+    std::optional<double> start;
+    std::optional<double> end;
+};
+
+void addAnalysisOptions(CLI::App* sub, AnalysisOptions& o)
+{
+    sub->add_option("SOURCE", o.source, "a .frq frequency record or a WAV recording")->required();
+    sub->add_option("--sensors", o.sensorsFile, "sensor library (.sns); line errors are reported on stderr");
+    sub->add_option("--sensor", o.sensor, "number of the sensor to convert with (default: the default sensor)");
+    sub->add_option("--step", o.step, "analysis step in seconds (\"Точность\")");
+    sub->add_option("--filter", o.filter, "smooth the frequency with a moving average of N points")
+        ->check(CLI::Range(1, 1000000));
+    sub->add_option("--channel", o.channel, "WAV channel")->check(CLI::IsMember({"right", "left"}));
+    sub->add_option("--noise", o.noise, "noise threshold of the WAV frequency measurement, sample units")
+        ->check(CLI::NonNegativeNumber);
+    sub->add_option("--position", o.position, "motor position")
+        ->check(CLI::IsMember({"horizontal", "up", "down"}));
+    sub->add_option("--charge", o.charge, "propellant charge weight, kg")->check(CLI::NonNegativeNumber);
+    sub->add_option("--rig", o.rig, "rig weight, kg")->check(CLI::NonNegativeNumber);
+    sub->add_flag("--no-charge-weight", o.noChargeWeight, "do not account for the charge weight");
+    sub->add_flag("--no-rig-weight", o.noRigWeight, "do not account for the rig weight");
+    sub->add_flag("--rigid", o.rigid, "the rig is rigidly joined to the sensor");
+    sub->add_flag("--gross", o.gross, "results from the thrust without the weight correction");
+    sub->add_option("--start", o.start, "start of thrust in seconds, set by hand after the detection");
+    sub->add_option("--end", o.end, "end of thrust in seconds, set by hand after the detection");
+}
+
+// Runs the analysis as the window does. Returns an exit code; kExitOk leaves the results in the session.
+int runAnalysis(Session& s, const AnalysisOptions& o)
+{
+    if (!o.sensorsFile.empty()) {
+        if (!loadSensors(s, o.sensorsFile))
+            return kExitFailure;
+    }
+    if (!activateSensor(s, o.sensor, o.sensorsFile.empty() ? "the built-in library" : o.sensorsFile))
+        return kExitFailure;
+
+    std::string description;
+    if (!openSource(s, o.source, description))
+        return kExitFailure;
+
+    AnalysisState& st = s.state;
+    st.MotorPosition = o.position == "up" ? MotorNozzleUp : o.position == "down" ? MotorNozzleDown : MotorHorizontal;
+    st.ChargeWeight = o.charge;
+    st.RigWeight = o.rig;
+    st.IncludeChargeWeight = !o.noChargeWeight;
+    st.IncludeRigWeight = !o.noRigWeight;
+    st.RigidMount = o.rigid;
+    st.NetThrust = !o.gross;
+    st.ZeroCompensation = true;
+    st.FilterOn = o.filter.has_value();
+    if (o.filter)
+        st.FilterWindow = *o.filter;
+    if (o.channel == "left" && !st.LeftChannelEnabled) {
+        std::cerr << "The source has one channel: there is no left channel\n";
+        return kExitUsage;
+    }
+    st.UseLeftChannel = o.channel == "left";
+    st.NoiseLsb = o.noise;
+    if (o.step) {
+        const StepCheck check = CheckAnalysisStep(*o.step, st.MinStep, st.RecordDuration);
+        if (!check.accepted) {
+            std::cerr << "Step " << formatShortest(*o.step) << " refused: " << check.reason << '\n';
+            return kExitUsage;
+        }
+        if (!check.reason.empty())
+            std::cerr << check.reason << '\n';
+        st.AnalysisStep = check.value;
+    }
+
+    try {
+        // "Пересчитать"
+        s.analysis.Recalculate(true, true, true, true, true);
+        s.analysis.ComputeResults();
+
+        // The start and end edits, committed one after the other as the window does.
+        const bool vertical = st.MotorPosition != MotorHorizontal;
+        const auto afterTimeEdit = [&] {
+            if (vertical && st.RigWeight + st.ChargeWeight != 0)
+                s.analysis.ConvertToThrust(false);
+            s.analysis.ComputeResults();
+        };
+        if (o.start) {
+            st.StartTime = *o.start < 0 ? 0 : *o.start;
+            afterTimeEdit();
+        }
+        if (o.end) {
+            st.EndTime = *o.end > st.RecordDuration ? st.RecordDuration : *o.end;
+            afterTimeEdit();
+        }
+    } catch (const Error& e) {
+        std::cerr << e.what() << '\n';
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+// A 32-bit result as the shortest decimal that reads back to the same float, carried as a double.
+double shortestFloat(float v)
+{
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    double d = 0;
+    std::from_chars(buf, r.ptr, d);
+    return d;
+}
+
+void printJson(const AnalysisState& st)
+{
+    nlohmann::ordered_json j;
+    j["point_count"] = st.PointCount;
+    j["analysis_step"] = st.AnalysisStep;
+    j["start_time"] = st.StartTime;
+    j["end_time"] = st.EndTime;
+    j["rest_freq"] = st.RestFreq;
+    j["rest_freq_after"] = st.RestFreqAfter;
+    j["mean_freq"] = st.MeanFreq;
+    j["zero_offset"] = st.ZeroOffset;
+    j["rest_thrust"] = st.RestThrust;
+    j["rest_thrust_after"] = st.RestThrustAfter;
+    j["rest_thrust_net"] = st.RestThrustNet;
+    j["mean_thrust"] = st.MeanThrust;
+    j["mean_thrust_net"] = st.MeanThrustNet;
+    j["thrust_time"] = shortestFloat(st.ThrustTime);
+    j["total_impulse"] = shortestFloat(st.TotalImpulse);
+    j["total_impulse_error"] = shortestFloat(st.TotalImpulseError);
+    j["specific_impulse"] = shortestFloat(st.SpecificImpulse);
+    j["specific_impulse_error"] = shortestFloat(st.SpecificImpulseError);
+    j["max_thrust"] = shortestFloat(st.MaxThrust);
+    j["max_thrust_error"] = shortestFloat(st.MaxThrustError);
+    j["average_thrust"] = shortestFloat(st.AverageThrust);
+    std::cout << j.dump(2) << '\n';
+}
+
+// The results panel in the window's words; numbers in the general format with 5 significant digits,
+// the uncertainties after "+/-" with one decimal, as "Показать ошибку" shows them.
+void printPanel(const Session& s)
+{
+    const AnalysisState& st = s.state;
+    const auto g = [](double v) { return formatGeneral(v, 5); };
+    const auto err = [](double v) { return "+/-" + formatFixed(v, 1); };
+    std::cout << "Источник: " << s.sourceName << '\n'
+              << "Начало тяги (сек): " << formatShortest(st.StartTime) << '\n'
+              << "Конец тяги (сек): " << formatShortest(st.EndTime) << '\n'
+              << "Линия покоя (Hz): " << formatShortest(st.RestFreq) << '\n'
+              << "Линия покоя (N): " << formatShortest(st.RestThrust) << '\n'
+              << "Импульс суммарный (сек): " << g(st.TotalImpulse) << err(st.TotalImpulseError) << '\n'
+              << "Импульс удельный (Н/сек): " << g(st.SpecificImpulse) << err(st.SpecificImpulseError) << '\n'
+              << "Время тяги (сек): " << g(st.ThrustTime) << '\n'
+              << "Макс. тяга (Н): " << g(st.MaxThrust) << err(st.MaxThrustError) << '\n'
+              << "Средняя тяга (Н): " << g(st.AverageThrust) << '\n'
+              << "Вес заряда (кг): " << g(st.ChargeWeight) << '\n';
+}
+
+}  // namespace
+
+void registerAnalysisCommands(CLI::App& app, CommandList& commands)
+{
+    {
+        auto o = std::make_shared<AnalysisOptions>();
+        auto json = std::make_shared<bool>(false);
+        CLI::App* sub = app.add_subcommand("analyze", "Analyse a source as \"Пересчитать\" does and print the "
+                                                      "results");
+        addAnalysisOptions(sub, *o);
+        sub->add_flag("--json", *json, "one JSON object with every result");
+        commands.add(sub, [o, json]() {
+            Session s;
+            const int code = runAnalysis(s, *o);
+            if (code != kExitOk)
+                return code;
+            if (*json)
+                printJson(s.state);
+            else
+                printPanel(s);
+            return kExitOk;
+        });
+    }
+    {
+        auto o = std::make_shared<AnalysisOptions>();
+        auto kind = std::make_shared<std::string>();
+        auto out = std::make_shared<std::string>();
+        CLI::App* sub = app.add_subcommand("export", "Analyse a source and write its frequency (.frq) or thrust "
+                                                     "(.trt) series as \"Экспорт результатов\" does");
+        addAnalysisOptions(sub, *o);
+        sub->add_option("OUT", *out, "the file to write (replaced if it exists)")->required();
+        sub->add_option("--kind", *kind, "frq: frequency series, trt: thrust series")
+            ->required()
+            ->check(CLI::IsMember({"frq", "trt"}));
+        commands.add(sub, [o, kind, out]() {
+            Session s;
+            const int code = runAnalysis(s, *o);
+            if (code != kExitOk)
+                return code;
+            if (s.state.PointCount == 0) {
+                std::cerr << "The analysis has no points: nothing to export\n";
+                return kExitFailure;
+            }
+            std::string error;
+            const ExportKind k = *kind == "trt" ? ExportKind::Thrust : ExportKind::Frequency;
+            if (!WriteResultsExport(*out, s.state, k, s.sourceName, &error)) {
+                std::cerr << "Невозможно записать файл " << *out << ": " << error << '\n';
+                return kExitFailure;
+            }
+            return kExitOk;
+        });
+    }
+}
+
+}  // namespace selva::cli
