@@ -44,9 +44,8 @@ double finiteOr0(double v)
     return std::isfinite(v) ? v : 0.0;
 }
 
-double usableStep(float stored)
+double usableStep(double step)
 {
-    const double step = widenSingle(stored);
     return std::isfinite(step) && step > 0 ? step : 0.01;
 }
 
@@ -158,7 +157,7 @@ ProjectLoadResult ProjectSession::applyProject()
     store_.CopyProjectToSettings();
 
     state_.UseLeftChannel = p.channelLeft;
-    state_.AnalysisStep = usableStep(p.AnalysisStep);
+    state_.AnalysisStep = usableStep(widenSingle(p.AnalysisStep));
     state_.FilterWindow = p.FilterWindow;
     view.showNewtons = p.showNewtons;
     view.invert = p.invert;
@@ -232,6 +231,11 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
         clearSource();
         return;
     }
+    // A frequency record is analysed at its own step, which the analysis takes as the exact single the
+    // record gives (and the project stores): no decimal widening then, so that indices and sums come out
+    // exactly as they did before the save.
+    if (state_.SourceKind == SourceFreq)
+        state_.AnalysisStep = usableStep(static_cast<double>(store_.project.AnalysisStep));
     analysis_.ResetViewToSource();
     result.sourceDescription = description;
 
@@ -341,7 +345,7 @@ SettingsLoadResult ProjectSession::LoadSettings(const std::string& fileName)
     const TSettingsRecord s = store_.settings;
     store_.CopySettingsToProject();
     store_.settingsFileName = store_.resolveSettingsName(fileName);
-    state_.AnalysisStep = usableStep(s.AnalysisStep);
+    state_.AnalysisStep = usableStep(widenSingle(s.AnalysisStep));
     state_.FilterWindow = s.FilterWindow;
     selectStoredSensor(s.SensorFileName, s.ActiveSensorId);
     result.newtonsEnabled = sensors_.ActiveSensorIndex != 0;
