@@ -2,11 +2,11 @@
 
 #include "analysis/AnalysisState.h"
 #include "analysis/ThrustAnalysis.h"
-#include "common/Error.h"
 #include "sensors/SensorLibrary.h"
 
 #include <charconv>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -219,10 +219,11 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
     bool opened = false;
     std::string description;
     try {
-        opened = analysis_.OpenSourceFile(name, false, state_.SourceKind, description);
+        // Only regular files: a name from a file must not make the program read a device or a pipe.
+        opened = fileExists(name) && analysis_.OpenSourceFile(name, false, state_.SourceKind, description);
         if (!opened)
             prompts.tell("Ошибка открытия файла " + name);
-    } catch (const Error& e) {
+    } catch (const std::exception& e) {
         prompts.tell(e.what());
     }
     store_.notes = notes;
@@ -273,7 +274,8 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
         }
         result.cancelled = !ok;
         result.sourceOpened = true;
-    } catch (const Error& e) {
+    } catch (const std::exception& e) {
+        // Errors of the source (a malformed record, a step too small for memory) end the computation.
         prompts.tell(e.what());
         clearSource();
     }

@@ -362,6 +362,49 @@ TEST_F(ProjectSessionTest, ProjectNamingAProjectAsItsSourceDoesNotRecurse)
     EXPECT_TRUE(b.session.LoadProject(proj).ok);
 }
 
+TEST_F(ProjectSessionTest, ValuesTheProgramCannotUseAreReplacedOnLoad)
+{
+    struct Case {
+        const char* what;
+        float step;
+        std::string source;
+        bool sourceOpens;
+    };
+    const Case cases[] = {
+        {"a step too small for memory", 1e-30f, frq, false},
+        {"a step that is not a number", std::nanf(""), frq, true},
+        {"a negative step", -1.0f, frq, true},
+        {"a folder as the source", 0.01f, dir.path().string(), false},
+        {"a device as the source", 0.01f, "/dev/zero", false},
+    };
+    for (const Case& c : cases) {
+        SettingsStore writer;
+        writer.project.AnalysisStep = c.step;
+        writer.project.sourceFileName = c.source;
+        writer.project.StartTime = std::nan("");
+        writer.project.EndTime = HUGE_VAL;
+        writer.project.calc.ChargeWeight = -HUGE_VAL;
+        writer.project.calc.MotorPosition = 9;
+        writer.project.SensorFileName = sns;
+        writer.project.ActiveSensorId = 1;
+        const std::string proj = dir.file("crafted.proj");
+        writer.WriteProjectFile(proj);
+
+        Program b;
+        const ProjectLoadResult r = b.session.LoadProject(proj);
+        EXPECT_TRUE(r.ok) << c.what;
+        EXPECT_EQ(r.sourceOpened, c.sourceOpens) << c.what;
+        EXPECT_EQ(b.messages.empty(), c.sourceOpens) << c.what;
+        EXPECT_TRUE(std::isfinite(b.state.StartTime) && std::isfinite(b.state.EndTime)) << c.what;
+        EXPECT_EQ(b.state.ChargeWeight, 0.0f) << c.what;
+        EXPECT_EQ(b.state.MotorPosition, MotorHorizontal) << c.what;
+        EXPECT_GT(b.state.AnalysisStep, 0.0) << c.what;
+        if (!c.sourceOpens) {
+            EXPECT_EQ(b.state.PointCount, 0u) << c.what;
+        }
+    }
+}
+
 TEST_F(ProjectSessionTest, AutomaticAxesAreStoredWithEqualLimits)
 {
     Program a;
