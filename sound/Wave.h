@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -129,12 +130,12 @@ public:
     std::uint32_t GetBytesPerSecond() const { return BytesPerSecond; }
     std::uint16_t GetBlockAlign() const { return BlockAlign; }
     std::uint32_t GetFrameSize() const { return (std::uint32_t{Channels} * BitsPerSample) / 8; }
-    std::uint32_t GetTotalFrames() const { return TotalFrames; }
+    std::uint32_t GetTotalFrames() const { return TotalFrames.load(std::memory_order_relaxed); }
     double GetDuration() const { return Duration; }
     std::uint32_t GetDataStart() const { return DataStart; }
     // Sample bytes of the "data" chunk as used: its stated size, or what the file holds when less.
     std::uint32_t GetDataBytes() const { return DataBytes; }
-    std::uint32_t GetBytesWritten() const { return BytesWritten; }
+    std::uint32_t GetBytesWritten() const { return BytesWritten.load(std::memory_order_relaxed); }
 
     const unsigned char* Buffer() const { return BufferData.data(); }
     std::int64_t GetBufferSize() const { return BufferSize; }
@@ -173,9 +174,10 @@ private:
     std::uint32_t BytesPerSecond = 0;
     std::uint16_t BlockAlign = 0;
     std::array<unsigned char, 18> Format{};
-    std::uint32_t BytesWritten = 0;
+    // Maintained by AppendData on the device thread, read by the window for its display.
+    std::atomic<std::uint32_t> BytesWritten{0};
     double Duration = 0.0;
-    std::uint32_t TotalFrames = 0;
+    std::atomic<std::uint32_t> TotalFrames{0};
     bool ReadFailed = false;
     std::uint64_t ReadOffset = 0;  // bytes of data consumed by ReadData since Rewind
 };

@@ -1,0 +1,421 @@
+#include "sound/Wave.h"
+
+#include "common/Error.h"
+#include "sound/WaveBytes.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+
+namespace selva {
+namespace {
+
+using test::chunk;
+using test::fmtBody;
+using test::riff;
+using test::samples16;
+using test::u32le;
+using test::waveFile;
+
+std::string openError(const std::string& name)
+{
+    TWave wave;
+    try {
+        wave.Open(name);
+    } catch (const Error& e) {
+        EXPECT_FALSE(wave.IsLoaded());
+        return e.what();
+    }
+    return "";
+}
+
+TEST(WaveTest, FormatRowsSetTheObject)
+{
+    TWave shared;  // the shared buffer: row 2, one second
+    EXPECT_EQ(shared.GetChannels(), 2);
+    EXPECT_EQ(shared.GetSampleRate(), 11025u);
+    EXPECT_EQ(shared.GetBitsPerSample(), 8);
+    EXPECT_EQ(shared.GetBytesPerSecond(), 22050u);
+    EXPECT_EQ(shared.GetBufferFrames(), 11026);
+    EXPECT_FALSE(shared.IsLoaded());
+
+    TWave cd(11, 1);
+    EXPECT_EQ(cd.GetBytesPerSecond(), 176400u);
+    EXPECT_EQ(cd.GetBlockAlign(), 4);
+    EXPECT_EQ(cd.GetBufferFrames(), 44101);
+    EXPECT_EQ(cd.GetBufferSize(), 44101 * 4);
+
+    std::set<std::uint32_t> flags;
+    for (const auto& row : WaveFormats)
+        flags.insert(row.CapabilityFlag);
+    EXPECT_EQ(flags.size(), 16u);
+    EXPECT_STREQ(WaveFormats[15].Text, "48 kHz, stereo, 16-bit");
+    EXPECT_STREQ(WaveFormats[0].Text, "11.025 kHz, mono, 8-bit");
+}
+
+TEST(WaveTest, OpenRejectsBadFilesWithTheirMessage)
+{
+    test::TempDir dir;
+    const std::string data = samples16({1, 2, 3, 4});
+    const std::string goodFmt = chunk("fmt ", fmtBody(1, 8000, 16));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string message;  // "%" stands for the file name
+    };
+    const std::vector<Case> cases = {
+        {"empty file", "", "% is not a wave file"},
+        {"other RIFF form only", riff("AVI ", chunk("data", data)), "% is not a wave file"},
+        {"not RIFF at all", std::string(64, 'x'), "% is not a wave file"},
+        {"no fmt chunk", riff("WAVE", chunk("data", data)), "% havn`t data format"},
+        {"fmt chunk after a chunk claiming the whole file", riff("WAVE", chunk("LIST", "ab", 0x7FFFFFF0) + goodFmt),
+         "% havn`t data format"},
+        {"fmt body cut short", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16)).substr(0, 20)),
+         "Error reading wave data"},
+        {"fmt size beyond the file", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16), 0xFFFFFFF0)),
+         "Error reading wave data"},
+        {"compressed format", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, true, 2)) + chunk("data", data)),
+         "Invalid wave file format"},
+        {"extensible format", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16, true, 0xFFFE)) + chunk("data", data)),
+         "Invalid wave file format"},
+        {"data before fmt", riff("WAVE", chunk("data", data) + goodFmt), "No data chunk"},
+        {"no data chunk", riff("WAVE", goodFmt + chunk("LIST", "info")), "No data chunk"},
+        {"empty data", riff("WAVE", goodFmt + chunk("data", "")), "Chunk has no data"},
+        {"data header only", riff("WAVE", goodFmt, 200) + "data" + u32le(100), "Chunk has no data"},
+        {"no channels", riff("WAVE", chunk("fmt ", fmtBody(0, 8000, 16)) + chunk("data", data)),
+         "Invalid 'fmt ' chunk."},
+        {"no sample rate", riff("WAVE", chunk("fmt ", fmtBody(1, 0, 16, true, 1, 16000)) + chunk("data", data)),
+         "Invalid 'fmt ' chunk."},
+        {"no byte rate", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, true, 1, 0)) + chunk("data", data)),
+         "Invalid 'fmt ' chunk."},
+        {"zero bits in an 18-byte chunk", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 0, true, 1, 16000)) +
+                                                            chunk("data", data)),
+         "Invalid 'fmt ' chunk."},
+        {"byte rate below one byte a sample", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16, false, 1, 8000)) +
+                                                                chunk("data", data)),
+         "Invalid 'fmt ' chunk."},
+        {"frame of less than a byte", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 4, true, 1, 4000)) + chunk("data", data)),
+         "Invalid 'fmt ' chunk."},
+        {"fmt chunk of 14 bytes", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, false).substr(0, 14)) +
+                                                   chunk("data", data)),
+         "Invalid 'fmt ' chunk."},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string name = dir.file("case" + std::to_string(i) + ".wav");
+        test::writeFile(name, cases[i].bytes);
+        std::string expected = cases[i].message;
+        if (const auto at = expected.find('%'); at != std::string::npos)
+            expected.replace(at, 1, name);
+        EXPECT_EQ(openError(name), expected) << cases[i].what;
+    }
+    const std::string missing = dir.file("missing.wav");
+    EXPECT_EQ(openError(missing), "Unable to open file " + missing);
+}
+
+TEST(WaveTest, OpenAcceptsWhatTheRiffRulesAllow)
+{
+    test::TempDir dir;
+    const std::string data = samples16({100, -100, 200, -200});  // 2 stereo frames
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int bits;
+        std::uint32_t dataBytes;
+    };
+    const std::vector<Case> cases = {
+        {"plain 18-byte fmt", waveFile(2, 44100, 16, data), 16, 8},
+        {"16-byte fmt: bits from the byte rate",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 44100, 16, false, 1, 176400)) + chunk("data", data)), 16, 8},
+        {"16-byte fmt, 24-bit rate", riff("WAVE", chunk("fmt ", fmtBody(2, 100, 24, false)) + chunk("data", data)), 24,
+         8},
+        {"18-byte fmt keeps the stored bits although the rate says 16",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 44100, 8, true, 1, 176400)) + chunk("data", data)), 8, 8},
+        {"other chunks first", chunk("JUNK", "xyz") + riff("AVI ", "abcd") +
+                                   riff("WAVE", chunk("bext", "odd") + chunk("fmt ", fmtBody(2, 8000, 16)) +
+                                                    chunk("LIST", "12345") + chunk("data", data)),
+         16, 8},
+        {"long fmt chunk", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16) + std::string(22, '\0')) +
+                                            chunk("data", data)),
+         16, 8},
+        {"RIFF size beyond the file", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)) + chunk("data", data),
+                                           0x7FFFFFF0),
+         16, 8},
+        {"data size beyond the file: cut to what is there",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)), 0xFFFFFF40) + "data" + u32le(0xFFFFFF00) + data, 16, 8},
+        {"data size cut mid-frame", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)), 1100) + "data" + u32le(1000) +
+                                        data.substr(0, 6),
+         16, 6},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string name = dir.file("ok" + std::to_string(i) + ".wav");
+        test::writeFile(name, cases[i].bytes);
+        TWave wave;
+        ASSERT_NO_THROW(wave.Open(name)) << cases[i].what;
+        EXPECT_TRUE(wave.IsLoaded()) << cases[i].what;
+        EXPECT_EQ(wave.GetFileName(), name);
+        EXPECT_EQ(wave.GetBitsPerSample(), cases[i].bits) << cases[i].what;
+        EXPECT_EQ(wave.GetDataBytes(), cases[i].dataBytes) << cases[i].what;
+        EXPECT_EQ(wave.GetBufferFrames(), wave.GetSampleRate() + 1) << cases[i].what;
+    }
+}
+
+TEST(WaveTest, BlocksOfOneSecondPlusOneFrame)
+{
+    test::TempDir dir;
+    struct Case {
+        std::uint32_t frames;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks;  // position, frames
+    };
+    // 8-bit mono at 44100 Hz: 2.5 s; exactly two blocks and one frame more (that frame is not served);
+    // two blocks and two frames.
+    const std::vector<Case> cases = {
+        {110250, {{0, 44101}, {44101, 44101}, {88202, 22048}}},
+        {88203, {{0, 44101}, {44101, 44101}}},
+        {88204, {{0, 44101}, {44101, 44101}, {88202, 2}}},
+        {1, {{0, 1}}},
+    };
+    for (const Case& c : cases) {
+        const std::string name = dir.file("blocks.wav");
+        test::writeFile(name, waveFile(1, 44100, 8, std::string(c.frames, '\x80')));
+        TWave wave;
+        wave.Open(name);
+        ASSERT_TRUE(wave.ReadFirst());
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;
+        do
+            seen.emplace_back(wave.GetPosition(), wave.GetFramesInBuffer());
+        while (wave.ReadNext());
+        EXPECT_EQ(seen, c.blocks) << c.frames;
+        std::uint64_t served = 0;
+        for (const auto& b : seen)
+            served += b.second;
+        EXPECT_EQ(wave.ServedFrames(), served) << c.frames;
+        EXPECT_DOUBLE_EQ(wave.GetDuration(), c.frames / 44100.0);
+    }
+}
+
+TEST(WaveTest, ServedFramesMatchesTheBlockWalkForAnySize)
+{
+    test::TempDir dir;
+    std::mt19937 rng(7);
+    for (int i = 0; i < 60; ++i) {
+        const std::uint32_t channels = 1 + rng() % 3;
+        const std::uint32_t bits = (rng() % 2) ? 16 : 24;
+        const std::uint32_t rate = 5 + rng() % 40;
+        const std::size_t bytes = 1 + rng() % 700;  // partial last frames too
+        const std::string name = dir.file("walk.wav");
+        test::writeFile(name, waveFile(channels, rate, bits, std::string(bytes, '\x11')));
+        TWave wave;
+        wave.Open(name);
+        std::uint64_t served = 0;
+        if (wave.ReadFirst()) {
+            do
+                served += wave.GetFramesInBuffer();
+            while (wave.ReadNext());
+        }
+        EXPECT_EQ(wave.ServedFrames(), served) << channels << "ch " << bits << "bit " << rate << "Hz " << bytes;
+    }
+}
+
+TEST(WaveTest, NothingAfterTheDataChunkIsServed)
+{
+    test::TempDir dir;
+    // Three 16-bit frames and one odd byte, the pad byte, and a chunk after the data.
+    const std::string data = samples16({1000, 2000, 3000}) + "\x7F";
+    const std::string name = dir.file("tail.wav");
+    test::writeFile(name, riff("WAVE", chunk("fmt ", fmtBody(1, 100, 16)) + chunk("data", data) +
+                                           chunk("LIST", std::string(40, '\x7F'))));
+    TWave wave;
+    wave.Open(name);
+    EXPECT_EQ(wave.GetDataBytes(), 7u);
+    EXPECT_EQ(wave.GetTotalFrames(), 4u);  // 3.5 frames, nearest even
+    ASSERT_TRUE(wave.ReadFirst());
+    EXPECT_EQ(wave.GetFramesInBuffer(), 3u);
+    EXPECT_FALSE(wave.ReadNext());
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(0), 2000.0);
+
+    ASSERT_TRUE(wave.Rewind());
+    std::string played(100, '\0');
+    const std::size_t got = wave.ReadData(played.data(), played.size());
+    EXPECT_EQ(played.substr(0, got), data);
+    EXPECT_EQ(wave.ReadData(played.data(), played.size()), 0u);
+}
+
+TEST(WaveTest, ChannelMeanReadsTheChannelsSampleType)
+{
+    test::TempDir dir;
+    const std::string name = dir.file("mean.wav");
+    // 8-bit stereo: the second byte of every frame, unsigned.
+    test::writeFile(name, waveFile(2, 1000, 8, std::string("\x0A\xC8\x14\xFA", 4)));
+    TWave wave;
+    wave.Open(name);
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(1), 225.0);
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(0), 15.0);
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(7), 15.0);  // a channel the file lacks reads channel 0
+
+    test::writeFile(name, waveFile(1, 1000, 16, samples16({-30000, -2, 7, 5})));
+    wave.Open(name);
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(0), -29990.0 / 4);
+
+    const std::string i32 = u32le(0x80000000u) + u32le(0x7FFFFFFFu) + u32le(10);
+    test::writeFile(name, waveFile(1, 1000, 32, i32));
+    wave.Open(name);
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(0), 9.0 / 3);
+
+    // 24-bit, signed.
+    test::writeFile(name, waveFile(1, 1000, 24, std::string("\xFE\xFF\xFF\x04\x00\x00", 6)));
+    wave.Open(name);
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(0), 1.0);
+}
+
+TEST(WaveTest, DescriptionNamesBitsChannelsRateBytesAndSeconds)
+{
+    test::TempDir dir;
+    struct Case {
+        std::uint32_t channels, rate, bits, frames;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {1, 44100, 16, 132300, "16 bits Mono 44100 Hz 264600 bytes 3.00 Sec"},
+        {2, 11025, 8, 4410, "8 bits Stereo 11025 Hz 8820 bytes 0.40 Sec"},
+        {3, 1000, 8, 12300, "8 bits 1000 Hz 36900 bytes 12.30 Sec"},
+        {1, 250, 8, 1, "8 bits Mono 250 Hz 1 bytes 0.00 Sec"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = dir.file("d.wav");
+        test::writeFile(name, waveFile(c.channels, c.rate, c.bits, std::string(c.frames * c.channels * c.bits / 8, 'a')));
+        TWave wave;
+        wave.Open(name);
+        EXPECT_EQ(wave.GetDescription(), c.text);
+    }
+}
+
+TEST(WaveTest, WrittenFileHasFinalSizesAndPadByteAndReadsBack)
+{
+    test::TempDir dir;
+    const std::string name = dir.file("rec.wav");
+    TWave wave(1, 1);  // 11.025 kHz mono 16-bit
+    ASSERT_TRUE(wave.CreateWave(name));
+    EXPECT_TRUE(wave.IsWriting());
+    EXPECT_FALSE(wave.ReadFirst());
+    ASSERT_TRUE(wave.AppendData("\x01\x02\x03", 3));
+    ASSERT_TRUE(wave.AppendData("\x04\x05", 2));
+    EXPECT_EQ(wave.GetBytesWritten(), 5u);
+    EXPECT_EQ(wave.GetTotalFrames(), 2u);
+    ASSERT_TRUE(wave.Close());
+    EXPECT_FALSE(wave.AppendData("x", 1));
+
+    const std::string bytes = test::readFile(name);
+    const std::string expected = "RIFF" + u32le(44) + "WAVE" + "fmt " + u32le(18) +
+                                 fmtBody(1, 11025, 16) + "data" + u32le(5) + "\x01\x02\x03\x04\x05" +
+                                 std::string(1, '\0');
+    EXPECT_EQ(bytes, expected);
+
+    TWave back;
+    back.Open(name);
+    EXPECT_EQ(back.GetDataBytes(), 5u);
+    EXPECT_EQ(back.GetTotalFrames(), 2u);  // 2.5 frames, nearest even
+    EXPECT_EQ(back.GetSampleRate(), 11025u);
+    ASSERT_TRUE(back.ReadFirst());
+    EXPECT_EQ(back.GetFramesInBuffer(), 2u);
+
+    // Even data: no pad byte.
+    TWave even(11, 1);
+    even.CreateWave(name);
+    even.AppendData("abcdefgh", 8);
+    ASSERT_TRUE(even.Close());
+    EXPECT_EQ(test::readFile(name).size(), 46u + 8u);
+    back.Open(name);
+    EXPECT_EQ(back.GetChannels(), 2);
+    EXPECT_EQ(back.GetTotalFrames(), 2u);
+}
+
+TEST(WaveTest, CreateWaveReportsAFileThatCannotBeCreated)
+{
+    test::TempDir dir;
+    const std::string name = dir.file("no/such/folder/x.wav");
+    TWave wave;
+    try {
+        wave.CreateWave(name);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to open file " + name);
+    }
+    EXPECT_FALSE(wave.IsOpen());
+}
+
+// Every prefix of a good file, every size field replaced by huge or small values, and random bytes:
+// each either opens or fails with one of the reader's messages, and a file that opens is walked to its
+// end in a bounded number of blocks.
+TEST(WaveTest, NoInputCrashesOrHangsTheReader)
+{
+    test::TempDir dir;
+    const std::string name = dir.file("fuzz.wav");
+    const std::set<std::string> messages = {"Error reading wave data", "Invalid wave file format", "No data chunk",
+                                            "Chunk has no data", "Invalid 'fmt ' chunk.",
+                                            name + " is not a wave file", name + " havn`t data format"};
+    const auto check = [&](const std::string& bytes, const std::string& what) {
+        test::writeFile(name, bytes);
+        TWave wave;
+        try {
+            wave.Open(name);
+        } catch (const Error& e) {
+            EXPECT_TRUE(messages.count(e.what())) << what << ": " << e.what();
+            return;
+        }
+        EXPECT_LE(wave.GetDataBytes(), bytes.size());
+        int blocks = 0;
+        if (wave.ReadFirst()) {
+            do
+                ASSERT_LT(++blocks, 100000) << what;
+            while (wave.ReadNext());
+        }
+        (void)wave.GetChannelMean(1);
+        (void)wave.GetDescription();
+    };
+
+    const std::string good = riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)) + chunk("LIST", "abc") +
+                                              chunk("data", samples16({1, -1, 2, -2, 3, -3, 4})));
+    for (std::size_t len = 0; len <= good.size(); ++len)
+        check(good.substr(0, len), "prefix " + std::to_string(len));
+
+    const std::vector<std::uint32_t> sizes = {0, 1, 2, 15, 16, 17, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF8, 0xFFFFFFFF};
+    for (std::size_t at = 0; at + 4 <= good.size(); ++at) {
+        for (std::uint32_t v : sizes) {
+            std::string bytes = good;
+            bytes.replace(at, 4, u32le(v));
+            check(bytes, "u32 " + std::to_string(v) + " at " + std::to_string(at));
+        }
+    }
+
+    std::mt19937 rng(12345);
+    for (int i = 0; i < 300; ++i) {
+        std::string bytes = i % 2 ? good : std::string();
+        const std::size_t len = rng() % 200;
+        bytes.resize(std::max(bytes.size(), len));
+        for (std::size_t k = (i % 2 ? 12 : 0); k < bytes.size(); ++k)
+            if (i % 2 == 0 || rng() % 8 == 0)
+                bytes[k] = char(rng());
+        check(bytes, "random " + std::to_string(i));
+    }
+}
+
+TEST(WaveTest, TempWaveNamesAreFreeAndNeverWaitForever)
+{
+    test::TempDir dir;
+    const std::string first = GetTempWaveName(dir.path().string());
+    const std::filesystem::path p(first);
+    EXPECT_EQ(p.parent_path(), std::filesystem::absolute(dir.path()));
+    EXPECT_EQ(p.filename().string().rfind("wave_tmp_", 0), 0u);
+    EXPECT_EQ(p.extension(), ".wav");
+    EXPECT_FALSE(std::filesystem::exists(p));
+
+    for (int n = 0; n < 100; ++n)
+        test::writeFile(dir.file("wave_tmp_" + std::to_string(n) + ".wav"), "");
+    EXPECT_EQ(GetTempWaveName(dir.path().string()), dir.file("wave_tmp_100.wav"));
+}
+
+}  // namespace
+}  // namespace selva
