@@ -420,14 +420,6 @@ TEST_F(ProjectSessionTest, AutomaticAxesAreStoredWithEqualLimits)
     EXPECT_EQ(r.view.timeAxis, (AxisRange{false, 4, 1}));
 }
 
-TEST_F(ProjectSessionTest, SaveOfAnUnwritableProjectThrowsAndEmptyNameDoesNothing)
-{
-    Program a;
-    EXPECT_EQ(a.session.SaveProject("", {}), "");
-    EXPECT_THROW(a.session.SaveProject(dir.file("no/dir/p.proj"), {}), Error);
-    EXPECT_TRUE(a.store.projectFileName.empty());
-}
-
 TEST_F(ProjectSessionTest, SourceOpenedRemembersTheSourceAndItsCompanionProject)
 {
     Program a;

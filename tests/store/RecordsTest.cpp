@@ -328,13 +328,5 @@ TEST(Records, CopiesBetweenTheTwins)
     EXPECT_EQ(back, expected);
 }
 
-TEST(Records, StyleIndicesOutsideTheirListsReadAsTheFirst)
-{
-    EXPECT_EQ(penStyleIndex(4), 4);
-    EXPECT_EQ(penStyleIndex(5), 0);
-    EXPECT_EQ(dotStyleIndex(7), 7);
-    EXPECT_EQ(dotStyleIndex(200), 0);
-}
-
 } // namespace
 } // namespace selva

@@ -218,21 +218,5 @@ TEST(SettingsStore, FileNameHelpers)
     EXPECT_EQ(fileExtUpper("/x.y/z"), "");
 }
 
-TEST(SettingsStore, InitialiseRestoresDefaults)
-{
-    SettingsStore store;
-    store.settings.FilterWindow = 1;
-    store.project.StartTime = 3;
-    store.notes = {"x"};
-    store.projectFileName = "p.proj";
-    store.projectLoaded = true;
-    store.Initialise();
-    EXPECT_EQ(store.settings, TSettingsRecord{});
-    EXPECT_EQ(store.project, TProjectRecord{});
-    EXPECT_TRUE(store.notes.empty());
-    EXPECT_TRUE(store.projectFileName.empty());
-    EXPECT_FALSE(store.projectLoaded);
-}
-
 } // namespace
 } // namespace selva

@@ -48,8 +48,7 @@ private slots:
 
 private:
     void open(const QString& source = QString());
-    template <class T>
-    T* get(const char* name)
+    template <class T> T* get(const char* name)
     {
         T* w = dialog_->findChild<T*>(QString::fromLatin1(name));
         if (!w)
