@@ -1,0 +1,217 @@
+// The command-line tool run as a user runs it: a real process, real files, exit codes and output.
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace selva {
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+CliRun cli(const test::TempDir& dir, const std::string& args)
+{
+    const std::string errFile = dir.file("stderr.txt");
+    const std::string cmd = quote(SELVA_CLI_PATH) + " " + args + " 2>" + quote(errFile);
+    CliRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (p == nullptr)
+        return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    const int status = pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = test::readFile(errFile);
+    return r;
+}
+
+const std::string kSamples = SELVA_SAMPLES_DIR;
+const std::string kSensors = quote(kSamples + "/sample.sns");
+
+TEST(Cli, DescribesSourcesAndReportsFailures)
+{
+    test::TempDir dir;
+    CliRun r = cli(dir, "describe " + quote(kSamples + "/sample.frq"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "FREQ  Mono 100 Hz 592 records 5.92 Sec\n");
+
+    r = cli(dir, "describe " + quote(kSamples + "/sample.wav"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out.rfind("WAV  ", 0), 0u) << r.out;
+
+    r = cli(dir, "describe " + quote(dir.file("missing.frq")));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Ошибка открытия файла"), std::string::npos) << r.err;
+
+    test::writeFile(dir.file("junk.wav"), "RIFF\x04\0\0\0WAVEjunk");
+    r = cli(dir, "describe " + quote(dir.file("junk.wav")));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(r.err.empty());
+}
+
+TEST(Cli, ListsSensorsAndEvaluatesThrust)
+{
+    test::TempDir dir;
+    CliRun r = cli(dir, "sensors " + kSensors);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "0\t<Без калибровки>\t2\t8700\n1\tСтенд 1\t6\t8702.5\n2\tСтенд 2 (старый)\t2\t8695\n");
+
+    r = cli(dir, "thrust " + kSensors + " 2 8695 8455 8575");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "0\n80\n40\n");
+
+    // Line errors are reported and reading goes on.
+    test::writeFile(dir.file("bad.sns"), "START\r\n5\t8600,5\t12\tX\r\n5\t8600\t0\tFive\r\n5\t8500\t10\r\n");
+    r = cli(dir, "sensors " + quote(dir.file("bad.sns")));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("Ошибка в строке 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("5\tFive\t2\t8600"), std::string::npos) << r.out;
+
+    r = cli(dir, "thrust " + kSensors + " 9 8600");
+    EXPECT_EQ(r.code, 1);
+}
+
+TEST(Cli, RejectsBadCommandLinesWithExitTwo)
+{
+    test::TempDir dir;
+    for (const std::string args : {"", "frobnicate", "thrust x.sns one 8600", "thrust x.sns 1 eighty",
+                                   "analyze a.frq --bogus", "analyze a.frq --position sideways",
+                                   "synth a.wav --bits 12"}) {
+        const CliRun r = cli(dir, args);
+        EXPECT_EQ(r.code, 2) << args << "\n" << r.err;
+    }
+    EXPECT_EQ(cli(dir, "--help").code, 0);
+    EXPECT_EQ(cli(dir, "analyze --help").code, 0);
+}
+
+nlohmann::json analyzeJson(const test::TempDir& dir, const std::string& args)
+{
+    const CliRun r = cli(dir, "analyze " + args + " --json");
+    EXPECT_EQ(r.code, 0) << r.err;
+    return r.code == 0 ? nlohmann::json::parse(r.out) : nlohmann::json::object();
+}
+
+// The truth of the built-in profile, from its corner points (trapezoids).
+constexpr double kProfileImpulse = 92.27;
+
+TEST(Cli, SynthesisedFiringsComeBackWithTheirImpulse)
+{
+    test::TempDir dir;
+    const struct {
+        const char* name;
+        const char* synthArgs;
+        const char* analyzeArgs;
+    } cases[] = {
+        {"a.frq", "", ""},
+        {"b.frq", "--step 0.002", " --step 0.01"},
+        {"c.wav", "--rate 44100", ""},
+        {"d.wav", "--rate 44100 --bits 8 --channels 2 --noise 2", " --channel left --noise 4"},
+        {"e.wav", "--rate 48000 --noise 300", " --noise 600 --filter 5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = quote(dir.file(c.name));
+        const CliRun synth = cli(dir, "synth " + file + " --sensors " + kSensors + " --sensor 1 " + c.synthArgs);
+        ASSERT_EQ(synth.code, 0) << synth.err;
+        const auto j = analyzeJson(dir, file + " --sensors " + kSensors + " --sensor 1" + c.analyzeArgs);
+        ASSERT_TRUE(j.contains("total_impulse"));
+        EXPECT_NEAR(j["total_impulse"].get<double>(), kProfileImpulse, 0.005 * kProfileImpulse);
+        EXPECT_NEAR(j["max_thrust"].get<double>(), 62.0, 1.5);
+        EXPECT_NEAR(j["start_time"].get<double>(), 2.0, 0.08); // smoothing widens the rise
+        EXPECT_NEAR(j["end_time"].get<double>(), 3.91, 0.05);
+    }
+}
+
+TEST(Cli, HandSetTimesAndMountingChangeTheResults)
+{
+    test::TempDir dir;
+    const std::string frq = quote(kSamples + "/sample.frq") + " --sensors " + kSensors + " --sensor 1";
+    const auto detected = analyzeJson(dir, frq);
+    const auto narrowed = analyzeJson(dir, frq + " --start 2.5 --end 3.5");
+    EXPECT_EQ(narrowed["start_time"].get<double>(), 2.5);
+    EXPECT_EQ(narrowed["end_time"].get<double>(), 3.5);
+    EXPECT_FLOAT_EQ(narrowed["thrust_time"].get<float>(), 1.0f);
+    EXPECT_LT(narrowed["total_impulse"].get<double>(), detected["total_impulse"].get<double>());
+
+    // An end beyond the record is held at the record's end; a negative start is 0 (not set: no results).
+    const auto clipped = analyzeJson(dir, frq + " --start -1 --end 100");
+    EXPECT_EQ(clipped["start_time"].get<double>(), 0.0);
+    EXPECT_EQ(clipped["total_impulse"].get<double>(), 0.0);
+
+    // With a charge the specific impulse is the impulse per weight of propellant.
+    const auto charged = analyzeJson(dir, frq + " --charge 0.05");
+    EXPECT_NEAR(charged["specific_impulse"].get<double>(),
+                charged["total_impulse"].get<double>() / (9.8156 * 0.05), 0.01);
+}
+
+TEST(Cli, RefusesStepsAndChannelsTheSourceCannotHave)
+{
+    test::TempDir dir;
+    const std::string frq = quote(kSamples + "/sample.frq") + " --sensors " + kSensors + " --sensor 1";
+    CliRun r = cli(dir, "analyze " + frq + " --step 0.001");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("refused"), std::string::npos) << r.err;
+    r = cli(dir, "analyze " + frq + " --channel left");
+    EXPECT_EQ(r.code, 2);
+    r = cli(dir, "analyze " + quote(kSamples + "/sample.frq") + " --sensors " + kSensors + " --sensor 7");
+    EXPECT_EQ(r.code, 1);
+    // A step above a tenth of the record becomes a tenth.
+    const auto j = analyzeJson(dir, frq + " --step 5");
+    EXPECT_NEAR(j["analysis_step"].get<double>(), 0.592, 1e-6);
+}
+
+TEST(Cli, ExportsSeriesThatReadBack)
+{
+    test::TempDir dir;
+    const std::string frq = quote(kSamples + "/sample.frq") + " --sensors " + kSensors + " --sensor 1";
+    ASSERT_EQ(cli(dir, "export " + frq + " --kind trt " + quote(dir.file("out.trt"))).code, 0);
+    const std::string trt = test::readFile(dir.file("out.trt"));
+    EXPECT_EQ(trt.rfind("Thrust\r\n", 0), 0u);
+    EXPECT_NE(trt.find("\r\n592\r\n0.01\r\n---------------\r\nSTART\r\n   0.000\r\n"), std::string::npos) << trt.substr(0, 80);
+
+    ASSERT_EQ(cli(dir, "export " + frq + " --kind frq " + quote(dir.file("out.frq"))).code, 0);
+    const CliRun again = cli(dir, "describe " + quote(dir.file("out.frq")));
+    EXPECT_EQ(again.out, "FREQ  Mono 100 Hz 592 records 5.92 Sec\n");
+    // The exported frequency series analyses to the same impulse.
+    const auto a = analyzeJson(dir, frq);
+    const auto b = analyzeJson(dir, quote(dir.file("out.frq")) + " --sensors " + kSensors + " --sensor 1");
+    EXPECT_NEAR(b["total_impulse"].get<double>(), a["total_impulse"].get<double>(), 0.01);
+}
+
+TEST(Cli, ReadsProfilesFromFilesAndRejectsBrokenOnes)
+{
+    test::TempDir dir;
+    test::writeFile(dir.file("p.txt"), "# time thrust\n0 0\n1 0\n1.1 10\n2.1 10\n2.2 0\n3.2 0\n");
+    const std::string out = quote(dir.file("p.frq"));
+    ASSERT_EQ(cli(dir, "synth " + out + " --profile " + quote(dir.file("p.txt"))).code, 0);
+    const auto j = analyzeJson(dir, out + " --sensors " + kSensors + " --sensor 2");
+    EXPECT_NEAR(j["total_impulse"].get<double>(), 11.0, 0.055);
+
+    test::writeFile(dir.file("bad.txt"), "0 0\n1 x\n");
+    const CliRun r = cli(dir, "synth " + out + " --profile " + quote(dir.file("bad.txt")));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace selva
