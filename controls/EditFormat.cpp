@@ -19,8 +19,7 @@ struct Decimal {
     int point = 0;
 };
 
-template <class T>
-Decimal shortestDecimal(T value)
+template <class T> Decimal shortestDecimal(T value)
 {
     char buf[128];
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
@@ -100,8 +99,7 @@ QString generalText(const Decimal& d, int precision, const QString& separator)
     return s + QStringLiteral("E") + QString::number(exponent);
 }
 
-template <class T>
-bool readAs(const std::string& ascii, long double& value)
+template <class T> bool readAs(const std::string& ascii, long double& value)
 {
     T v{};
     const char* end = ascii.data() + ascii.size();

@@ -32,8 +32,7 @@ namespace selva {
 template <class Control, class T>
 using TCommitNotifyEvent = std::function<void(Control* Sender, T* value, bool& canCommit)>;
 // Plain notification after a commit.
-template <class Control>
-using TPostCommitEvent = std::function<void(Control* Sender)>;
+template <class Control> using TPostCommitEvent = std::function<void(Control* Sender)>;
 
 // Shows a conversion or store error of an edit control. The default shows a modal message box.
 using EditErrorReporter = std::function<void(QWidget* control, const QString& message)>;

@@ -74,8 +74,7 @@ private slots:
     void pcharRefusedCommitKeepsTheTypedText();
 
 private:
-    template <class E>
-    E* makeEdit();
+    template <class E> E* makeEdit();
     void leave() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }
 
     std::unique_ptr<QWidget> host_;
@@ -102,8 +101,7 @@ void EditControlsTest::cleanup()
 
 // Puts a fresh control first in an active window, followed by a plain field to move the focus to, and
 // gives it the focus.
-template <class E>
-E* EditControlsTest::makeEdit()
+template <class E> E* EditControlsTest::makeEdit()
 {
     auto* edit = new E(host_.get());
     other_ = new QLineEdit(host_.get());
@@ -210,8 +208,8 @@ void EditControlsTest::intHandlerChangesTheTextNotTheCandidate()
     auto* edit = makeEdit<TEditInt>();
     edit->Value(&var);
     edit->OnCommit = [](TEditInt* sender, std::int32_t* value, bool&) {
-        *value = 1000;              // has no effect
-        sender->setText("33");      // this does
+        *value = 1000;         // has no effect
+        sender->setText("33"); // this does
     };
     selectAllAndErase(edit);
     QTest::keyClicks(edit, "9");
@@ -607,7 +605,8 @@ void EditControlsTest::pcharNeverOverrunsItsBuffer()
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(ev.postCommit, 1);
     QVERIFY(edit->Committed());
-    QCOMPARE(std::string(storage), std::string("абв")); // 6 bytes and the terminator fit, a half character not
+    QCOMPARE(std::string(storage),
+             std::string("абв")); // 6 bytes and the terminator fit, a half character not
     QCOMPARE(storage[8], '#');
     QCOMPARE(storage[11], '#');
 }

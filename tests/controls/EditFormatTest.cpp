@@ -62,7 +62,8 @@ void EditFormatTest::shownText()
     QCOMPARE(formatEditFloat(value, type, precision, digits, QLocale::c()), expected);
     QString comma = expected;
     comma.replace(QLatin1Char('.'), QLatin1Char(','));
-    QCOMPARE(formatEditFloat(value, type, precision, digits, QLocale(QLocale::Russian, QLocale::Russia)), comma);
+    QCOMPARE(formatEditFloat(value, type, precision, digits, QLocale(QLocale::Russian, QLocale::Russia)),
+             comma);
 }
 
 void EditFormatTest::readsTypedNumbers_data()

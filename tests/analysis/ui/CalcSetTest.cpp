@@ -39,8 +39,8 @@ struct Settings {
 
     static Settings of(const AnalysisState& s)
     {
-        return {s.MotorPosition,       s.ChargeWeight, s.RigWeight, s.IncludeChargeWeight,
-                s.IncludeRigWeight,    s.RigidMount,   s.NetThrust, s.Hysteresis};
+        return {s.MotorPosition,    s.ChargeWeight, s.RigWeight, s.IncludeChargeWeight,
+                s.IncludeRigWeight, s.RigidMount,   s.NetThrust, s.Hysteresis};
     }
     bool operator==(const Settings&) const = default;
 };
@@ -68,8 +68,7 @@ private slots:
 
 private:
     void open();
-    template <class T>
-    T* get(const char* name)
+    template <class T> T* get(const char* name)
     {
         T* w = dialog_->findChild<T*>(QString::fromLatin1(name));
         if (!w)
@@ -140,8 +139,9 @@ void CalcSetTest::showsTheStateWithTheWindowsTexts()
     QCOMPARE(get<QCheckBox>("cbxSoed")->text(), QString::fromUtf8("Оснастка жестко соединена с датчиком"));
     QCOMPARE(get<QCheckBox>("cbxClearThrust")->text(),
              QString::fromUtf8("Выводить тягу за вычетом веса оснастки и топлива"));
-    QCOMPARE(get<QCheckBox>("cbxClearThrust")->toolTip(),
-             QString::fromUtf8("Вычесть из графика тяги усилие, создаваемое оснасткой и текущим весом топлива"));
+    QCOMPARE(
+        get<QCheckBox>("cbxClearThrust")->toolTip(),
+        QString::fromUtf8("Вычесть из графика тяги усилие, создаваемое оснасткой и текущим весом топлива"));
     QCOMPARE(get<QCheckBox>("cbxHist")->text(), QString::fromUtf8("Учесть гистерезис датчика"));
     QCOMPARE(get<QPushButton>("btnSet")->text(), QString::fromUtf8("Установить"));
     QCOMPARE(get<QPushButton>("btnCancel")->text(), QString::fromUtf8("Отказ"));

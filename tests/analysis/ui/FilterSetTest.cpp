@@ -31,8 +31,7 @@ private slots:
 
 private:
     void open();
-    template <class T>
-    T* get(const char* name)
+    template <class T> T* get(const char* name)
     {
         T* w = dialog_->findChild<T*>(QString::fromLatin1(name));
         if (!w)
