@@ -1,0 +1,182 @@
+#include "analysis/ui/ChartMath.h"
+
+#include "common/Format.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace selva {
+
+AxisRange navigateTime(TimeNav button, AxisRange r, double firstTime, double lastTime)
+{
+    const double s = r.span();
+    switch (button) {
+    case TimeNav::Start:
+        return {firstTime, firstTime + s};
+    case TimeNav::End:
+        return {lastTime - s, lastTime};
+    case TimeNav::In:
+        return {r.min + 0.05 * s, r.max - 0.05 * s};
+    case TimeNav::Out:
+        return {r.min - 0.05 * s, r.max + 0.05 * s};
+    case TimeNav::LeftPage:
+        return {r.min - 0.75 * s, r.max - 0.75 * s};
+    case TimeNav::RightPage:
+        return {r.min + 0.75 * s, r.max + 0.75 * s};
+    case TimeNav::Left:
+        return {r.min - 0.1 * s, r.max - 0.1 * s};
+    case TimeNav::Right:
+        return {r.min + 0.1 * s, r.max + 0.1 * s};
+    }
+    return r;
+}
+
+AxisRange navigateValue(ValueNav button, bool inverted, AxisRange r, double lowest, double highest)
+{
+    const double s = r.span();
+    // With the axis inverted the paired buttons swap roles (bottom <-> top, down <-> up).
+    if (inverted) {
+        switch (button) {
+        case ValueNav::Bottom: button = ValueNav::Top; break;
+        case ValueNav::Top: button = ValueNav::Bottom; break;
+        case ValueNav::DownPage: button = ValueNav::UpPage; break;
+        case ValueNav::UpPage: button = ValueNav::DownPage; break;
+        case ValueNav::Down: button = ValueNav::Up; break;
+        case ValueNav::Up: button = ValueNav::Down; break;
+        default: break;
+        }
+    }
+    switch (button) {
+    case ValueNav::Bottom:
+        return {highest - s, highest};
+    case ValueNav::Top:
+        return {lowest, lowest + s};
+    case ValueNav::In:
+        return {r.min + 0.05 * s, r.max - 0.05 * s};
+    case ValueNav::Out:
+        return {r.min - 0.05 * s, r.max + 0.05 * s};
+    case ValueNav::DownPage:
+        return {r.min - 0.75 * s, r.max - 0.75 * s};
+    case ValueNav::UpPage:
+        return {r.min + 0.75 * s, r.max + 0.75 * s};
+    case ValueNav::Down:
+        return {r.min - 0.1 * s, r.max - 0.1 * s};
+    case ValueNav::Up:
+        return {r.min + 0.1 * s, r.max + 0.1 * s};
+    }
+    return r;
+}
+
+AxisRange wheelZoom(AxisRange r, int wheelDelta)
+{
+    const double s = r.span();
+    if (!(s > 0))
+        return r;
+    const double d = 0.05 * s * wheelDelta / 100.0;
+    return {r.min - d, r.max + d};
+}
+
+QString FormatAxisValue(double value, double axisMax, double axisMin, QChar decimalSeparator)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    const double d = std::fabs(axisMax - axisMin) / 10;
+    int decimals = 4;
+    if (d >= 10)
+        decimals = 0;
+    else if (d >= 1)
+        decimals = 1;
+    else if (d >= 0.1)
+        decimals = 2;
+    else if (d >= 0.01)
+        decimals = 3;
+    QString text = QString::fromStdString(formatFixed(value, decimals, 6, decimalSeparator.toLatin1()));
+    text = text.trimmed();
+    if (text.size() >= 4 && text.at(1) == decimalSeparator) {
+        while (!text.isEmpty() && (text.endsWith(QChar('0')) || text.endsWith(QChar(' '))))
+            text.chop(1);
+    }
+    return text;
+}
+
+bool visibleIndexRange(double step, std::size_t lo, std::size_t hi, AxisRange time, std::size_t& first,
+                       std::size_t& last)
+{
+    if (!(step > 0) || hi < lo || !(time.max >= time.min))
+        return false;
+    const double a = std::floor(time.min / step) - 1;
+    const double b = std::ceil(time.max / step) + 1;
+    if (b < static_cast<double>(lo) || a > static_cast<double>(hi))
+        return false;
+    first = a <= static_cast<double>(lo) ? lo : static_cast<std::size_t>(a);
+    last = b >= static_cast<double>(hi) ? hi : static_cast<std::size_t>(b);
+    return first <= last;
+}
+
+void decimateMinMax(const std::vector<double>& values, std::size_t base, std::size_t first, std::size_t last,
+                    double step, int columns, QList<QPointF>& out)
+{
+    out.clear();
+    if (values.empty() || first < base || last < first || last - base >= values.size())
+        return;
+    const std::size_t count = last - first + 1;
+    columns = std::max(columns, 1);
+    if (count <= 2 * static_cast<std::size_t>(columns)) {
+        out.reserve(static_cast<qsizetype>(count));
+        for (std::size_t i = first; i <= last; ++i)
+            out.append(QPointF(static_cast<double>(i) * step, values[i - base]));
+        return;
+    }
+    out.reserve(2 * columns + 2);
+    const double perColumn = static_cast<double>(count) / columns;
+    std::size_t begin = first;
+    for (int c = 0; c < columns && begin <= last; ++c) {
+        std::size_t end = first + static_cast<std::size_t>(std::llround((c + 1) * perColumn)) - 1;
+        if (c == columns - 1 || end > last)
+            end = last;
+        if (end < begin)
+            continue;
+        std::size_t iMin = begin;
+        std::size_t iMax = begin;
+        for (std::size_t i = begin + 1; i <= end; ++i) {
+            const double v = values[i - base];
+            if (v < values[iMin - base])
+                iMin = i;
+            if (v > values[iMax - base])
+                iMax = i;
+        }
+        // The first and last point of the range always belong, so that the line reaches both ends.
+        if (c == 0) {
+            if (iMin != begin && iMax != begin)
+                out.append(QPointF(static_cast<double>(begin) * step, values[begin - base]));
+        }
+        const std::size_t a = std::min(iMin, iMax);
+        const std::size_t b = std::max(iMin, iMax);
+        out.append(QPointF(static_cast<double>(a) * step, values[a - base]));
+        if (b != a)
+            out.append(QPointF(static_cast<double>(b) * step, values[b - base]));
+        if (end == last && b != last)
+            out.append(QPointF(static_cast<double>(last) * step, values[last - base]));
+        begin = end + 1;
+    }
+}
+
+double niceTickInterval(double span, int wanted)
+{
+    if (!(span > 0) || !std::isfinite(span))
+        return 1;
+    wanted = std::max(wanted, 1);
+    const double raw = span / wanted;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double r = raw / magnitude;
+    double nice = 10;
+    if (r <= 1)
+        nice = 1;
+    else if (r <= 2)
+        nice = 2;
+    else if (r <= 5)
+        nice = 5;
+    return nice * magnitude;
+}
+
+}  // namespace selva

@@ -1,0 +1,336 @@
+// The thrust chart: navigation arithmetic, the pointer value format, decimation and the chart widget.
+
+#include "analysis/ui/ChartMath.h"
+#include "analysis/ui/ThrustChart.h"
+
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+
+using namespace selva;
+
+Q_DECLARE_METATYPE(selva::AxisRange)
+
+namespace {
+
+bool near(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b)); }
+
+std::vector<double> ramp(std::size_t n)
+{
+    std::vector<double> v(n);
+    for (std::size_t i = 0; i < n; ++i)
+        v[i] = std::sin(static_cast<double>(i) * 0.001) * 100;
+    return v;
+}
+
+}  // namespace
+
+class ChartTest : public QObject {
+    Q_OBJECT
+private slots:
+    void timeNavigation_data();
+    void timeNavigation();
+    void valueNavigation_data();
+    void valueNavigation();
+    void wheelZoomWidensOnPositiveDelta();
+    void formatAxisValue_data();
+    void formatAxisValue();
+    void decimationKeepsPeaksAndBoundsPoints();
+    void decimationTakesAllPointsOfShortRanges();
+    void visibleRangeClampsToSeries();
+    void chartHandsDecimatedSeriesAndKeepsFullData();
+    void automaticAndManualAxes();
+    void invertedValueAxisSwapsButtons();
+    void markersAndEmptyData();
+    void annotationsArePainted();
+    void rightDoubleClickSignals();
+};
+
+void ChartTest::timeNavigation_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<double>("min");
+    QTest::addColumn<double>("max");
+    // Current range 10..20 (span 10); data from 0 to 100.
+    QTest::newRow("start") << int(TimeNav::Start) << 0.0 << 10.0;
+    QTest::newRow("end") << int(TimeNav::End) << 90.0 << 100.0;
+    QTest::newRow("in") << int(TimeNav::In) << 10.5 << 19.5;
+    QTest::newRow("out") << int(TimeNav::Out) << 9.5 << 20.5;
+    QTest::newRow("left page") << int(TimeNav::LeftPage) << 2.5 << 12.5;
+    QTest::newRow("right page") << int(TimeNav::RightPage) << 17.5 << 27.5;
+    QTest::newRow("left") << int(TimeNav::Left) << 9.0 << 19.0;
+    QTest::newRow("right") << int(TimeNav::Right) << 11.0 << 21.0;
+}
+
+void ChartTest::timeNavigation()
+{
+    QFETCH(int, button);
+    QFETCH(double, min);
+    QFETCH(double, max);
+    const AxisRange r = navigateTime(static_cast<TimeNav>(button), {10, 20}, 0, 100);
+    QVERIFY2(near(r.min, min) && near(r.max, max), qPrintable(QString("%1..%2").arg(r.min).arg(r.max)));
+}
+
+void ChartTest::valueNavigation_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("inverted");
+    QTest::addColumn<double>("min");
+    QTest::addColumn<double>("max");
+    // Current range 100..200 (span 100); data from 50 to 500.
+    QTest::newRow("bottom") << int(ValueNav::Bottom) << false << 400.0 << 500.0;
+    QTest::newRow("top") << int(ValueNav::Top) << false << 50.0 << 150.0;
+    QTest::newRow("top inverted") << int(ValueNav::Top) << true << 400.0 << 500.0;
+    QTest::newRow("bottom inverted") << int(ValueNav::Bottom) << true << 50.0 << 150.0;
+    QTest::newRow("in") << int(ValueNav::In) << false << 105.0 << 195.0;
+    QTest::newRow("out inverted") << int(ValueNav::Out) << true << 95.0 << 205.0;
+    QTest::newRow("down page") << int(ValueNav::DownPage) << false << 25.0 << 125.0;
+    QTest::newRow("up page") << int(ValueNav::UpPage) << false << 175.0 << 275.0;
+    QTest::newRow("up page inverted") << int(ValueNav::UpPage) << true << 25.0 << 125.0;
+    QTest::newRow("down page inverted") << int(ValueNav::DownPage) << true << 175.0 << 275.0;
+    QTest::newRow("down") << int(ValueNav::Down) << false << 90.0 << 190.0;
+    QTest::newRow("up") << int(ValueNav::Up) << false << 110.0 << 210.0;
+    QTest::newRow("up inverted") << int(ValueNav::Up) << true << 90.0 << 190.0;
+    QTest::newRow("down inverted") << int(ValueNav::Down) << true << 110.0 << 210.0;
+}
+
+void ChartTest::valueNavigation()
+{
+    QFETCH(int, button);
+    QFETCH(bool, inverted);
+    QFETCH(double, min);
+    QFETCH(double, max);
+    const AxisRange r = navigateValue(static_cast<ValueNav>(button), inverted, {100, 200}, 50, 500);
+    QVERIFY2(near(r.min, min) && near(r.max, max), qPrintable(QString("%1..%2").arg(r.min).arg(r.max)));
+}
+
+void ChartTest::wheelZoomWidensOnPositiveDelta()
+{
+    AxisRange r = wheelZoom({0, 100}, 120);  // d = 0.05 * 100 * 1.2 = 6
+    QVERIFY(near(r.min, -6) && near(r.max, 106));
+    r = wheelZoom({0, 100}, -120);
+    QVERIFY(near(r.min, 6) && near(r.max, 94));
+    QCOMPARE(wheelZoom({5, 5}, 120), (AxisRange{5, 5}));
+}
+
+void ChartTest::formatAxisValue_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("max");
+    QTest::addColumn<double>("min");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0..5 two decimals") << 3.14159 << 5.0 << 0.0 << "3.14";
+    QTest::newRow("0..5 trailing zero dropped") << 1.5 << 5.0 << 0.0 << "1.5";
+    QTest::newRow("0..500 no decimals") << 123.456 << 500.0 << 0.0 << "123";
+    QTest::newRow("0..50 one decimal") << 12.34 << 50.0 << 0.0 << "12.3";
+    QTest::newRow("reversed axis") << 12.34 << 0.0 << 50.0 << "12.3";
+    QTest::newRow("tiny span four decimals") << 0.123456 << 0.01 << 0.0 << "0.1235";
+    QTest::newRow("0.5 span three decimals") << 0.25 << 0.5 << 0.0 << "0.25";
+    QTest::newRow("zero") << 0.0 << 5.0 << 0.0 << "0";
+    QTest::newRow("negative keeps zeros") << -1.5 << 5.0 << 0.0 << "-1.50";
+    QTest::newRow("two integer digits keep zeros") << 12.5 << 5.0 << 0.0 << "12.50";
+}
+
+void ChartTest::formatAxisValue()
+{
+    QFETCH(double, value);
+    QFETCH(double, max);
+    QFETCH(double, min);
+    QFETCH(QString, text);
+    QCOMPARE(FormatAxisValue(value, max, min), text);
+    QCOMPARE(FormatAxisValue(value, max, min, QChar(',')), QString(text).replace('.', ','));
+}
+
+void ChartTest::decimationKeepsPeaksAndBoundsPoints()
+{
+    std::vector<double> v(100000, 1.0);
+    v[31415] = 900;  // a single-point spike must survive
+    v[77777] = -900;
+    QList<QPointF> out;
+    decimateMinMax(v, 0, 0, v.size() - 1, 0.01, 500, out);
+    QVERIFY(out.size() <= 1000);
+    bool high = false, low = false;
+    for (int k = 0; k < out.size(); ++k) {
+        high |= out[k].y() == 900 && near(out[k].x(), 314.15);
+        low |= out[k].y() == -900 && near(out[k].x(), 777.77);
+        if (k > 0)
+            QVERIFY(out[k].x() > out[k - 1].x());
+    }
+    QVERIFY(high && low);
+    QVERIFY(near(out.front().x(), 0) && near(out.back().x(), 999.99));
+}
+
+void ChartTest::decimationTakesAllPointsOfShortRanges()
+{
+    const std::vector<double> v = {5, 6, 7, 8};
+    QList<QPointF> out;
+    decimateMinMax(v, 10, 11, 12, 0.5, 800, out);  // values[0] is index 10
+    QCOMPARE(out, (QList<QPointF>{{5.5, 6}, {6.0, 7}}));
+    decimateMinMax(v, 10, 9, 12, 0.5, 800, out);  // index before the base: nothing, no crash
+    QVERIFY(out.isEmpty());
+    decimateMinMax(v, 10, 12, 20, 0.5, 800, out);  // index beyond the data
+    QVERIFY(out.isEmpty());
+}
+
+void ChartTest::visibleRangeClampsToSeries()
+{
+    std::size_t a = 0, b = 0;
+    QVERIFY(visibleIndexRange(0.01, 0, 1000, {1.0, 2.0}, a, b));
+    QCOMPARE(a, std::size_t(99));
+    QCOMPARE(b, std::size_t(201));
+    QVERIFY(visibleIndexRange(0.01, 5, 1000, {-50, 500}, a, b));
+    QCOMPARE(a, std::size_t(5));
+    QCOMPARE(b, std::size_t(1000));
+    QVERIFY(!visibleIndexRange(0.01, 0, 1000, {20, 30}, a, b));
+    QVERIFY(!visibleIndexRange(0, 0, 1000, {0, 1}, a, b));
+    QVERIFY(!visibleIndexRange(0.01, 0, 1000, {std::nan(""), 1}, a, b));
+}
+
+void ChartTest::chartHandsDecimatedSeriesAndKeepsFullData()
+{
+    ThrustChart chart;
+    chart.resize(1000, 600);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    const std::size_t n = 400001;
+    chart.setData(0.01, 0, ramp(n));
+    const int width = static_cast<int>(chart.chart()->plotArea().width());
+    QVERIFY(width > 100);
+    QVERIFY(chart.series(ThrustChart::Data)->count() <= 2 * width + 2);
+    QCOMPARE(chart.fullPoints(ThrustChart::Data).size(), qsizetype(n));
+    QVERIFY(near(chart.lastTime(), 4000.0));
+    QVERIFY(near(chart.highestValue(), 100.0) || chart.highestValue() > 99.99);
+
+    // Zoomed in on one second, every point is handed over.
+    chart.setTimeRange({100, 101});
+    const QList<QPointF> pts = chart.series(ThrustChart::Data)->points();
+    QCOMPARE(pts.size(), 103);
+    QVERIFY(near(pts.front().x(), 99.99) && near(pts.back().x(), 101.01));
+
+    // Series titles in the chart's order.
+    const QStringList titles = {"Data", "StartThrust", "EndThrust", "ZeroLine", "DeltaUp", "DeltaDown", "Middle"};
+    for (int i = 0; i < ThrustChart::SeriesCount; ++i)
+        QCOMPARE(chart.series(static_cast<ThrustChart::SeriesId>(i))->name(), titles[i]);
+    QCOMPARE(chart.objectName(), QString());
+}
+
+void ChartTest::automaticAndManualAxes()
+{
+    ThrustChart chart;
+    chart.resize(800, 500);
+    std::vector<double> v = {10, 30, 20, 40, 0};
+    chart.setData(0.5, 2, v);  // times 1.0 .. 3.0
+    QVERIFY(chart.timeAutomatic() && chart.valueAutomatic());
+    QCOMPARE(chart.timeRange(), (AxisRange{1.0, 3.0}));
+    QCOMPARE(chart.valueRange(), (AxisRange{0, 40}));
+    chart.setMarker(ThrustChart::ZeroLine, {{0.0, -5}, {4.0, -5}});
+    QCOMPARE(chart.valueRange(), (AxisRange{-5, 40}));
+
+    chart.navigate(TimeNav::RightPage);
+    QVERIFY(!chart.timeAutomatic());
+    QCOMPARE(chart.timeRange(), (AxisRange{3.0, 7.0}));
+    chart.navigate(TimeNav::Start);  // first data time, same span
+    QCOMPARE(chart.timeRange(), (AxisRange{1.0, 5.0}));
+    chart.wheelTurn(100);
+    QVERIFY(!chart.valueAutomatic());
+    QCOMPARE(chart.valueRange(), (AxisRange{-7.25, 42.25}));
+    QCOMPARE(chart.timeRange(), (AxisRange{0.8, 5.2}));
+
+    // New data keep a hand-set range; automatic fits again.
+    chart.setData(0.5, 0, {1, 2});
+    QCOMPARE(chart.timeRange(), (AxisRange{0.8, 5.2}));
+    chart.setTimeAutomatic();
+    chart.setValueAutomatic();
+    QCOMPARE(chart.timeRange(), (AxisRange{0, 4.0}));
+    QCOMPARE(chart.valueRange(), (AxisRange{-5, 2}));
+}
+
+void ChartTest::invertedValueAxisSwapsButtons()
+{
+    ThrustChart chart;
+    chart.setData(1, 0, {100, 500});
+    chart.setValueRange({200, 300});
+    chart.setInverted(true);
+    QVERIFY(chart.valueAxis()->isReverse());
+    chart.navigate(ValueNav::Top);  // inverted: shows the highest values
+    QCOMPARE(chart.valueRange(), (AxisRange{400, 500}));
+    chart.setInverted(false);
+    chart.navigate(ValueNav::Top);
+    QCOMPARE(chart.valueRange(), (AxisRange{100, 200}));
+}
+
+void ChartTest::markersAndEmptyData()
+{
+    ThrustChart chart;
+    chart.setMarker(ThrustChart::StartThrust, {{1, 0}, {1, 10}});
+    QCOMPARE(chart.series(ThrustChart::StartThrust)->count(), 2);
+    chart.setMarker(ThrustChart::Data, {{1, 1}});  // the data series is not a marker
+    QCOMPARE(chart.series(ThrustChart::Data)->count(), 0);
+    chart.setData(0.01, 0, {});
+    QVERIFY(!chart.hasData());
+    QCOMPARE(chart.firstTime(), 0.0);
+    chart.setData(0.01, 0, {1, 2, 3});
+    chart.setDelta({2, 3}, {0, 1});  // wrong length: no band rather than a misaligned one
+    QVERIFY(chart.fullPoints(ThrustChart::DeltaUp).isEmpty());
+    chart.setDelta({2, 3, 4}, {0, 1, 2});
+    QCOMPARE(chart.fullPoints(ThrustChart::DeltaDown).size(), 3);
+    chart.navigate(TimeNav::In);
+    chart.clearData();
+    QCOMPARE(chart.series(ThrustChart::Data)->count(), 0);
+    QCOMPARE(chart.series(ThrustChart::DeltaUp)->count(), 0);
+}
+
+void ChartTest::annotationsArePainted()
+{
+    ThrustChart chart;
+    chart.resize(700, 400);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.setData(0.01, 0, ramp(1000));
+    ChartLook look;
+    look.textColor = QColor(255, 0, 255);  // a colour nothing else uses
+    chart.applyLook(look);
+    auto magentaPixels = [&] {
+        const QImage img = chart.grab().toImage();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor p = img.pixelColor(x, y);  // text is antialiased: count magenta-ish pixels
+                n += p.red() > 120 && p.blue() > 120 && p.green() < 60;
+            }
+        return n;
+    };
+    const int unitsOnly = magentaPixels();
+    QVERIFY(unitsOnly > 0);  // " f(Hz)" and "T(sec)" are always drawn
+    ChartAnnotations a;
+    a.results = {"Iсум = 1 Н*сек", "Iуд = 2 сек", "Tтг = 3 сек", "Fmax = 4 Н", "Favg = 5 Н"};
+    a.notes = {"Пояснение"};
+    a.date = "Дата: 01.02.2024";
+    chart.setAnnotations(a);
+    QVERIFY(magentaPixels() > unitsOnly * 3);
+}
+
+void ChartTest::rightDoubleClickSignals()
+{
+    ThrustChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.setData(0.1, 0, {1, 2, 3, 4, 5});
+    QSignalSpy right(&chart, &ThrustChart::rightDoubleClicked);
+    QSignalSpy left(&chart, &ThrustChart::doubleClicked);
+    const QPoint p = chart.chart()->plotArea().center().toPoint();
+    QTest::mouseDClick(chart.viewport(), Qt::RightButton, Qt::NoModifier, p);
+    QTest::mouseRelease(chart.viewport(), Qt::RightButton, Qt::NoModifier, p);
+    QCOMPARE(right.count(), 1);
+    QCOMPARE(left.count(), 0);
+    QTest::mouseDClick(chart.viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    QCOMPARE(left.count(), 1);
+    const double t = left.at(0).at(0).toDouble();
+    QVERIFY(t > 0.1 && t < 0.3);  // the middle of 0 .. 0.4
+}
+
+QTEST_MAIN(ChartTest)
+#include "ChartTest.moc"
