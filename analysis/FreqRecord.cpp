@@ -160,6 +160,40 @@ bool isBlankLine(std::string_view line)
     throw Error("Ошибка в строке " + std::to_string(line) + " файла " + fileName + ": " + what);
 }
 
+// The readings as writers produce them ("8460.125", "-1.5", "80"): at most 15 digits, no exponent. The
+// digits form an exact integer and the power of ten is exact, so one division gives the correctly rounded
+// double, the same value std::from_chars gives, at a fraction of its cost. False for anything else, which
+// then goes the general way.
+bool parsePlainDecimal(std::string_view text, double& value)
+{
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    const char* const digitsStart = p;
+    std::uint64_t mantissa = 0;
+    while (p < end && static_cast<unsigned>(*p - '0') < 10)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    std::ptrdiff_t digits = p - digitsStart;
+    std::ptrdiff_t decimals = 0;
+    if (p < end && *p == '.') {
+        const char* const fractionStart = ++p;
+        while (p < end && static_cast<unsigned>(*p - '0') < 10)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+        decimals = p - fractionStart;
+        digits += decimals;
+    }
+    // 15 digits keep the integer below 2^53; a longer run may have wrapped it and goes the general way.
+    if (p != end || digits == 0 || digits > 15)
+        return false;
+    const double v = static_cast<double>(mantissa) / kPow10[decimals];
+    value = negative ? -v : v;
+    return true;
+}
+
 constexpr const char* kNumberExpected = "ожидается число с точкой";
 
 } // namespace
@@ -178,6 +212,10 @@ bool parseFrequencyReading(std::string_view text, float& value)
     if (text.empty())
         return false;
     double v = 0;
+    if (parsePlainDecimal(text, v)) {
+        value = static_cast<float>(v);
+        return true;
+    }
     const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
     if (r.ec != std::errc() || r.ptr != text.data() + text.size())
         return false;

@@ -9,6 +9,7 @@
 #include "sound/WaveFrequency.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -47,6 +48,40 @@ std::size_t limitIndex(std::int64_t i, std::size_t n)
         return n - 1;
     return static_cast<std::size_t>(i);
 }
+
+// SensorThrust with a memory of recent frequencies. A record's readings are quantised (a logger counts
+// whole periods, a file keeps three decimals), so the same frequency comes back again and again, above
+// all on the rest lines; the calibration is a pure function of the frequency once its range is prepared,
+// so a remembered thrust is exactly the one a new evaluation would give.
+class ThrustMemo {
+public:
+    explicit ThrustMemo(TCalibration& calibration) : calibration_(calibration), slots_(kSlots) {}
+
+    double operator()(double f)
+    {
+        if (std::isnan(f))
+            return SensorThrust(calibration_, f);
+        const auto bits = std::bit_cast<std::uint64_t>(f);
+        Slot& slot = slots_[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kBits)];
+        if (slot.key != bits) {
+            slot.key = bits;
+            slot.thrust = SensorThrust(calibration_, f);
+        }
+        return slot.thrust;
+    }
+
+private:
+    static constexpr int kBits = 12;
+    static constexpr std::size_t kSlots = std::size_t{1} << kBits;
+    // The key of an empty slot: the bits of a NaN, which never reaches the table.
+    static constexpr std::uint64_t kEmpty = 0x7FF8DEADBEEF0000ull;
+    struct Slot {
+        std::uint64_t key = kEmpty;
+        double thrust = 0;
+    };
+    TCalibration& calibration_;
+    std::vector<Slot> slots_;
+};
 
 } // namespace
 
@@ -386,7 +421,8 @@ void ThrustAnalysis::MovingAverage(std::vector<double>& series) const
     const std::int64_t w = state_.FilterWindow;
     if (w < 1 || static_cast<std::uint64_t>(w) >= n)
         return;
-    const std::vector<double> source(series.begin(), series.begin() + static_cast<std::ptrdiff_t>(n));
+    std::vector<double>& source = scratch_; // kept between calls: no fresh pages for every smoothing
+    source.assign(series.begin(), series.begin() + static_cast<std::ptrdiff_t>(n));
     const std::int64_t below = (w - 1) / 2;
     const std::int64_t above = w / 2;
     const auto at = [&](std::int64_t i) { return source[limitIndex(i, n)]; };
@@ -648,6 +684,7 @@ void ThrustAnalysis::ConvertToThrust(bool recalcRest)
         s.RestThrustNet = s.RestThrust;
     } else {
         const double off = s.ZeroCompensation ? s.ZeroOffset : 0.0;
+        ThrustMemo memo(*calibration);
         progress_.set(2, 0);
         for (std::size_t i = 0; i < n; ++i) {
             if (i % kProgressEvery == 0) {
@@ -657,12 +694,11 @@ void ThrustAnalysis::ConvertToThrust(bool recalcRest)
                     return;
             }
             const double f = s.FreqData[i];
-            const double thrust = SensorThrust(*calibration, f + off);
+            const double thrust = memo(f + off);
             s.ThrustData[i] = thrust;
             // With no frequency error the second evaluation would give the same thrust.
             const double error = i < s.FreqError.size() ? s.FreqError[i] : 0.0;
-            s.ThrustError[i] =
-                error == 0 ? 0.0 : std::fabs(thrust - SensorThrust(*calibration, f + error + off));
+            s.ThrustError[i] = error == 0 ? 0.0 : std::fabs(thrust - memo(f + error + off));
         }
         for (std::size_t i = n; i < s.PointCount; ++i)
             s.ThrustData[i] = s.ThrustError[i] = 0;

@@ -141,7 +141,8 @@ private:
     TWave& wave_;
     Progress& progress_;
     bool cancelled_ = false;
-    mutable std::vector<double> prefix_; // running sums for DetectThrust's rest-level search
+    mutable std::vector<double> prefix_;  // running sums for DetectThrust's rest-level search
+    mutable std::vector<double> scratch_; // the unsmoothed series while MovingAverage runs
 };
 
 } // namespace selva

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -322,5 +324,30 @@ TEST(FreqRecord, ParseReading)
         if (c.ok) {
             EXPECT_EQ(v, c.value);
         }
+    }
+}
+
+// Readings take a quick path for plain decimals; it must give exactly what the general parser gives.
+TEST(FreqRecord, QuickParseMatchesTheGeneralParser)
+{
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 200000; ++i) {
+        std::string text;
+        if (rng() % 3 == 0)
+            text += '-';
+        const int whole = 1 + static_cast<int>(rng() % 9);
+        for (int k = 0; k < whole; ++k)
+            text += static_cast<char>('0' + rng() % 10);
+        const int decimals = static_cast<int>(rng() % 10);
+        if (decimals > 0 || rng() % 2)
+            text += '.';
+        for (int k = 0; k < decimals; ++k)
+            text += static_cast<char>('0' + rng() % 10);
+        double reference = 0;
+        ASSERT_EQ(std::from_chars(text.data(), text.data() + text.size(), reference).ec, std::errc()) << text;
+        float v = 0;
+        ASSERT_TRUE(selva::parseFrequencyReading(text, v)) << text;
+        ASSERT_EQ(v, static_cast<float>(reference)) << text;
+        ASSERT_EQ(std::signbit(v), std::signbit(reference)) << text;
     }
 }
