@@ -35,7 +35,7 @@ std::string ExportText(const AnalysisState& state, ExportKind kind, std::string_
     text += formatGeneral(state.AnalysisStep, 5);
     text += "\r\n---------------\r\nSTART\r\n";
     for (std::size_t i = 0; i < n; ++i) {
-        text += formatFixed(series[i] == 0 ? 0.0 : series[i], 3, 8);  // never "-0.000"
+        text += formatFixed(series[i] == 0 ? 0.0 : series[i], 3, 8); // never "-0.000"
         text += "\r\n";
     }
     return text;
