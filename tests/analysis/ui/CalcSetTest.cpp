@@ -55,7 +55,6 @@ private slots:
     void cleanup();
 
     void showsTheStateWithTheWindowsTexts();
-    void takesColourAndFontFromTheAnalysisWindow();
     void textsAreNotClipped();
     void enablingWhenTheWindowOpens_data();
     void enablingWhenTheWindowOpens();
@@ -163,26 +162,18 @@ void CalcSetTest::showsTheStateWithTheWindowsTexts()
     QCOMPARE(get<TEditFloat>("edtDeadWeight")->EditType(), etSingle);
 }
 
-void CalcSetTest::takesColourAndFontFromTheAnalysisWindow()
+// The window takes the analysis window's font and colour, and every caption gets the room its text needs in
+// a small and in a large font (the window is fixed in size, so it must grow with its font).
+void CalcSetTest::textsAreNotClipped()
 {
-    QFont font(QStringLiteral("DejaVu Sans"), 13);
-    mainWindow_->setFont(font);
     QPalette palette = mainWindow_->palette();
     palette.setColor(QPalette::Window, QColor(0x20, 0x80, 0x40));
     mainWindow_->setPalette(palette);
-    open();
-    QCOMPARE(dialog_->font().pointSize(), 13);
-    QCOMPARE(dialog_->palette().color(QPalette::Window), QColor(0x20, 0x80, 0x40));
-    QCOMPARE(get<QCheckBox>("cbxSoed")->font().pointSize(), 13);
-}
-
-// Every caption gets the room its text needs, in a small and in a large font (the window is fixed in size,
-// so it must grow with its font).
-void CalcSetTest::textsAreNotClipped()
-{
     for (int points : {9, 16}) {
         mainWindow_->setFont(QFont(QStringLiteral("DejaVu Sans"), points));
         open();
+        QCOMPARE(dialog_->font().pointSize(), points);
+        QCOMPARE(dialog_->palette().color(QPalette::Window), QColor(0x20, 0x80, 0x40));
         const auto widgets = dialog_->findChildren<QWidget*>();
         for (QWidget* w : widgets) {
             if (!w->isVisible() || qobject_cast<TEditFloat*>(w))
