@@ -105,7 +105,8 @@ int AnalyseSoundBlock(SoundRingState& ring, int channel)
         return 0;
 
     const int bits = ring.BitsPerSample;
-    const std::uint32_t offset = (channel >= 0 && channel < ring.Channels ? std::uint32_t(channel) : 0u) * (bits / 8u);
+    const std::uint32_t offset =
+        (channel >= 0 && channel < ring.Channels ? std::uint32_t(channel) : 0u) * (bits / 8u);
     if (frame >= ringFrames || frame < 0)
         frame = 0;
     const unsigned char* bytes = ring.SoundRing.data();
@@ -141,13 +142,14 @@ int AnalyseSoundBlock(SoundRingState& ring, int channel)
             t = (double(k) - (s - m) / (s - previous)) * dt;
             ++crossings;
         } else if (previous == m) {
-            t = double(k - 1) * dt;  // the previous sample, lying on the mean, is the crossing
+            t = double(k - 1) * dt; // the previous sample, lying on the mean, is the crossing
             ++crossings;
         }
         previous = static_cast<float>(s);
         if (++j == w) {
             j = 0;
-            const double value = crossings > 2 && t != last ? 1.0 / (2.0 * (t - last) / double(crossings - 1)) : 1.0;
+            const double value =
+                crossings > 2 && t != last ? 1.0 / (2.0 * (t - last) / double(crossings - 1)) : 1.0;
             if (length > 0) {
                 ring.FreqRing[index].store(static_cast<float>(value), std::memory_order_relaxed);
                 if (++index >= length)
@@ -166,4 +168,4 @@ int AnalyseSoundBlock(SoundRingState& ring, int channel)
     return stored;
 }
 
-}  // namespace selva
+} // namespace selva

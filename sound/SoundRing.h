@@ -87,4 +87,4 @@ struct SoundRingState {
 // known is the stored last crossing.
 int AnalyseSoundBlock(SoundRingState& ring, int channel);
 
-}  // namespace selva
+} // namespace selva

@@ -57,7 +57,8 @@ SpectrumBins SpectrumFFT(std::vector<float> re, std::vector<float> im)
     for (int stage = 0; stage < b; ++stage) {
         for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t start = g * 2 * span;
-            const double angle = 2.0 * std::numbers::pi * double(BitReverse(std::uint32_t(g), b - 1)) / double(n);
+            const double angle =
+                2.0 * std::numbers::pi * double(BitReverse(std::uint32_t(g), b - 1)) / double(n);
             const float wr = static_cast<float>(std::cos(angle));
             const float wi = static_cast<float>(-std::sin(angle));
             for (std::size_t x = start; x < start + span; ++x) {
@@ -91,16 +92,17 @@ std::vector<float> LatestRingSamples(const SoundRingState& ring, int channel, in
     const std::int32_t ringFrames = ring.RingFrames;
     const std::uint32_t frameSize = ring.FrameSize();
     const int bits = ring.BitsPerSample;
-    if (ringFrames < 1 || n <= 0 || frameSize == 0 || ring.SoundRing.size() < std::size_t(ringFrames) * frameSize ||
-        !SampleWidthReadable(bits))
+    if (ringFrames < 1 || n <= 0 || frameSize == 0 ||
+        ring.SoundRing.size() < std::size_t(ringFrames) * frameSize || !SampleWidthReadable(bits))
         return samples;
-    const std::uint32_t offset = (channel >= 0 && channel < ring.Channels ? std::uint32_t(channel) : 0u) * (bits / 8u);
+    const std::uint32_t offset =
+        (channel >= 0 && channel < ring.Channels ? std::uint32_t(channel) : 0u) * (bits / 8u);
     // The n frames before the record frame, wrapping at the end of the ring (as often as n needs).
     const std::int64_t record = ring.RecordFrame.load(std::memory_order_acquire);
     std::int64_t f = ((record - n) % ringFrames + ringFrames) % ringFrames;
     for (int k = 0; k < n; ++k) {
-        samples[std::size_t(k)] = static_cast<float>(
-            ReadSample(ring.SoundRing.data() + std::size_t(f) * frameSize + offset, bits));
+        samples[std::size_t(k)] =
+            static_cast<float>(ReadSample(ring.SoundRing.data() + std::size_t(f) * frameSize + offset, bits));
         if (++f == ringFrames)
             f = 0;
     }
@@ -110,15 +112,17 @@ std::vector<float> LatestRingSamples(const SoundRingState& ring, int channel, in
 SpectrumBins RingSpectrum(const SoundRingState& ring, int channel, int n)
 {
     const int length = NormalizeSpectrumLength(n);
-    return SpectrumFFT(LatestRingSamples(ring, channel, length), std::vector<float>(std::size_t(length), 0.0f));
+    return SpectrumFFT(LatestRingSamples(ring, channel, length),
+                       std::vector<float>(std::size_t(length), 0.0f));
 }
 
-SpectrumBinRange SpectrumBinsToDraw(std::int64_t lowerHz, std::int64_t upperHz, int n, std::uint32_t sampleRate)
+SpectrumBinRange SpectrumBinsToDraw(std::int64_t lowerHz, std::int64_t upperHz, int n,
+                                    std::uint32_t sampleRate)
 {
     SpectrumBinRange range;
     const std::int64_t divisor = 2 * std::int64_t(sampleRate / 2);
     if (divisor == 0 || n < 2)
-        return range;  // empty
+        return range; // empty
     range.lo = static_cast<int>(std::max<std::int64_t>((lowerHz * n) / divisor, 0));
     range.hi = static_cast<int>(std::min<std::int64_t>((upperHz * n) / divisor, n / 2 - 1));
     return range;
@@ -128,7 +132,8 @@ int SpectrumBinX(int bin, const SpectrumBinRange& range, int plotWidth)
 {
     if (range.hi <= range.lo)
         return 0;
-    return static_cast<int>(roundHalfEven(double(bin - range.lo) * double(plotWidth) / double(range.hi - range.lo)));
+    return static_cast<int>(
+        roundHalfEven(double(bin - range.lo) * double(plotWidth) / double(range.hi - range.lo)));
 }
 
 int SpectrumBinY(float realOut, int n, int plotHeight)
@@ -136,4 +141,4 @@ int SpectrumBinY(float realOut, int n, int plotHeight)
     return plotHeight - static_cast<int>(roundHalfEven(std::fabs(double(realOut)) / double(n > 0 ? n : 1)));
 }
 
-}  // namespace selva
+} // namespace selva

@@ -40,7 +40,8 @@ struct SpectrumBinRange {
     int hi = -1;
     bool empty() const { return lo > hi; }
 };
-SpectrumBinRange SpectrumBinsToDraw(std::int64_t lowerHz, std::int64_t upperHz, int n, std::uint32_t sampleRate);
+SpectrumBinRange SpectrumBinsToDraw(std::int64_t lowerHz, std::int64_t upperHz, int n,
+                                    std::uint32_t sampleRate);
 
 // Horizontal pixel offset of `bin` within a plot `plotWidth` wide: the band lo..hi spans the plot's width
 // once, as its axis is labelled (lo at 0, hi at plotWidth).
@@ -48,4 +49,4 @@ int SpectrumBinX(int bin, const SpectrumBinRange& range, int plotWidth);
 // Vertical pixel of a bin's real output: plotHeight - nearest(|realOut| / N).
 int SpectrumBinY(float realOut, int n, int plotHeight);
 
-}  // namespace selva
+} // namespace selva

@@ -15,7 +15,7 @@ struct WaveFormatRow {
     std::uint32_t Channels;
     std::uint32_t SampleRate;
     std::uint32_t BitsPerSample;
-    std::uint32_t CapabilityFlag;  // the wave-input capability bit a device reports for this format
+    std::uint32_t CapabilityFlag; // the wave-input capability bit a device reports for this format
     const char* Text;
 };
 
@@ -24,10 +24,10 @@ extern const std::array<WaveFormatRow, WaveFormatCount> WaveFormats;
 
 // A RIFF chunk header as found in (or written to) the file.
 struct TChunk {
-    std::uint32_t ckid = 0;      // four-character id, first character in the low byte
-    std::uint32_t cksize = 0;    // size of the body as stated in the file
-    std::uint32_t fccType = 0;   // form type of a RIFF chunk ("WAVE"), 0 for other chunks
-    std::uint32_t dwDataOffset = 0;  // file offset of the body
+    std::uint32_t ckid = 0;         // four-character id, first character in the low byte
+    std::uint32_t cksize = 0;       // size of the body as stated in the file
+    std::uint32_t fccType = 0;      // form type of a RIFF chunk ("WAVE"), 0 for other chunks
+    std::uint32_t dwDataOffset = 0; // file offset of the body
     std::uint32_t dwFlags = 0;
 };
 
@@ -179,7 +179,7 @@ private:
     double Duration = 0.0;
     std::atomic<std::uint32_t> TotalFrames{0};
     bool ReadFailed = false;
-    std::uint64_t ReadOffset = 0;  // bytes of data consumed by ReadData since Rewind
+    std::uint64_t ReadOffset = 0; // bytes of data consumed by ReadData since Rewind
 };
 
 // A free name for a temporary WAV file: "wave_tmp_" + n + ".wav" in `folder` (the current directory when
@@ -187,4 +187,4 @@ private:
 // are taken it goes on with 100, 101 ... rather than waiting for one to be freed.
 std::string GetTempWaveName(const std::string& folder = {});
 
-}  // namespace selva
+} // namespace selva

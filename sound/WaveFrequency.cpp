@@ -23,10 +23,10 @@ namespace {
 // both give the same answers for every 32-bit sample.
 struct Levels {
     double m = 0.0;
-    std::int64_t floorM = 0;  // above: s > floorM
-    std::int64_t ceilM = 0;   // below: s < ceilM
-    bool integral = false;    // m is an integer: s == m possible
-    std::int64_t hiT = 0;     // big: s >= hiT or s <= loT
+    std::int64_t floorM = 0; // above: s > floorM
+    std::int64_t ceilM = 0;  // below: s < ceilM
+    bool integral = false;   // m is an integer: s == m possible
+    std::int64_t hiT = 0;    // big: s >= hiT or s <= loT
     std::int64_t loT = 0;
 };
 
@@ -73,8 +73,8 @@ Levels makeLevels(double m, std::int32_t noiseLsb)
 
 // Crossing detector state carried from one piece of the file to the next.
 struct DetectorState {
-    std::int32_t prev = 0;  // previous sample
-    bool armed = false;     // the signal has reached the noise threshold since the last crossing taken
+    std::int32_t prev = 0; // previous sample
+    bool armed = false;    // the signal has reached the noise threshold since the last crossing taken
 };
 
 struct Detector {
@@ -97,7 +97,8 @@ struct Detector {
 
     // Sample by sample, as the method reads.
     template <class Emit>
-    void scalar(const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st, Emit& emit) const
+    void scalar(const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st,
+                Emit& emit) const
     {
         std::int32_t p = st.prev;
         bool armed = st.armed;
@@ -188,7 +189,8 @@ struct Bounds32 {
 Bounds32 bounds32(const Levels& lv)
 {
     const auto clamp = [](std::int64_t v) {
-        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, -(std::int64_t{1} << 30), std::int64_t{1} << 30));
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(v, -(std::int64_t{1} << 30), std::int64_t{1} << 30));
     };
     return {clamp(lv.floorM), clamp(lv.ceilM), clamp(lv.floorM), clamp(lv.hiT), clamp(lv.loT)};
 }
@@ -223,7 +225,9 @@ void masksSse2(const std::int32_t* x, std::size_t words, const Bounds32& b, bool
     const __m128i mInt = _mm_set1_epi32(b.mInt);
     const __m128i hiT = _mm_set1_epi32(b.hiT);
     const __m128i loT = _mm_set1_epi32(b.loT);
-    const auto bits = [](__m128i v) { return static_cast<std::uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(v))); };
+    const auto bits = [](__m128i v) {
+        return static_cast<std::uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(v)));
+    };
     for (std::size_t w = 0; w < words; ++w) {
         std::uint64_t a = 0, bl = 0, e = 0, in = 0;
         const std::int32_t* p = x + w * 64;
@@ -248,8 +252,8 @@ __attribute__((target("avx2"))) inline std::uint64_t laneBits(__m256i m)
 }
 
 __attribute__((target("avx2"))) void masksAvx2(const std::int32_t* x, std::size_t words, const Bounds32& b,
-                                               bool wantE, std::uint64_t* A, std::uint64_t* B, std::uint64_t* E,
-                                               std::uint64_t* I)
+                                               bool wantE, std::uint64_t* A, std::uint64_t* B,
+                                               std::uint64_t* E, std::uint64_t* I)
 {
     const __m256i floorM = _mm256_set1_epi32(b.floorM);
     const __m256i ceilM = _mm256_set1_epi32(b.ceilM);
@@ -263,7 +267,8 @@ __attribute__((target("avx2"))) void masksAvx2(const std::int32_t* x, std::size_
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 8 * g));
             a |= laneBits(_mm256_cmpgt_epi32(v, floorM)) << (8 * g);
             bl |= laneBits(_mm256_cmpgt_epi32(ceilM, v)) << (8 * g);
-            in |= laneBits(_mm256_and_si256(_mm256_cmpgt_epi32(hiT, v), _mm256_cmpgt_epi32(v, loT))) << (8 * g);
+            in |= laneBits(_mm256_and_si256(_mm256_cmpgt_epi32(hiT, v), _mm256_cmpgt_epi32(v, loT)))
+                  << (8 * g);
             if (wantE)
                 e |= laneBits(_mm256_cmpeq_epi32(v, mInt)) << (8 * g);
         }
@@ -282,8 +287,8 @@ bool cpuHasAvx2()
 #endif
 
 // The samples of one channel of a run of frames, as 32-bit integers.
-void extractChannel(const unsigned char* src, std::size_t frames, std::uint32_t frameSize, std::uint32_t offset,
-                    int bits, std::int32_t* dst)
+void extractChannel(const unsigned char* src, std::size_t frames, std::uint32_t frameSize,
+                    std::uint32_t offset, int bits, std::int32_t* dst)
 {
     const unsigned char* p = src + offset;
     if (bits == 16) {
@@ -293,14 +298,17 @@ void extractChannel(const unsigned char* src, std::size_t frames, std::uint32_t 
             // Stereo: one frame is one 32-bit lane; the channel is its low or high half.
             for (; k + 4 <= frames; k += 4) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k * 4));
-                const __m128i s = offset == 0 ? _mm_srai_epi32(_mm_slli_epi32(v, 16), 16) : _mm_srai_epi32(v, 16);
+                const __m128i s =
+                    offset == 0 ? _mm_srai_epi32(_mm_slli_epi32(v, 16), 16) : _mm_srai_epi32(v, 16);
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), s);
             }
         } else if (frameSize == 2) {
             for (; k + 8 <= frames; k += 8) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k * 2));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k + 4), _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k),
+                                 _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k + 4),
+                                 _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
             }
         }
 #endif
@@ -329,7 +337,8 @@ public:
           bits_(wave.GetBitsPerSample()), simd_(simd)
     {
         // At most 4 MB of file bytes at a time.
-        chunkFrames_ = std::max<std::size_t>(1, std::min<std::size_t>(chunkFrames, (std::size_t{4} << 20) / frameSize_));
+        chunkFrames_ =
+            std::max<std::size_t>(1, std::min<std::size_t>(chunkFrames, (std::size_t{4} << 20) / frameSize_));
         bytes_.resize(chunkFrames_ * frameSize_);
         // Sub-blocks of the piece, with the previous sample in front and room for a whole last word.
         samples_.resize(kSub + 1 + 64);
@@ -340,10 +349,11 @@ public:
     {
         std::int64_t n = from;
         while (n < to) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(to - n, std::int64_t(chunkFrames_)));
-            const std::size_t got =
-                wave_.ReadDataAt(static_cast<std::uint64_t>(n) * frameSize_, bytes_.data(), want * frameSize_) /
-                frameSize_;
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::int64_t>(to - n, std::int64_t(chunkFrames_)));
+            const std::size_t got = wave_.ReadDataAt(static_cast<std::uint64_t>(n) * frameSize_,
+                                                     bytes_.data(), want * frameSize_) /
+                                    frameSize_;
             for (std::size_t done = 0; done < got;) {
                 const std::size_t cnt = std::min(kSub, got - done);
                 std::int32_t* x = samples_.data() + 1;
@@ -409,7 +419,7 @@ void stepValues(double h, double deviationSum, std::int64_t intervals, double& f
     error = freq - 1.0 / ((h + d) * 2.0);
 }
 
-}  // namespace
+} // namespace
 
 int WaveFrequencySimdLevel()
 {
@@ -441,7 +451,8 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
 
     const double points = std::nearbyint(wave.GetDuration() / analysisStep);
     if (!(points < double(MaxWaveFrequencyPoints)))
-        throw Error("The recording is too long for an analysis step of " + formatGeneral(analysisStep, 15) + " s");
+        throw Error("The recording is too long for an analysis step of " + formatGeneral(analysisStep, 15) +
+                    " s");
     const std::int64_t pointCount = roundHalfEven(wave.GetDuration() / analysisStep);
     const double framesPerStep = double(wave.GetSampleRate()) * analysisStep;
     if (!(framesPerStep < 4.0e18))
@@ -483,12 +494,13 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
     const std::int64_t stepFrames = P > 0 ? P : 0;
     const std::int64_t limit = std::min<std::int64_t>(served, pointCount * stepFrames + 1);
 
-    int simd = tuning.simdLevel < 0 ? WaveFrequencySimdLevel() : std::min(tuning.simdLevel, WaveFrequencySimdLevel());
+    int simd = tuning.simdLevel < 0 ? WaveFrequencySimdLevel()
+                                    : std::min(tuning.simdLevel, WaveFrequencySimdLevel());
     Scanner scanner(wave, det, static_cast<std::uint32_t>(c) * static_cast<std::uint32_t>(bits / 8), simd,
                     tuning.chunkFrames);
 
-    double entry0 = 0.0;  // the crossing carried into the next step; time 0 at first
-    int s0 = 0;           // where the measurement of the current step begins in its list
+    double entry0 = 0.0; // the crossing carried into the next step; time 0 at first
+    int s0 = 0;          // where the measurement of the current step begins in its list
     std::int64_t step = 0;
 
     auto finishStep = [&](std::int64_t k, double last, double h, double deviationSum) {
@@ -527,12 +539,13 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
             while (n >= stepEnd)
                 closeStep();
             if (k == list.size())
-                list.push_back(0.0);  // cannot happen: a step holds at most P + 1 crossings
+                list.push_back(0.0); // cannot happen: a step holds at most P + 1 crossings
             list[k++] = t;
         };
         auto between = [&](std::int64_t) {
             if (progress) {
-                progress->ProgressFraction.store(double(step) / double(pointCount), std::memory_order_relaxed);
+                progress->ProgressFraction.store(double(step) / double(pointCount),
+                                                 std::memory_order_relaxed);
                 if (progress->cancelled())
                     return false;
             }
@@ -594,4 +607,4 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
     return true;
 }
 
-}  // namespace selva
+} // namespace selva

@@ -61,7 +61,8 @@ inline std::int32_t ReadSample(const unsigned char* p, int bitsPerSample, bool s
     case 16:
         return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
     case 24: {
-        const std::uint32_t u = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16);
+        const std::uint32_t u =
+            std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16);
         return static_cast<std::int32_t>(u << 8) >> 8;
     }
     case 32:
@@ -72,4 +73,4 @@ inline std::int32_t ReadSample(const unsigned char* p, int bitsPerSample, bool s
     }
 }
 
-}  // namespace selva
+} // namespace selva

@@ -16,7 +16,7 @@ namespace {
 // splitmix64: the same numbers for a seed on every platform and library.
 struct NoiseSource {
     std::uint64_t state;
-    double next()  // uniform in [-1, 1)
+    double next() // uniform in [-1, 1)
     {
         std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -26,7 +26,7 @@ struct NoiseSource {
     }
 };
 
-}  // namespace
+} // namespace
 
 std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions& options,
                              const std::function<double(double t)>& frequencyHz)
@@ -40,7 +40,8 @@ std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions
     wave.SetFormat(options.channels, options.sampleRate, options.bitsPerSample);
     wave.CreateWave(fileName);
 
-    const std::uint64_t frames = static_cast<std::uint64_t>(roundHalfEven(options.durationSeconds * options.sampleRate));
+    const std::uint64_t frames =
+        static_cast<std::uint64_t>(roundHalfEven(options.durationSeconds * options.sampleRate));
     const double dt = 1.0 / double(options.sampleRate);
     const bool wide = options.bitsPerSample == 16;
     const double centre = wide ? 0.0 : 128.0;
@@ -86,4 +87,4 @@ std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions
     return frames;
 }
 
-}  // namespace selva
+} // namespace selva

@@ -11,9 +11,9 @@ namespace selva {
 // units. Deterministic for a seed.
 struct WaveSynthOptions {
     std::uint32_t sampleRate = 44100;
-    std::uint16_t bitsPerSample = 16;  // 8 or 16
-    std::uint16_t channels = 1;        // 1 or 2; both channels carry the same oscillator
-    double noiseAmplitude = 0.0;       // sample units
+    std::uint16_t bitsPerSample = 16; // 8 or 16
+    std::uint16_t channels = 1;       // 1 or 2; both channels carry the same oscillator
+    double noiseAmplitude = 0.0;      // sample units
     std::uint64_t seed = 1;
     double durationSeconds = 1.0;
 };
@@ -23,4 +23,4 @@ struct WaveSynthOptions {
 std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions& options,
                              const std::function<double(double t)>& frequencyHz);
 
-}  // namespace selva
+} // namespace selva

@@ -22,7 +22,9 @@ struct Feeder {
         const int bytes = ring.BitsPerSample / 8;
         std::int32_t at = ring.RecordFrame.load();
         for (std::int32_t k = 0; k < frames; ++k, ++written) {
-            const double v = amplitude * std::sin(2 * std::numbers::pi * frequency * double(written) / ring.SampleRate + 0.3);
+            const double v =
+                amplitude *
+                std::sin(2 * std::numbers::pi * frequency * double(written) / ring.SampleRate + 0.3);
             const auto s = static_cast<std::int32_t>(std::lround(v));
             for (std::uint16_t c = 0; c < ring.Channels; ++c)
                 for (int b = 0; b < bytes; ++b)
@@ -35,8 +37,8 @@ struct Feeder {
     }
 };
 
-void setUp(SoundRingState& ring, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, double waveLen,
-           double accuracy, float window)
+void setUp(SoundRingState& ring, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+           double waveLen, double accuracy, float window)
 {
     ring.SetFormat(channels, rate, bits);
     ring.SetWaveLen(waveLen);
@@ -85,14 +87,14 @@ TEST(SoundRingTest, FramesOfAnUnfinishedIntervalWaitForTheNextRun)
     setUp(ring, 1, 44100, 16, 2.0, 0.1, 10.0f);
     Feeder feeder{ring, 440.0, 10000.0};
 
-    feeder.feed(3000);  // less than one interval
+    feeder.feed(3000); // less than one interval
     EXPECT_EQ(AnalyseSoundBlock(ring, 0), 0);
     EXPECT_EQ(ring.AnalysisFrame.load(), 0);
 
-    feeder.feed(7000);  // 10000 waiting: two intervals, 1180 frames left
+    feeder.feed(7000); // 10000 waiting: two intervals, 1180 frames left
     EXPECT_EQ(AnalyseSoundBlock(ring, 0), 2);
     EXPECT_EQ(ring.AnalysisFrame.load(), 8820);
-    feeder.feed(3230);  // the 1180 and 3230 more make one interval
+    feeder.feed(3230); // the 1180 and 3230 more make one interval
     EXPECT_EQ(AnalyseSoundBlock(ring, 0), 1);
     EXPECT_EQ(ring.AnalysisFrame.load(), 13230);
     // The last crossing carried over is measured from where each run starts, so the values across the
@@ -105,8 +107,8 @@ TEST(SoundRingTest, FramesOfAnUnfinishedIntervalWaitForTheNextRun)
 TEST(SoundRingTest, IntervalWithTooFewCrossingsStoresOne)
 {
     SoundRingState ring;
-    setUp(ring, 1, 8000, 16, 1.0, 0.05, 1.0f);  // W = 400
-    Feeder slow{ring, 1.0, 10000.0};            // one crossing in a second
+    setUp(ring, 1, 8000, 16, 1.0, 0.05, 1.0f); // W = 400
+    Feeder slow{ring, 1.0, 10000.0};           // one crossing in a second
     slow.feed(1200);
     EXPECT_EQ(AnalyseSoundBlock(ring, 0), 3);
     EXPECT_EQ(values(ring, 0, 3), std::vector<float>(3, 1.0f));
@@ -131,9 +133,9 @@ TEST(SoundRingTest, RingSizesAndResets)
     EXPECT_EQ(ring.FreqRingLength.load(), 200);
     ring.RecordFrame = 10;
     ring.AnalysisFrame = 5;
-    ring.SetWaveLen(0.5);  // same size: positions kept
+    ring.SetWaveLen(0.5); // same size: positions kept
     EXPECT_EQ(ring.RecordFrame.load(), 10);
-    ring.SetWaveLen(1.0);  // new size: zero-filled, positions 0
+    ring.SetWaveLen(1.0); // new size: zero-filled, positions 0
     EXPECT_EQ(ring.RecordFrame.load(), 0);
     EXPECT_EQ(ring.AnalysisFrame.load(), 0);
     EXPECT_EQ(ring.SoundRing.size(), 192000u);
@@ -158,5 +160,5 @@ TEST(SoundRingTest, RingSizesAndResets)
     EXPECT_EQ(ring.LastCrossing, 0.0f);
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

@@ -37,8 +37,8 @@ TEST(SpectrumTest, LengthsOtherThanPowersOfTwoAreRefusedOrNormalised)
     EXPECT_TRUE(SpectrumFFT(std::vector<float>(6), std::vector<float>(6)).realOut.empty());
     EXPECT_TRUE(SpectrumFFT(std::vector<float>(1), std::vector<float>(1)).realOut.empty());
     EXPECT_TRUE(SpectrumFFT(std::vector<float>(65536), std::vector<float>(65536)).realOut.empty());
-    const std::vector<std::pair<int, int>> cases = {{-5, 2}, {0, 2}, {2, 2}, {3, 2}, {1000, 512}, {1024, 1024},
-                                                    {32768, 32768}, {40000, 32768}};
+    const std::vector<std::pair<int, int>> cases = {
+        {-5, 2}, {0, 2}, {2, 2}, {3, 2}, {1000, 512}, {1024, 1024}, {32768, 32768}, {40000, 32768}};
     for (auto [asked, got] : cases)
         EXPECT_EQ(NormalizeSpectrumLength(asked), got) << asked;
     EXPECT_EQ(BitReverse(1, 3), 4u);
@@ -57,7 +57,8 @@ TEST(SpectrumTest, SineInTheRingPeaksAtItsBin)
     const std::int32_t record = 5000;
     for (int k = 0; k < n; ++k) {
         const std::int32_t frame = (record - n + k + ring.RingFrames) % ring.RingFrames;
-        const auto s = static_cast<std::int16_t>(std::lround(10000 * std::cos(2 * std::numbers::pi * 1000.0 * k / 44100)));
+        const auto s = static_cast<std::int16_t>(
+            std::lround(10000 * std::cos(2 * std::numbers::pi * 1000.0 * k / 44100)));
         ring.SoundRing[std::size_t(frame) * 4 + 2] = static_cast<unsigned char>(s & 0xFF);
         ring.SoundRing[std::size_t(frame) * 4 + 3] = static_cast<unsigned char>((s >> 8) & 0xFF);
     }
@@ -69,7 +70,7 @@ TEST(SpectrumTest, SineInTheRingPeaksAtItsBin)
     for (std::size_t j = 0; j < left.realOut.size(); ++j)
         if (std::fabs(left.realOut[j]) > std::fabs(left.realOut[peak]))
             peak = j;
-    EXPECT_NEAR(double(peak), 1000.0 * n / 44100, 1.0);  // bin 92.9
+    EXPECT_NEAR(double(peak), 1000.0 * n / 44100, 1.0); // bin 92.9
 
     const SpectrumBins right = RingSpectrum(ring, 0, n);
     for (float v : right.realOut)
@@ -92,7 +93,7 @@ TEST(SpectrumTest, BandToDraw)
         int lo, hi;
     };
     const std::vector<Case> cases = {
-        {100, 30000, 1024, 44100, 2, 511},  // upper bin limited to N/2 - 1
+        {100, 30000, 1024, 44100, 2, 511}, // upper bin limited to N/2 - 1
         {0, 5000, 1024, 44100, 0, 116},
         {-100, 1000, 256, 11025, 0, 23},
         {1000, 1000, 1024, 44100, 23, 23},
@@ -103,7 +104,7 @@ TEST(SpectrumTest, BandToDraw)
         EXPECT_EQ(r.hi, c.hi) << c.upper;
         EXPECT_FALSE(r.empty());
     }
-    EXPECT_TRUE(SpectrumBinsToDraw(5000, 1000, 1024, 44100).empty());  // lower above upper: nothing drawn
+    EXPECT_TRUE(SpectrumBinsToDraw(5000, 1000, 1024, 44100).empty()); // lower above upper: nothing drawn
     EXPECT_TRUE(SpectrumBinsToDraw(0, 1000, 1024, 1).empty());
 
     const SpectrumBinRange r{10, 20};
@@ -113,5 +114,5 @@ TEST(SpectrumTest, BandToDraw)
     EXPECT_EQ(SpectrumBinY(-2048.0f, 1024, 300), 298);
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

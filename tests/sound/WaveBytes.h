@@ -37,8 +37,8 @@ inline std::string riff(std::string_view form, std::string_view content, std::in
 }
 
 // The body of a PCM "fmt " chunk: 16 bytes, or 18 with the extra-size field.
-inline std::string fmtBody(std::uint32_t channels, std::uint32_t rate, std::uint32_t bits, bool withExtra = true,
-                           std::uint32_t tag = 1, std::int64_t bytesPerSecond = -1)
+inline std::string fmtBody(std::uint32_t channels, std::uint32_t rate, std::uint32_t bits,
+                           bool withExtra = true, std::uint32_t tag = 1, std::int64_t bytesPerSecond = -1)
 {
     const std::uint32_t align = channels * bits / 8;
     std::string b = u16le(tag) + u16le(channels) + u32le(rate) +
@@ -50,7 +50,8 @@ inline std::string fmtBody(std::uint32_t channels, std::uint32_t rate, std::uint
 }
 
 // A whole file: RIFF WAVE with "fmt " and "data".
-inline std::string waveFile(std::uint32_t channels, std::uint32_t rate, std::uint32_t bits, std::string_view data)
+inline std::string waveFile(std::uint32_t channels, std::uint32_t rate, std::uint32_t bits,
+                            std::string_view data)
 {
     return riff("WAVE", chunk("fmt ", fmtBody(channels, rate, bits)) + chunk("data", data));
 }
@@ -63,4 +64,4 @@ inline std::string samples16(const std::vector<std::int16_t>& v)
     return out;
 }
 
-}  // namespace selva::test
+} // namespace selva::test

@@ -74,7 +74,7 @@ inline bool plainCalcWaveFrequency(TWave& wave, double analysisStep, int channel
                 t = (double(n) - (s - m) / (s - p)) * dt;
                 found = true;
             } else if (p == m && i > 0) {
-                t = double(n - 1) * dt;  // the sample on the mean is the crossing
+                t = double(n - 1) * dt; // the sample on the mean is the crossing
                 found = true;
             }
             if (found && armed) {
@@ -108,4 +108,4 @@ inline bool plainCalcWaveFrequency(TWave& wave, double analysisStep, int channel
     return true;
 }
 
-}  // namespace selva::test
+} // namespace selva::test

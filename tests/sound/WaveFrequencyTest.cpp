@@ -91,8 +91,9 @@ TEST(WaveFrequencyTest, StepsWithOneOrNoCrossingAndWhereTheNextStepMeasuresFrom)
 {
     test::TempDir dir;
     const std::string name = dir.file("steps.wav");
-    const std::vector<std::pair<int, int>> runs = {{1, 3},  {-1, 3}, {1, 3},  {-1, 6}, {1, 6},  {-1, 3}, {1, 3},
-                                                   {-1, 15}, {1, 3},  {-1, 3}, {1, 3},  {-1, 3}, {1, 3},  {-1, 3}};
+    const std::vector<std::pair<int, int>> runs = {{1, 3},  {-1, 3}, {1, 3},   {-1, 6}, {1, 6},
+                                                   {-1, 3}, {1, 3},  {-1, 15}, {1, 3},  {-1, 3},
+                                                   {1, 3},  {-1, 3}, {1, 3},   {-1, 3}};
     std::vector<std::int64_t> values;
     for (auto [sign, length] : runs)
         values.insert(values.end(), std::size_t(length), sign * 1000);
@@ -105,10 +106,10 @@ TEST(WaveFrequencyTest, StepsWithOneOrNoCrossingAndWhereTheNextStepMeasuresFrom)
     const auto at = [](double frames) { return frames * 0.01; };
     const std::vector<std::pair<double, double>> expected = {
         fromCrossings({0.0, at(2.6), at(5.4), at(8.6)}, 0),
-        {0.0, 0.0},  // one crossing
-        fromCrossings({at(14.4), at(20.6), at(23.4), at(26.6)}, 0),  // from the crossing of step 1
-        {0.0, 0.0},  // no crossing
-        fromCrossings({at(26.6), at(41.4), at(44.6), at(47.4)}, 1),  // from its own first crossing
+        {0.0, 0.0},                                                 // one crossing
+        fromCrossings({at(14.4), at(20.6), at(23.4), at(26.6)}, 0), // from the crossing of step 1
+        {0.0, 0.0},                                                 // no crossing
+        fromCrossings({at(26.6), at(41.4), at(44.6), at(47.4)}, 1), // from its own first crossing
         fromCrossings({at(47.4), at(50.6), at(53.4), at(56.6)}, 0),
     };
     for (std::int32_t noise : {0, 1200}) {
@@ -143,7 +144,7 @@ TEST(WaveFrequencyTest, NoiseThresholdIgnoresJitterAroundTheMean)
     wave.Open(name);
     std::vector<double> f, e;
     ASSERT_TRUE(CalcWaveFrequency(wave, 0.1, 0, 0, f, e, nullptr));
-    EXPECT_GT(f[5], 100.0);  // every wobble through the mean counts
+    EXPECT_GT(f[5], 100.0); // every wobble through the mean counts
     ASSERT_TRUE(CalcWaveFrequency(wave, 0.1, 0, 6000, f, e, nullptr));
     ASSERT_EQ(f.size(), 20u);
     for (std::size_t i = 1; i < f.size(); ++i)
@@ -224,7 +225,7 @@ TEST(WaveFrequencyTest, ReportsProgressAndStopsWhenCancelled)
     small.chunkFrames = 1000;
     EXPECT_FALSE(CalcWaveFrequencyTuned(wave, 0.01, 0, 0, f, e, &progress, small));
     EXPECT_TRUE(f.empty());
-    small.crossingListLimit = 4;  // the two-pass way
+    small.crossingListLimit = 4; // the two-pass way
     EXPECT_FALSE(CalcWaveFrequencyTuned(wave, 0.01, 0, 0, f, e, &progress, small));
     EXPECT_TRUE(f.empty());
 }
@@ -262,14 +263,16 @@ TEST(WaveFrequencyTest, FastPathGivesExactlyThePlainNumbers)
                     phase += 0.05 + 0.3 * double(rng() % 1000) / 1000.0;
                     for (std::size_t c = 0; c < channels; ++c) {
                         std::int64_t s;
-                        if (kind == 0)  // sine with noise
+                        if (kind == 0) // sine with noise
                             s = std::llround(0.8 * double(full) * std::sin(phase + double(c)) +
                                              double(full) * 0.1 * (double(rng() % 2001) / 1000.0 - 1.0));
-                        else if (kind == 1)  // a few levels around 0, often exactly on it
+                        else if (kind == 1) // a few levels around 0, often exactly on it
                             s = std::int64_t(rng() % 3) - 1;
-                        else  // a random walk
-                            s = walk = std::clamp<std::int64_t>(walk + std::int64_t(rng() % 21) - 10, -full, full);
-                        v[i * channels + c] = std::clamp<std::int64_t>(centre + s, centre - full - 1, centre + full);
+                        else // a random walk
+                            s = walk =
+                                std::clamp<std::int64_t>(walk + std::int64_t(rng() % 21) - 10, -full, full);
+                        v[i * channels + c] =
+                            std::clamp<std::int64_t>(centre + s, centre - full - 1, centre + full);
                     }
                 }
                 if (kind == 1) {
@@ -278,14 +281,15 @@ TEST(WaveFrequencyTest, FastPathGivesExactlyThePlainNumbers)
                         std::int64_t sum = 0;
                         for (std::size_t i = 0; i < frames; ++i)
                             sum += v[i * channels + c] - centre;
-                        v[c] -= sum;  // the first frame balances the rest
+                        v[c] -= sum; // the first frame balances the rest
                     }
                 }
                 writeSamples(name, channels, 1000, std::uint16_t(bits), v);
                 TWave wave;
                 wave.Open(name);
                 for (int channel : {0, 1}) {
-                    for (std::int32_t noise : {0, 1, std::int32_t(std::min<std::int64_t>(full / 3, 1 << 30)), -3}) {
+                    for (std::int32_t noise :
+                         {0, 1, std::int32_t(std::min<std::int64_t>(full / 3, 1 << 30)), -3}) {
                         for (double step : {0.0004, 0.001, 0.004, 0.013, 0.25}) {
                             std::vector<double> rf, re;
                             ASSERT_TRUE(test::plainCalcWaveFrequency(wave, step, channel, noise, rf, re));
@@ -293,9 +297,9 @@ TEST(WaveFrequencyTest, FastPathGivesExactlyThePlainNumbers)
                                 std::vector<double> f, e;
                                 ASSERT_TRUE(CalcWaveFrequencyTuned(wave, step, channel, noise, f, e, nullptr,
                                                                    tunings[t]));
-                                ASSERT_EQ(f, rf) << bits << "-bit " << channels << "ch kind " << kind << " channel "
-                                                 << channel << " noise " << noise << " step " << step << " tuning "
-                                                 << t;
+                                ASSERT_EQ(f, rf)
+                                    << bits << "-bit " << channels << "ch kind " << kind << " channel "
+                                    << channel << " noise " << noise << " step " << step << " tuning " << t;
                                 ASSERT_EQ(e, re);
                                 ++compared;
                             }
@@ -308,5 +312,5 @@ TEST(WaveFrequencyTest, FastPathGivesExactlyThePlainNumbers)
     EXPECT_GT(compared, 1000);
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

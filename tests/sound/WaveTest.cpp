@@ -34,7 +34,7 @@ std::string openError(const std::string& name)
 
 TEST(WaveTest, FormatRowsSetTheObject)
 {
-    TWave shared;  // the shared buffer: row 2, one second
+    TWave shared; // the shared buffer: row 2, one second
     EXPECT_EQ(shared.GetChannels(), 2);
     EXPECT_EQ(shared.GetSampleRate(), 11025u);
     EXPECT_EQ(shared.GetBitsPerSample(), 8);
@@ -64,22 +64,24 @@ TEST(WaveTest, OpenRejectsBadFilesWithTheirMessage)
     struct Case {
         const char* what;
         std::string bytes;
-        std::string message;  // "%" stands for the file name
+        std::string message; // "%" stands for the file name
     };
     const std::vector<Case> cases = {
         {"empty file", "", "% is not a wave file"},
         {"other RIFF form only", riff("AVI ", chunk("data", data)), "% is not a wave file"},
         {"not RIFF at all", std::string(64, 'x'), "% is not a wave file"},
         {"no fmt chunk", riff("WAVE", chunk("data", data)), "% havn`t data format"},
-        {"fmt chunk after a chunk claiming the whole file", riff("WAVE", chunk("LIST", "ab", 0x7FFFFFF0) + goodFmt),
-         "% havn`t data format"},
+        {"fmt chunk after a chunk claiming the whole file",
+         riff("WAVE", chunk("LIST", "ab", 0x7FFFFFF0) + goodFmt), "% havn`t data format"},
         {"fmt body cut short", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16)).substr(0, 20)),
          "Error reading wave data"},
         {"fmt size beyond the file", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16), 0xFFFFFFF0)),
          "Error reading wave data"},
-        {"compressed format", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, true, 2)) + chunk("data", data)),
+        {"compressed format",
+         riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, true, 2)) + chunk("data", data)),
          "Invalid wave file format"},
-        {"extensible format", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16, true, 0xFFFE)) + chunk("data", data)),
+        {"extensible format",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16, true, 0xFFFE)) + chunk("data", data)),
          "Invalid wave file format"},
         {"data before fmt", riff("WAVE", chunk("data", data) + goodFmt), "No data chunk"},
         {"no data chunk", riff("WAVE", goodFmt + chunk("LIST", "info")), "No data chunk"},
@@ -87,20 +89,22 @@ TEST(WaveTest, OpenRejectsBadFilesWithTheirMessage)
         {"data header only", riff("WAVE", goodFmt, 200) + "data" + u32le(100), "Chunk has no data"},
         {"no channels", riff("WAVE", chunk("fmt ", fmtBody(0, 8000, 16)) + chunk("data", data)),
          "Invalid 'fmt ' chunk."},
-        {"no sample rate", riff("WAVE", chunk("fmt ", fmtBody(1, 0, 16, true, 1, 16000)) + chunk("data", data)),
+        {"no sample rate",
+         riff("WAVE", chunk("fmt ", fmtBody(1, 0, 16, true, 1, 16000)) + chunk("data", data)),
          "Invalid 'fmt ' chunk."},
         {"no byte rate", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, true, 1, 0)) + chunk("data", data)),
          "Invalid 'fmt ' chunk."},
-        {"zero bits in an 18-byte chunk", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 0, true, 1, 16000)) +
-                                                            chunk("data", data)),
+        {"zero bits in an 18-byte chunk",
+         riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 0, true, 1, 16000)) + chunk("data", data)),
          "Invalid 'fmt ' chunk."},
-        {"byte rate below one byte a sample", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16, false, 1, 8000)) +
-                                                                chunk("data", data)),
+        {"byte rate below one byte a sample",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16, false, 1, 8000)) + chunk("data", data)),
          "Invalid 'fmt ' chunk."},
-        {"frame of less than a byte", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 4, true, 1, 4000)) + chunk("data", data)),
+        {"frame of less than a byte",
+         riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 4, true, 1, 4000)) + chunk("data", data)),
          "Invalid 'fmt ' chunk."},
-        {"fmt chunk of 14 bytes", riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, false).substr(0, 14)) +
-                                                   chunk("data", data)),
+        {"fmt chunk of 14 bytes",
+         riff("WAVE", chunk("fmt ", fmtBody(1, 8000, 16, false).substr(0, 14)) + chunk("data", data)),
          "Invalid 'fmt ' chunk."},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -118,7 +122,7 @@ TEST(WaveTest, OpenRejectsBadFilesWithTheirMessage)
 TEST(WaveTest, OpenAcceptsWhatTheRiffRulesAllow)
 {
     test::TempDir dir;
-    const std::string data = samples16({100, -100, 200, -200});  // 2 stereo frames
+    const std::string data = samples16({100, -100, 200, -200}); // 2 stereo frames
     struct Case {
         const char* what;
         std::string bytes;
@@ -129,24 +133,25 @@ TEST(WaveTest, OpenAcceptsWhatTheRiffRulesAllow)
         {"plain 18-byte fmt", waveFile(2, 44100, 16, data), 16, 8},
         {"16-byte fmt: bits from the byte rate",
          riff("WAVE", chunk("fmt ", fmtBody(2, 44100, 16, false, 1, 176400)) + chunk("data", data)), 16, 8},
-        {"16-byte fmt, 24-bit rate", riff("WAVE", chunk("fmt ", fmtBody(2, 100, 24, false)) + chunk("data", data)), 24,
-         8},
+        {"16-byte fmt, 24-bit rate",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 100, 24, false)) + chunk("data", data)), 24, 8},
         {"18-byte fmt keeps the stored bits although the rate says 16",
          riff("WAVE", chunk("fmt ", fmtBody(2, 44100, 8, true, 1, 176400)) + chunk("data", data)), 8, 8},
-        {"other chunks first", chunk("JUNK", "xyz") + riff("AVI ", "abcd") +
-                                   riff("WAVE", chunk("bext", "odd") + chunk("fmt ", fmtBody(2, 8000, 16)) +
-                                                    chunk("LIST", "12345") + chunk("data", data)),
+        {"other chunks first",
+         chunk("JUNK", "xyz") + riff("AVI ", "abcd") +
+             riff("WAVE", chunk("bext", "odd") + chunk("fmt ", fmtBody(2, 8000, 16)) +
+                              chunk("LIST", "12345") + chunk("data", data)),
          16, 8},
-        {"long fmt chunk", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16) + std::string(22, '\0')) +
-                                            chunk("data", data)),
-         16, 8},
-        {"RIFF size beyond the file", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)) + chunk("data", data),
-                                           0x7FFFFFF0),
-         16, 8},
+        {"long fmt chunk",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16) + std::string(22, '\0')) + chunk("data", data)), 16,
+         8},
+        {"RIFF size beyond the file",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)) + chunk("data", data), 0x7FFFFFF0), 16, 8},
         {"data size beyond the file: cut to what is there",
-         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)), 0xFFFFFF40) + "data" + u32le(0xFFFFFF00) + data, 16, 8},
-        {"data size cut mid-frame", riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)), 1100) + "data" + u32le(1000) +
-                                        data.substr(0, 6),
+         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)), 0xFFFFFF40) + "data" + u32le(0xFFFFFF00) + data,
+         16, 8},
+        {"data size cut mid-frame",
+         riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)), 1100) + "data" + u32le(1000) + data.substr(0, 6),
          16, 6},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -167,7 +172,7 @@ TEST(WaveTest, BlocksOfOneSecondPlusOneFrame)
     test::TempDir dir;
     struct Case {
         std::uint32_t frames;
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks;  // position, frames
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks; // position, frames
     };
     // 8-bit mono at 44100 Hz: 2.5 s; exactly two blocks and one frame more (that frame is not served);
     // two blocks and two frames.
@@ -204,7 +209,7 @@ TEST(WaveTest, ServedFramesMatchesTheBlockWalkForAnySize)
         const std::uint32_t channels = 1 + rng() % 3;
         const std::uint32_t bits = (rng() % 2) ? 16 : 24;
         const std::uint32_t rate = 5 + rng() % 40;
-        const std::size_t bytes = 1 + rng() % 700;  // partial last frames too
+        const std::size_t bytes = 1 + rng() % 700; // partial last frames too
         const std::string name = dir.file("walk.wav");
         test::writeFile(name, waveFile(channels, rate, bits, std::string(bytes, '\x11')));
         TWave wave;
@@ -215,7 +220,8 @@ TEST(WaveTest, ServedFramesMatchesTheBlockWalkForAnySize)
                 served += wave.GetFramesInBuffer();
             while (wave.ReadNext());
         }
-        EXPECT_EQ(wave.ServedFrames(), served) << channels << "ch " << bits << "bit " << rate << "Hz " << bytes;
+        EXPECT_EQ(wave.ServedFrames(), served)
+            << channels << "ch " << bits << "bit " << rate << "Hz " << bytes;
     }
 }
 
@@ -230,7 +236,7 @@ TEST(WaveTest, NothingAfterTheDataChunkIsServed)
     TWave wave;
     wave.Open(name);
     EXPECT_EQ(wave.GetDataBytes(), 7u);
-    EXPECT_EQ(wave.GetTotalFrames(), 4u);  // 3.5 frames, nearest even
+    EXPECT_EQ(wave.GetTotalFrames(), 4u); // 3.5 frames, nearest even
     ASSERT_TRUE(wave.ReadFirst());
     EXPECT_EQ(wave.GetFramesInBuffer(), 3u);
     EXPECT_FALSE(wave.ReadNext());
@@ -253,7 +259,7 @@ TEST(WaveTest, ChannelMeanReadsTheChannelsSampleType)
     wave.Open(name);
     EXPECT_DOUBLE_EQ(wave.GetChannelMean(1), 225.0);
     EXPECT_DOUBLE_EQ(wave.GetChannelMean(0), 15.0);
-    EXPECT_DOUBLE_EQ(wave.GetChannelMean(7), 15.0);  // a channel the file lacks reads channel 0
+    EXPECT_DOUBLE_EQ(wave.GetChannelMean(7), 15.0); // a channel the file lacks reads channel 0
 
     test::writeFile(name, waveFile(1, 1000, 16, samples16({-30000, -2, 7, 5})));
     wave.Open(name);
@@ -285,7 +291,8 @@ TEST(WaveTest, DescriptionNamesBitsChannelsRateBytesAndSeconds)
     };
     for (const Case& c : cases) {
         const std::string name = dir.file("d.wav");
-        test::writeFile(name, waveFile(c.channels, c.rate, c.bits, std::string(c.frames * c.channels * c.bits / 8, 'a')));
+        test::writeFile(
+            name, waveFile(c.channels, c.rate, c.bits, std::string(c.frames * c.channels * c.bits / 8, 'a')));
         TWave wave;
         wave.Open(name);
         EXPECT_EQ(wave.GetDescription(), c.text);
@@ -296,7 +303,7 @@ TEST(WaveTest, WrittenFileHasFinalSizesAndPadByteAndReadsBack)
 {
     test::TempDir dir;
     const std::string name = dir.file("rec.wav");
-    TWave wave(1, 1);  // 11.025 kHz mono 16-bit
+    TWave wave(1, 1); // 11.025 kHz mono 16-bit
     ASSERT_TRUE(wave.CreateWave(name));
     EXPECT_TRUE(wave.IsWriting());
     EXPECT_FALSE(wave.ReadFirst());
@@ -308,15 +315,14 @@ TEST(WaveTest, WrittenFileHasFinalSizesAndPadByteAndReadsBack)
     EXPECT_FALSE(wave.AppendData("x", 1));
 
     const std::string bytes = test::readFile(name);
-    const std::string expected = "RIFF" + u32le(44) + "WAVE" + "fmt " + u32le(18) +
-                                 fmtBody(1, 11025, 16) + "data" + u32le(5) + "\x01\x02\x03\x04\x05" +
-                                 std::string(1, '\0');
+    const std::string expected = "RIFF" + u32le(44) + "WAVE" + "fmt " + u32le(18) + fmtBody(1, 11025, 16) +
+                                 "data" + u32le(5) + "\x01\x02\x03\x04\x05" + std::string(1, '\0');
     EXPECT_EQ(bytes, expected);
 
     TWave back;
     back.Open(name);
     EXPECT_EQ(back.GetDataBytes(), 5u);
-    EXPECT_EQ(back.GetTotalFrames(), 2u);  // 2.5 frames, nearest even
+    EXPECT_EQ(back.GetTotalFrames(), 2u); // 2.5 frames, nearest even
     EXPECT_EQ(back.GetSampleRate(), 11025u);
     ASSERT_TRUE(back.ReadFirst());
     EXPECT_EQ(back.GetFramesInBuffer(), 2u);
@@ -353,9 +359,10 @@ TEST(WaveTest, NoInputCrashesOrHangsTheReader)
 {
     test::TempDir dir;
     const std::string name = dir.file("fuzz.wav");
-    const std::set<std::string> messages = {"Error reading wave data", "Invalid wave file format", "No data chunk",
-                                            "Chunk has no data", "Invalid 'fmt ' chunk.",
-                                            name + " is not a wave file", name + " havn`t data format"};
+    const std::set<std::string> messages = {
+        "Error reading wave data",   "Invalid wave file format", "No data chunk",
+        "Chunk has no data",         "Invalid 'fmt ' chunk.",    name + " is not a wave file",
+        name + " havn`t data format"};
     const auto check = [&](const std::string& bytes, const std::string& what) {
         test::writeFile(name, bytes);
         TWave wave;
@@ -381,7 +388,8 @@ TEST(WaveTest, NoInputCrashesOrHangsTheReader)
     for (std::size_t len = 0; len <= good.size(); ++len)
         check(good.substr(0, len), "prefix " + std::to_string(len));
 
-    const std::vector<std::uint32_t> sizes = {0, 1, 2, 15, 16, 17, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF8, 0xFFFFFFFF};
+    const std::vector<std::uint32_t> sizes = {0,  1,          2,          15,         16,
+                                              17, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF8, 0xFFFFFFFF};
     for (std::size_t at = 0; at + 4 <= good.size(); ++at) {
         for (std::uint32_t v : sizes) {
             std::string bytes = good;
@@ -417,5 +425,5 @@ TEST(WaveTest, TempWaveNamesAreFreeAndNeverWaitForever)
     EXPECT_EQ(GetTempWaveName(dir.path().string()), dir.file("wave_tmp_100.wav"));
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva
