@@ -39,6 +39,12 @@ std::int64_t quotientToIndex(double t, double step, bool nearest)
     return nearest ? roundHalfEven(q) : static_cast<std::int64_t>(std::trunc(q));
 }
 
+// Sets the progress back to idle when a stage ends, however it ends.
+struct StageEnd {
+    Progress& progress;
+    ~StageEnd() { progress.set(0, 0); }
+};
+
 // An index limited to 0 .. n - 1 (n > 0).
 std::size_t limitIndex(std::int64_t i, std::size_t n)
 {
@@ -87,7 +93,8 @@ private:
 
 double RoundToDigits(double x, int digits)
 {
-    if (!std::isfinite(x))
+    // Beyond 15 decimals a double has nothing left to round (and 10^d would overflow for large d).
+    if (!std::isfinite(x) || digits > 15)
         return x;
     const double scale = std::pow(10.0, digits);
     const double r = std::trunc(std::fabs(x) * scale + 0.5) / scale;
@@ -251,6 +258,7 @@ bool ThrustAnalysis::Recalculate(bool prepare, bool detectTimes, bool detectLeve
 bool ThrustAnalysis::PrepareFrequency(bool detectTimes, bool detectLevels)
 {
     cancelled_ = false;
+    const StageEnd stageEnd{progress_};
     AnalysisState& s = state_;
     if (s.SourceKind == SourceWave) {
         s.FreqData.clear();
@@ -649,6 +657,7 @@ double ThrustAnalysis::FrequencyAt(double thrust)
 void ThrustAnalysis::ConvertToThrust(bool recalcRest)
 {
     cancelled_ = false;
+    const StageEnd stageEnd{progress_};
     AnalysisState& s = state_;
     if (recalcRest) {
         s.RestThrust = 0;
@@ -760,17 +769,13 @@ void ThrustAnalysis::ConvertToThrust(bool recalcRest)
     s.ThrustMax = ext.max;
     s.ThrustMin = ext.min;
     s.ThrustRising = StartsBelowMean(s.ThrustData);
-    progress_.set(0, 0);
 }
 
 void ThrustAnalysis::ComputeResults()
 {
     AnalysisState& s = state_;
     progress_.set(5, 0);
-    struct Idle {
-        Progress& progress;
-        ~Idle() { progress.set(0, 0); }
-    } idle{progress_};
+    const StageEnd stageEnd{progress_};
     s.ThrustTime = s.TotalImpulse = s.TotalImpulseError = 0;
     s.SpecificImpulse = s.SpecificImpulseError = 0;
     s.MaxThrust = s.MaxThrustError = s.AverageThrust = 0;
