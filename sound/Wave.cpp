@@ -493,7 +493,8 @@ double TWave::GetChannelMean(std::uint8_t channel)
     const std::uint32_t offset = (channel < Channels ? channel : 0u) * (bits / 8u);
 
     // Large reads, bypassing the block buffer; the sum of each piece is exact in 64-bit integers.
-    const std::uint64_t pieceFrames = std::max<std::uint64_t>(1, (std::uint64_t{1} << 20) / frameSize);
+    const std::uint64_t pieceFrames =
+        std::min(frames, std::max<std::uint64_t>(1, (std::uint64_t{1} << 20) / frameSize));
     std::vector<unsigned char> piece(static_cast<std::size_t>(pieceFrames * frameSize));
     double sum = 0.0;
     std::uint64_t done = 0;

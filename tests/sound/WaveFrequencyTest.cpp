@@ -130,6 +130,30 @@ TEST(WaveFrequencyTest, StepsWithOneOrNoCrossingAndWhereTheNextStepMeasuresFrom)
     EXPECT_EQ(e, std::vector<double>(6, 0.0));
 }
 
+// A sample lying exactly on the mean is the crossing itself, timed at that sample: rising crossings on
+// the 0 samples and falling ones halfway between +1000 and -1000 give equal half-periods of 3.5 frames.
+TEST(WaveFrequencyTest, SampleExactlyOnTheMeanIsTheCrossing)
+{
+    test::TempDir dir;
+    const std::string name = dir.file("onmean.wav");
+    std::vector<std::int64_t> values;
+    for (int period = 0; period < 10; ++period)
+        values.insert(values.end(), {0, 1000, 1000, 1000, -1000, -1000, -1000});
+    writeSamples(name, 1, 100, 16, values);
+    TWave wave;
+    wave.Open(name);
+    ASSERT_EQ(wave.GetChannelMean(0), 0.0);
+    std::vector<double> f, e;
+    ASSERT_TRUE(CalcWaveFrequency(wave, 0.1, 0, 1, f, e, nullptr));
+    ASSERT_EQ(f.size(), 7u);
+    // The first step takes no crossing on the mean, so the one at frame 7 is missing there and in the
+    // second step's measurement; from the third step on every half-period is seen.
+    for (std::size_t i = 2; i < f.size(); ++i) {
+        EXPECT_NEAR(f[i], 100.0 / 7.0, 1e-9) << i;
+        EXPECT_NEAR(e[i], 0.0, 1e-9) << i;
+    }
+}
+
 TEST(WaveFrequencyTest, NoiseThresholdIgnoresJitterAroundTheMean)
 {
     test::TempDir dir;
