@@ -211,18 +211,6 @@ TEST(FreqRecord, RateAndDescription)
     }
 }
 
-TEST(FreqRecord, InitialValues)
-{
-    TFreq f;
-    EXPECT_FALSE(f.Loaded);
-    EXPECT_EQ(f.SampleRate, 100);
-    EXPECT_FLOAT_EQ(f.SampleStep, 0.01f);
-    EXPECT_EQ(f.Channels, 1);
-    EXPECT_EQ(f.RecordCount, 0);
-    EXPECT_EQ(f.First(), 0.0f);
-    EXPECT_EQ(f.Next(), 0.0f);
-}
-
 TEST(FreqRecord, LongLinesAndBufferBoundaries)
 {
     // Readings that straddle the 64 KiB read buffer, a CR LF split across it, and a huge name line.

@@ -357,17 +357,6 @@ TEST(ThrustAnalysisDetect, MinMaxOverTheViewWindow)
     EXPECT_TRUE(r.analysis.StartsBelowMean(r.state.FreqData));
 }
 
-TEST(ThrustAnalysisDetect, StartsBelowMean)
-{
-    Rig r;
-    r.setFrequencies({1, 1, 1, 10});
-    EXPECT_TRUE(r.analysis.StartsBelowMean(r.state.FreqData));
-    r.setFrequencies({10, 10, 10, 1});
-    EXPECT_FALSE(r.analysis.StartsBelowMean(r.state.FreqData));
-    r.setFrequencies({4, 4});
-    EXPECT_FALSE(r.analysis.StartsBelowMean(r.state.FreqData));
-}
-
 TEST(ThrustAnalysisDetect, CleanSyntheticFiring)
 {
     // Rest 1 s, thrust 1 s, then a rest line after that drifts slowly away from the rest before.
