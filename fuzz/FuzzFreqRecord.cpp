@@ -42,6 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     std::fwrite(data, 1, size, out);
     std::fclose(out);
+    struct Remove {
+        const std::string& name;
+        ~Remove() { std::remove(name.c_str()); }
+    } remove{name};
 
     selva::TFreq freq;
     try {
@@ -73,6 +77,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (state.FreqData.size() != state.PointCount || state.ThrustNet.size() != state.PointCount)
             std::abort();
     }
-    std::remove(name.c_str());
     return 0;
 }
