@@ -16,7 +16,5 @@ echo "== $sample"
 "$cli" describe "$sample"
 echo "== $sensors"
 "$cli" sensors "$sensors"
-if "$cli" analyze --help >/dev/null 2>&1; then
-  echo "== analysis"
-  "$cli" analyze "$sample" --sensors "$sensors" --sensor 1
-fi
+echo "== analysis of the sample project (sample.frq with sensor 1 of sample.sns, 70 g of propellant)"
+"$cli" analyze "$here/samples/sample.proj"

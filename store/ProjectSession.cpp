@@ -37,6 +37,25 @@ bool fileExists(const std::string& name)
     return !name.empty() && std::filesystem::is_regular_file(name, ec);
 }
 
+// A project names its source and sensor library as they were when it was saved. When such a name leads
+// nowhere from here, the file is sought beside the project: under the same relative path, then by its
+// bare file name (a name saved on another machine, with either kind of folder separator). So a project
+// copied together with its data to another folder or machine still opens.
+std::string besideProject(const std::string& name, const std::string& projectFile)
+{
+    if (name.empty() || fileExists(name))
+        return name;
+    const std::filesystem::path dir = std::filesystem::path(projectFile).parent_path();
+    const std::filesystem::path path(name);
+    if (!path.is_absolute() && fileExists((dir / path).string()))
+        return (dir / path).string();
+    const auto cut = name.find_last_of("/\\");
+    const std::string bare = cut == std::string::npos ? name : name.substr(cut + 1);
+    if (!bare.empty() && fileExists((dir / bare).string()))
+        return (dir / bare).string();
+    return name;
+}
+
 // Values read from a file that the computation cannot use are replaced: a time, level or weight that is
 // not a number becomes 0 (not set), and a step that is not a positive number the default step.
 double finiteOr0(double v)
@@ -103,6 +122,7 @@ ProjectLoadResult ProjectSession::load(const std::string& fileName, bool reportD
     }
 
     loading_ = true;
+    loadingFile_ = fileName;
     struct Leave {
         bool& flag;
         ~Leave() { flag = false; }
@@ -162,7 +182,7 @@ ProjectLoadResult ProjectSession::applyProject()
     view.showNewtons = p.showNewtons;
     view.invert = p.invert;
 
-    selectStoredSensor(p.SensorFileName, p.ActiveSensorId);
+    selectStoredSensor(besideProject(p.SensorFileName, loadingFile_), p.ActiveSensorId);
     view.newtonsEnabled = sensors_.ActiveSensorIndex != 0;
     if (!view.newtonsEnabled)
         view.showNewtons = false;
@@ -209,7 +229,7 @@ void ProjectSession::clearSource()
 
 void ProjectSession::openProjectSource(ProjectLoadResult& result)
 {
-    const std::string name = store_.project.sourceFileName;
+    const std::string name = besideProject(store_.project.sourceFileName, loadingFile_);
     // Opening a source empties the notes; these are the notes of the project being opened.
     const ProjectNotes notes = store_.notes;
     // The stored start, end and rest lines; opening without reset keeps them in the state.
@@ -237,6 +257,7 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
     // exactly as they did before the save.
     if (state_.SourceKind == SourceFreq)
         state_.AnalysisStep = usableStep(static_cast<double>(store_.project.AnalysisStep));
+    store_.project.sourceFileName = name; // where it was found: the window shows it and saves store it
     analysis_.ResetViewToSource();
     result.sourceDescription = description;
 

@@ -133,6 +133,7 @@ private:
     ThrustAnalysis& analysis_;
     ProjectLoadResult last_;
     bool loading_ = false; // a project is being applied: a project named as its own source is refused
+    std::string loadingFile_; // the project file being applied; relative names are also sought beside it
 };
 
 // A single-precision value of a record as the double the analysis works with: the shortest decimal that

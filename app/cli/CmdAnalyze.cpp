@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -41,7 +42,15 @@ struct AnalysisOptions {
     bool gross = false;
     std::optional<double> start;
     std::optional<double> end;
+    std::string saveProject;
+    // Options given on the command line (a project source takes its settings from the project).
+    std::vector<std::string> given;
 };
+
+bool isProjectFile(const std::string& name)
+{
+    return fileExtUpper(name) == ".PROJ";
+}
 
 void addAnalysisOptions(CLI::App* sub, AnalysisOptions& o)
 {
@@ -64,11 +73,76 @@ void addAnalysisOptions(CLI::App* sub, AnalysisOptions& o)
     sub->add_flag("--gross", o.gross, "results from the thrust without the weight correction");
     sub->add_option("--start", o.start, "start of thrust in seconds, set by hand after the detection");
     sub->add_option("--end", o.end, "end of thrust in seconds, set by hand after the detection");
+    sub->add_option("--save-project", o.saveProject,
+                    "save the analysis as a project (.proj), as \"Сохранить проект как ...\" does");
+}
+
+// Which of the options were given (after parsing).
+void collectGiven(const CLI::App* sub, AnalysisOptions& o)
+{
+    o.given.clear();
+    for (const CLI::Option* opt : sub->get_options())
+        if (opt->count() > 0 && !opt->get_lnames().empty())
+            o.given.push_back("--" + opt->get_lnames().front());
+}
+
+// The times typed into the start and end edits, committed one after the other as the window does.
+void applyTimeEdits(Session& s, const AnalysisOptions& o)
+{
+    AnalysisState& st = s.state;
+    const bool vertical = st.MotorPosition != MotorHorizontal;
+    const auto afterTimeEdit = [&] {
+        if (vertical && st.RigWeight + st.ChargeWeight != 0)
+            s.analysis.ConvertToThrust(false);
+        s.analysis.ComputeResults();
+    };
+    if (o.start) {
+        st.StartTime = *o.start < 0 ? 0 : *o.start;
+        afterTimeEdit();
+    }
+    if (o.end) {
+        st.EndTime = *o.end > st.RecordDuration ? st.RecordDuration : *o.end;
+        afterTimeEdit();
+    }
+}
+
+// A project carries the sensor, step, filter, weights, mounting, times and rest lines of its analysis:
+// it is loaded as the window loads it, and only the start and end edits may follow.
+int runProject(Session& s, const AnalysisOptions& o)
+{
+    for (const std::string& name : o.given) {
+        if (name != "--json" && name != "--start" && name != "--end" && name != "--save-project") {
+            std::cerr << "A project carries its own settings: " << name
+                      << " cannot be given with a project (only --start, --end, --save-project)\n";
+            return kExitUsage;
+        }
+    }
+    try {
+        const ProjectLoadResult r = s.project.LoadProject(o.source);
+        if (!r.ok) {
+            // A damaged file was reported by the load itself; a missing one was not.
+            if (!std::filesystem::is_regular_file(o.source))
+                std::cerr << "Ошибка открытия файла " << o.source << '\n';
+            return kExitFailure;
+        }
+        if (!r.sourceOpened) {
+            std::cerr << "The project's source could not be opened\n";
+            return kExitFailure;
+        }
+        s.sourceName = s.store.project.sourceFileName;
+        applyTimeEdits(s, o);
+    } catch (const Error& e) {
+        std::cerr << e.what() << '\n';
+        return kExitFailure;
+    }
+    return kExitOk;
 }
 
 // Runs the analysis as the window does. Returns an exit code; kExitOk leaves the results in the session.
 int runAnalysis(Session& s, const AnalysisOptions& o)
 {
+    if (isProjectFile(o.source))
+        return runProject(s, o);
     if (!o.sensorsFile.empty()) {
         if (!loadSensors(s, o.sensorsFile))
             return kExitFailure;
@@ -113,22 +187,7 @@ int runAnalysis(Session& s, const AnalysisOptions& o)
         // "Пересчитать"
         s.analysis.Recalculate(true, true, true, true, true);
         s.analysis.ComputeResults();
-
-        // The start and end edits, committed one after the other as the window does.
-        const bool vertical = st.MotorPosition != MotorHorizontal;
-        const auto afterTimeEdit = [&] {
-            if (vertical && st.RigWeight + st.ChargeWeight != 0)
-                s.analysis.ConvertToThrust(false);
-            s.analysis.ComputeResults();
-        };
-        if (o.start) {
-            st.StartTime = *o.start < 0 ? 0 : *o.start;
-            afterTimeEdit();
-        }
-        if (o.end) {
-            st.EndTime = *o.end > st.RecordDuration ? st.RecordDuration : *o.end;
-            afterTimeEdit();
-        }
+        applyTimeEdits(s, o);
     } catch (const Error& e) {
         std::cerr << e.what() << '\n';
         return kExitFailure;
@@ -204,11 +263,24 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
                                                       "results");
         addAnalysisOptions(sub, *o);
         sub->add_flag("--json", *json, "one JSON object with every result");
-        commands.add(sub, [o, json]() {
+        commands.add(sub, [o, json, sub]() {
+            collectGiven(sub, *o);
             Session s;
             const int code = runAnalysis(s, *o);
             if (code != kExitOk)
                 return code;
+            if (!o->saveProject.empty()) {
+                MainWindowView view;
+                view.newtonsEnabled = s.sensors.ActiveSensorIndex != 0;
+                view.startByHand = o->start.has_value();
+                view.endByHand = o->end.has_value();
+                try {
+                    s.project.SaveProject(o->saveProject, view);
+                } catch (const Error& e) {
+                    std::cerr << e.what() << '\n';
+                    return kExitFailure;
+                }
+            }
             if (*json)
                 printJson(s.state);
             else
@@ -227,7 +299,8 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
         sub->add_option("--kind", *kind, "frq: frequency series, trt: thrust series")
             ->required()
             ->check(CLI::IsMember({"frq", "trt"}));
-        commands.add(sub, [o, kind, out]() {
+        commands.add(sub, [o, kind, out, sub]() {
+            collectGiven(sub, *o);
             Session s;
             const int code = runAnalysis(s, *o);
             if (code != kExitOk)

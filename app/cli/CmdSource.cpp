@@ -11,9 +11,9 @@ namespace selva::cli {
 
 bool openSource(Session& s, const std::string& name, std::string& description)
 {
-    std::uint8_t kind = s.state.SourceKind;
     try {
-        if (!s.analysis.OpenSourceFile(name, true, kind, description)) {
+        // The state's own kind is passed: a project's source opening sets it from inside.
+        if (!s.analysis.OpenSourceFile(name, true, s.state.SourceKind, description)) {
             std::cerr << "Ошибка открытия файла " << name << '\n';
             return false;
         }
@@ -21,8 +21,14 @@ bool openSource(Session& s, const std::string& name, std::string& description)
         std::cerr << e.what() << '\n';
         return false;
     }
-    s.state.SourceKind = kind;
+    if (fileExtUpper(name) == ".PROJ") {
+        // The project opened its own source and recomputed.
+        s.sourceName = s.store.project.sourceFileName;
+        description = s.project.lastLoad().sourceDescription;
+        return true;
+    }
     s.sourceName = name;
+    s.project.SourceOpened(name);
     s.analysis.ResetViewToSource();
     return true;
 }

@@ -8,6 +8,7 @@ void registerCommands(CLI::App& app, CommandList& commands)
     registerSensorCommands(app, commands);
     registerAnalysisCommands(app, commands);
     registerSynthCommands(app, commands);
+    registerProjectCommands(app, commands);
 }
 
 }  // namespace selva::cli

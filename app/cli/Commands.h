@@ -40,5 +40,6 @@ void registerSourceCommands(CLI::App& app, CommandList& commands);   // describe
 void registerSensorCommands(CLI::App& app, CommandList& commands);   // sensors, thrust
 void registerAnalysisCommands(CLI::App& app, CommandList& commands); // analyze, export
 void registerSynthCommands(CLI::App& app, CommandList& commands);    // synth
+void registerProjectCommands(CLI::App& app, CommandList& commands);  // project-info
 
 }  // namespace selva::cli

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -55,7 +56,7 @@ TEST(Cli, DescribesSourcesAndReportsFailures)
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "FREQ  Mono 100 Hz 592 records 5.92 Sec\n");
 
-    r = cli(dir, "describe " + quote(kSamples + "/sample.wav"));
+    r = cli(dir, "describe " + quote(kSamples + "/sample-sound.wav"));
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out.rfind("WAV  ", 0), 0u) << r.out;
 
@@ -211,6 +212,77 @@ TEST(Cli, ReadsProfilesFromFilesAndRejectsBrokenOnes)
     const CliRun r = cli(dir, "synth " + out + " --profile " + quote(dir.file("bad.txt")));
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace selva
+
+namespace selva {
+namespace {
+
+TEST(CliProject, AProjectGivesBackTheAnalysisItWasSavedFrom)
+{
+    test::TempDir dir;
+    const std::string frq = quote(kSamples + "/sample.frq") + " --sensors " + kSensors + " --sensor 1";
+    // (No --filter: a project keeps the filter's window but not whether the filter is on.)
+    const std::string settings = " --charge 0.05 --position up --rig 0.2 --start 2.03 --end 3.8";
+    const std::string proj = quote(dir.file("run.proj"));
+    const auto direct = analyzeJson(dir, frq + settings + " --save-project " + proj);
+    const auto loaded = analyzeJson(dir, proj);
+    ASSERT_TRUE(loaded.contains("total_impulse"));
+    for (const char* key : {"point_count", "start_time", "end_time", "rest_freq", "rest_thrust", "mean_thrust_net",
+                            "total_impulse", "specific_impulse", "max_thrust", "average_thrust"})
+        EXPECT_EQ(loaded[key], direct[key]) << key;
+    EXPECT_EQ(loaded["start_time"].get<double>(), 2.03);
+
+    // Hand-set times given after the project are edits on top of it.
+    const auto edited = analyzeJson(dir, proj + " --end 3.5");
+    EXPECT_EQ(edited["end_time"].get<double>(), 3.5);
+    EXPECT_EQ(edited["start_time"].get<double>(), 2.03);
+
+    // The project carries its settings: giving others is a usage error.
+    EXPECT_EQ(cli(dir, "analyze " + proj + " --charge 1").code, 2);
+
+    const CliRun info = cli(dir, "project-info " + proj);
+    EXPECT_EQ(info.code, 0);
+    EXPECT_NE(info.out.find("sensor number\t1\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("start of thrust\t2.03 (by hand)\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("motor position\tnozzle up\n"), std::string::npos) << info.out;
+}
+
+TEST(CliProject, ADamagedProjectFailsWithTheProgramsMessage)
+{
+    test::TempDir dir;
+    const std::string proj = dir.file("run.proj");
+    ASSERT_EQ(cli(dir, "analyze " + quote(kSamples + "/sample.frq") + " --save-project " + quote(proj)).code, 0);
+    std::string bytes = test::readFile(proj);
+    ASSERT_EQ(bytes.size(), 1151u);
+    bytes[31 + 900] ^= 0x01;
+    test::writeFile(proj, bytes);
+    for (const std::string command : {"analyze ", "project-info ", "describe "}) {
+        const CliRun r = cli(dir, command + quote(proj));
+        EXPECT_EQ(r.code, 1) << command;
+        EXPECT_NE(r.err.find("Ошибка открытия файла " + proj), std::string::npos) << command << r.err;
+    }
+    EXPECT_EQ(test::readFile(proj), bytes) << "a failed load must not touch the file";
+}
+
+TEST(CliProject, AProjectMovedWithItsDataStillOpens)
+{
+    test::TempDir made, moved;
+    // Saved with the data beside it, under absolute names of the first folder.
+    for (const char* f : {"sample.frq", "sample.sns"})
+        test::writeFile(made.file(f), test::readFile(kSamples + "/" + f));
+    const std::string args = quote(made.file("sample.frq")) + " --sensors " + quote(made.file("sample.sns")) +
+                             " --sensor 1 --save-project " + quote(made.file("sample.proj"));
+    const auto before = analyzeJson(made, args);
+    for (const char* f : {"sample.frq", "sample.sns", "sample.proj"})
+        test::writeFile(moved.file(f), test::readFile(made.file(f)));
+    for (const char* f : {"sample.frq", "sample.sns", "sample.proj"})
+        std::filesystem::remove(made.file(f));
+    const auto after = analyzeJson(moved, quote(moved.file("sample.proj")));
+    EXPECT_EQ(after["total_impulse"], before["total_impulse"]);
+    EXPECT_GT(after["total_impulse"].get<double>(), 90.0) << "sensor 1 must come from the moved library";
 }
 
 }  // namespace
