@@ -11,10 +11,16 @@
 
 namespace {
 
+// One scratch file for the whole run, removed when the fuzzer exits.
+struct ScratchFile {
+    std::string name = "/tmp/selva-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
+    ~ScratchFile() { std::remove(name.c_str()); }
+};
+
 const std::string& scratchFile()
 {
-    static const std::string name = "/tmp/selva-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
-    return name;
+    static const ScratchFile file;
+    return file.name;
 }
 
 } // namespace
