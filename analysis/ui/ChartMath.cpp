@@ -7,7 +7,7 @@
 
 namespace selva {
 
-AxisRange navigateTime(TimeNav button, AxisRange r, double firstTime, double lastTime)
+AxisSpan navigateTime(TimeNav button, AxisSpan r, double firstTime, double lastTime)
 {
     const double s = r.span();
     switch (button) {
@@ -31,19 +31,32 @@ AxisRange navigateTime(TimeNav button, AxisRange r, double firstTime, double las
     return r;
 }
 
-AxisRange navigateValue(ValueNav button, bool inverted, AxisRange r, double lowest, double highest)
+AxisSpan navigateValue(ValueNav button, bool inverted, AxisSpan r, double lowest, double highest)
 {
     const double s = r.span();
     // With the axis inverted the paired buttons swap roles (bottom <-> top, down <-> up).
     if (inverted) {
         switch (button) {
-        case ValueNav::Bottom: button = ValueNav::Top; break;
-        case ValueNav::Top: button = ValueNav::Bottom; break;
-        case ValueNav::DownPage: button = ValueNav::UpPage; break;
-        case ValueNav::UpPage: button = ValueNav::DownPage; break;
-        case ValueNav::Down: button = ValueNav::Up; break;
-        case ValueNav::Up: button = ValueNav::Down; break;
-        default: break;
+        case ValueNav::Bottom:
+            button = ValueNav::Top;
+            break;
+        case ValueNav::Top:
+            button = ValueNav::Bottom;
+            break;
+        case ValueNav::DownPage:
+            button = ValueNav::UpPage;
+            break;
+        case ValueNav::UpPage:
+            button = ValueNav::DownPage;
+            break;
+        case ValueNav::Down:
+            button = ValueNav::Up;
+            break;
+        case ValueNav::Up:
+            button = ValueNav::Down;
+            break;
+        default:
+            break;
         }
     }
     switch (button) {
@@ -67,7 +80,7 @@ AxisRange navigateValue(ValueNav button, bool inverted, AxisRange r, double lowe
     return r;
 }
 
-AxisRange wheelZoom(AxisRange r, int wheelDelta)
+AxisSpan wheelZoom(AxisSpan r, int wheelDelta)
 {
     const double s = r.span();
     if (!(s > 0))
@@ -99,7 +112,7 @@ QString FormatAxisValue(double value, double axisMax, double axisMin, QChar deci
     return text;
 }
 
-bool visibleIndexRange(double step, std::size_t lo, std::size_t hi, AxisRange time, std::size_t& first,
+bool visibleIndexRange(double step, std::size_t lo, std::size_t hi, AxisSpan time, std::size_t& first,
                        std::size_t& last)
 {
     if (!(step > 0) || hi < lo || !(time.max >= time.min))
@@ -179,4 +192,4 @@ double niceTickInterval(double span, int wanted)
     return nice * magnitude;
 }
 
-}  // namespace selva
+} // namespace selva

@@ -12,11 +12,11 @@
 
 namespace selva {
 
-struct AxisRange {
+struct AxisSpan {
     double min = 0;
     double max = 0;
     double span() const { return max - min; }
-    bool operator==(const AxisRange&) const = default;
+    bool operator==(const AxisSpan&) const = default;
 };
 
 // Buttons of the time-axis navigation panel.
@@ -28,14 +28,14 @@ enum class ValueNav { Bottom, Top, In, Out, DownPage, UpPage, Down, Up };
 
 // New time-axis range for a navigation button; first and last are the times of the first and last point
 // of the data series.
-AxisRange navigateTime(TimeNav button, AxisRange current, double firstTime, double lastTime);
+AxisSpan navigateTime(TimeNav button, AxisSpan current, double firstTime, double lastTime);
 
 // New value-axis range for a navigation button; lowest and highest are the extremes of the data series.
-AxisRange navigateValue(ValueNav button, bool inverted, AxisRange current, double lowest, double highest);
+AxisSpan navigateValue(ValueNav button, bool inverted, AxisSpan current, double lowest, double highest);
 
 // One wheel turn: widens (positive delta) or narrows the range by 5 % of the span per 100 delta units
 // on each side. A range with no positive span stays as it is.
-AxisRange wheelZoom(AxisRange current, int wheelDelta);
+AxisSpan wheelZoom(AxisSpan current, int wheelDelta);
 
 // The value under the pointer, with as many decimals as a tenth of the axis span needs: 0 for a tenth of
 // 10 or more, then 1, 2, 3, at most 4. A value of exactly 0 is "0". Trailing zeros are dropped from
@@ -45,7 +45,7 @@ QString FormatAxisValue(double value, double axisMax, double axisMin, QChar deci
 // Index range [first, last] of an evenly spaced series (point i at i * step, valid indices lo..hi) that
 // covers the time range, with one point beyond each side so that the line runs to the plot edges.
 // Returns false when nothing of the series lies in the range.
-bool visibleIndexRange(double step, std::size_t lo, std::size_t hi, AxisRange time, std::size_t& first,
+bool visibleIndexRange(double step, std::size_t lo, std::size_t hi, AxisSpan time, std::size_t& first,
                        std::size_t& last);
 
 // Points of values[first - base .. last - base] (point index i at time i * step) for a plot `columns`
@@ -58,4 +58,4 @@ void decimateMinMax(const std::vector<double>& values, std::size_t base, std::si
 // Tick spacing of 1, 2 or 5 times a power of ten giving about `wanted` intervals over the span.
 double niceTickInterval(double span, int wanted);
 
-}  // namespace selva
+} // namespace selva

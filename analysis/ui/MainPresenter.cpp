@@ -1,5 +1,6 @@
 #include "analysis/ui/MainPresenter.h"
 
+#include "analysis/ThrustAnalysis.h"
 #include "common/Format.h"
 
 #include <QLocale>
@@ -22,7 +23,10 @@ QString general(double x, int precision, char sep)
     return QString::fromStdString(formatGeneral(x, precision, sep));
 }
 
-QString cut(const QString& s, int n) { return s.size() > n ? s.left(n) : s; }
+QString cut(const QString& s, int n)
+{
+    return s.size() > n ? s.left(n) : s;
+}
 
 // Index of a time: nearest (halves to even) or truncated, never below 0.
 std::size_t nearestIndex(double t, double step)
@@ -45,7 +49,7 @@ std::size_t truncIndex(double t, double step)
 
 const std::vector<double> kEmpty;
 
-}  // namespace
+} // namespace
 
 const std::vector<double>& shownSeries(const AnalysisState& a, bool newtons)
 {
@@ -66,9 +70,15 @@ double middleLineValue(const AnalysisState& a, bool newtons)
     return a.NetThrust ? a.MeanThrustNet : a.MeanThrust;
 }
 
-bool invertFor(const AnalysisState& a, bool newtons) { return newtons ? !a.ThrustRising : !a.DetectRising; }
+bool invertFor(const AnalysisState& a, bool newtons)
+{
+    return newtons ? !a.ThrustRising : !a.DetectRising;
+}
 
-double restNetAfter(const AnalysisState& a) { return a.RestThrustAfter - (a.RestThrust - a.RestThrustNet); }
+double restNetAfter(const AnalysisState& a)
+{
+    return a.RestThrustAfter - (a.RestThrust - a.RestThrustNet);
+}
 
 RestPair restLevels(AnalysisState& a, bool newtons, double& netAfter)
 {
@@ -79,12 +89,6 @@ RestPair restLevels(AnalysisState& a, bool newtons, double& netAfter)
         return {&a.RestThrustNet, &netAfter};
     }
     return {&a.RestThrust, &a.RestThrustAfter};
-}
-
-double roundToDigits(double x, int digits)
-{
-    const double scale = std::pow(10.0, digits);
-    return std::trunc(x * scale + 0.5) / scale;
 }
 
 ShownSeries buildShownSeries(const AnalysisState& a, bool newtons, bool withDelta, double viewFrom,
@@ -101,7 +105,8 @@ ShownSeries buildShownSeries(const AnalysisState& a, bool newtons, bool withDelt
     if (first > last)
         return s;
     s.first = first;
-    s.values.assign(v.begin() + static_cast<std::ptrdiff_t>(first), v.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+    s.values.assign(v.begin() + static_cast<std::ptrdiff_t>(first),
+                    v.begin() + static_cast<std::ptrdiff_t>(last) + 1);
     const std::vector<double>& e = shownError(a, newtons);
     if (withDelta && e.size() > last) {
         s.up.resize(s.values.size());
@@ -123,7 +128,8 @@ QList<QPointF> startMarkerPoints(const AnalysisState& a, bool flag, double lowes
 
 QList<QPointF> endMarkerPoints(const AnalysisState& a, bool flag, double lowest, double highest)
 {
-    if (!flag || !(a.EndTime > 0) || !(a.EndTime > a.StartTime) || a.ViewFrom > a.EndTime || a.EndTime > a.ViewTo)
+    if (!flag || !(a.EndTime > 0) || !(a.EndTime > a.StartTime) || a.ViewFrom > a.EndTime ||
+        a.EndTime > a.ViewTo)
         return {};
     return {QPointF(a.EndTime, lowest), QPointF(a.EndTime, highest)};
 }
@@ -183,31 +189,27 @@ QString annotationDate(const QDate& date, const QLocale& locale)
 
 QString middleLineText(double value, int roundDigits, const QLocale& locale)
 {
-    return general(roundToDigits(value, roundDigits), 6, separatorOf(locale));
-}
-
-bool checkStep(double& candidate, double minStep, double recordDuration)
-{
-    if (!(candidate >= minStep))
-        return false;
-    if (candidate <= 0)
-        candidate = 0.001;
-    if (candidate > recordDuration / 10)
-        candidate = recordDuration / 10;
-    return true;
+    return general(RoundToDigits(value, roundDigits), 6, separatorOf(locale));
 }
 
 QString stageName(int stage)
 {
     switch (stage) {
-    case 0: return QStringLiteral("Ничего");
-    case 1: return QStringLiteral("Расчет частот");
-    case 2: return QStringLiteral("Расчет тяги");
-    case 3: return QStringLiteral("Определение начала/конца тяги");
-    case 4: return QStringLiteral("Определние нулевой линии");
-    case 5: return QStringLiteral("Расчет параметров двигателя");
-    default: return QString();
+    case 0:
+        return QStringLiteral("Ничего");
+    case 1:
+        return QStringLiteral("Расчет частот");
+    case 2:
+        return QStringLiteral("Расчет тяги");
+    case 3:
+        return QStringLiteral("Определение начала/конца тяги");
+    case 4:
+        return QStringLiteral("Определние нулевой линии");
+    case 5:
+        return QStringLiteral("Расчет параметров двигателя");
+    default:
+        return QString();
     }
 }
 
-}  // namespace selva
+} // namespace selva

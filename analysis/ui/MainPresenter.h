@@ -51,16 +51,13 @@ RestPair restLevels(AnalysisState& a, bool newtons, double& netAfter);
 // would drop to 0 after the end of thrust.
 double restNetAfter(const AnalysisState& a);
 
-// trunc(x * 10^d + 0.5) / 10^d, truncation toward zero.
-double roundToDigits(double x, int digits);
-
 // Series 1 and the error band for the chart: indices from nearest(viewFrom / step) to
 // truncate(viewSpan / step), limited to PointCount - 1, at full resolution.
 struct ShownSeries {
     double step = 0;
     std::size_t first = 0;
     std::vector<double> values;
-    std::vector<double> up;  // value + error (only with the error band)
+    std::vector<double> up; // value + error (only with the error band)
     std::vector<double> down;
 };
 ShownSeries buildShownSeries(const AnalysisState& a, bool newtons, bool withDelta, double viewFrom,
@@ -86,11 +83,7 @@ QString annotationDate(const QDate& date, const QLocale& locale);
 // The mean line's value as lblMiddleLine shows it.
 QString middleLineText(double value, int roundDigits, const QLocale& locale);
 
-// The step edit's check: refused (false) below MinStep; an accepted candidate of 0 or less becomes
-// 0.001 and one above a tenth of the record becomes exactly a tenth.
-bool checkStep(double& candidate, double minStep, double recordDuration);
-
 // Name of a progress stage for the progress window.
 QString stageName(int stage);
 
-}  // namespace selva
+} // namespace selva

@@ -16,8 +16,8 @@ namespace selva {
 
 namespace {
 
-const char* const kTitles[ThrustChart::SeriesCount] = {"Data",      "StartThrust", "EndThrust", "ZeroLine",
-                                                       "DeltaUp",   "DeltaDown",   "Middle"};
+const char* const kTitles[ThrustChart::SeriesCount] = {"Data",    "StartThrust", "EndThrust", "ZeroLine",
+                                                       "DeltaUp", "DeltaDown",   "Middle"};
 
 QFont annotationFont()
 {
@@ -64,8 +64,8 @@ QImage dotImage(int style, int w, int h, const QColor& color)
         p.drawLine(r.bottomLeft(), r.topRight());
         break;
     case 7:
-        p.drawPolygon(QPolygonF{{QPointF(c.x(), r.top()), QPointF(r.right(), c.y()), QPointF(c.x(), r.bottom()),
-                                 QPointF(r.left(), c.y())}});
+        p.drawPolygon(QPolygonF{{QPointF(c.x(), r.top()), QPointF(r.right(), c.y()),
+                                 QPointF(c.x(), r.bottom()), QPointF(r.left(), c.y())}});
         break;
     default:
         p.drawRect(r);
@@ -74,7 +74,7 @@ QImage dotImage(int style, int w, int h, const QColor& color)
     return image;
 }
 
-}  // namespace
+} // namespace
 
 ThrustChart::ThrustChart(QWidget* parent) : QChartView(new QChart, parent)
 {
@@ -83,7 +83,9 @@ ThrustChart::ThrustChart(QWidget* parent) : QChartView(new QChart, parent)
     c->setBackgroundRoundness(0);
     c->layout()->setContentsMargins(0, 0, 0, 0);
     c->setLocalizeNumbers(true);
-    c->setLocale(QLocale());
+    QLocale numbers; // the user's decimal separator, no group separators on the axes
+    numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+    c->setLocale(numbers);
     setRenderHint(QPainter::Antialiasing, false);
     setMouseTracking(true);
     setFrameShape(QFrame::NoFrame);
@@ -123,7 +125,10 @@ ThrustChart::ThrustChart(QWidget* parent) : QChartView(new QChart, parent)
     updateMargins();
 }
 
-double ThrustChart::firstTime() const { return values_.empty() ? 0 : static_cast<double>(first_) * step_; }
+double ThrustChart::firstTime() const
+{
+    return values_.empty() ? 0 : static_cast<double>(first_) * step_;
+}
 
 double ThrustChart::lastTime() const
 {
@@ -159,7 +164,10 @@ void ThrustChart::setDelta(std::vector<double> up, std::vector<double> down)
     refreshVisible();
 }
 
-void ThrustChart::clearData() { setData(0, 0, {}); }
+void ThrustChart::clearData()
+{
+    setData(0, 0, {});
+}
 
 void ThrustChart::setMarker(SeriesId which, const QList<QPointF>& points)
 {
@@ -173,8 +181,10 @@ void ThrustChart::setMarker(SeriesId which, const QList<QPointF>& points)
 QList<QPointF> ThrustChart::fullPoints(SeriesId which) const
 {
     QList<QPointF> out;
-    const std::vector<double>* v = which == Data ? &values_ : which == DeltaUp ? &up_ : which == DeltaDown ? &down_
-                                                                                                         : nullptr;
+    const std::vector<double>* v = which == Data        ? &values_
+                                   : which == DeltaUp   ? &up_
+                                   : which == DeltaDown ? &down_
+                                                        : nullptr;
     if (!v)
         return markers_[which];
     out.reserve(static_cast<qsizetype>(v->size()));
@@ -183,21 +193,33 @@ QList<QPointF> ThrustChart::fullPoints(SeriesId which) const
     return out;
 }
 
-void ThrustChart::setInverted(bool inverted) { valueAxis_->setReverse(inverted); }
+void ThrustChart::setInverted(bool inverted)
+{
+    valueAxis_->setReverse(inverted);
+}
 
-bool ThrustChart::inverted() const { return valueAxis_->isReverse(); }
+bool ThrustChart::inverted() const
+{
+    return valueAxis_->isReverse();
+}
 
-AxisRange ThrustChart::timeRange() const { return {timeAxis_->min(), timeAxis_->max()}; }
+AxisSpan ThrustChart::timeRange() const
+{
+    return {timeAxis_->min(), timeAxis_->max()};
+}
 
-AxisRange ThrustChart::valueRange() const { return {valueAxis_->min(), valueAxis_->max()}; }
+AxisSpan ThrustChart::valueRange() const
+{
+    return {valueAxis_->min(), valueAxis_->max()};
+}
 
-void ThrustChart::setTimeRange(AxisRange range)
+void ThrustChart::setTimeRange(AxisSpan range)
 {
     timeAuto_ = false;
     setAxisRange(timeAxis_, range);
 }
 
-void ThrustChart::setValueRange(AxisRange range)
+void ThrustChart::setValueRange(AxisSpan range)
 {
     valueAuto_ = false;
     setAxisRange(valueAxis_, range);
@@ -227,15 +249,15 @@ void ThrustChart::navigate(ValueNav button)
 
 void ThrustChart::wheelTurn(int delta)
 {
-    const AxisRange v = valueRange();
+    const AxisSpan v = valueRange();
     if (v.span() > 0)
         setValueRange(wheelZoom(v, delta));
-    const AxisRange t = timeRange();
+    const AxisSpan t = timeRange();
     if (t.span() > 0)
         setTimeRange(wheelZoom(t, delta));
 }
 
-void ThrustChart::setAxisRange(QValueAxis* axis, AxisRange range)
+void ThrustChart::setAxisRange(QValueAxis* axis, AxisSpan range)
 {
     if (!std::isfinite(range.min) || !std::isfinite(range.max))
         return;
@@ -312,8 +334,8 @@ void ThrustChart::refreshVisible()
     decimatedColumns_ = static_cast<int>(chart()->plotArea().width());
     QList<QPointF> pts;
     std::size_t a = 0, b = 0;
-    const bool any = !values_.empty() &&
-                     visibleIndexRange(step_, first_, first_ + values_.size() - 1, timeRange(), a, b);
+    const bool any =
+        !values_.empty() && visibleIndexRange(step_, first_, first_ + values_.size() - 1, timeRange(), a, b);
     if (any)
         decimateMinMax(values_, first_, a, b, step_, columns, pts);
     series_[Data]->replace(pts);
@@ -331,7 +353,8 @@ void ThrustChart::refreshVisible()
 void ThrustChart::updateTicks(QValueAxis* axis)
 {
     const double interval = niceTickInterval(axis->max() - axis->min(), tickCountFor(axis));
-    const int decimals = interval >= 1 ? 0 : std::min(6, static_cast<int>(std::ceil(-std::log10(interval) - 1e-9)));
+    const int decimals =
+        interval >= 1 ? 0 : std::min(6, static_cast<int>(std::ceil(-std::log10(interval) - 1e-9)));
     if (interval != axis->tickInterval())
         axis->setTickInterval(interval);
     axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
@@ -408,7 +431,9 @@ void ThrustChart::drawForeground(QPainter* painter, const QRectF& rect)
     const QRectF r = chart()->geometry();
     const QRectF p = chart()->plotArea();
     const double m = chart()->margins().right();
-    auto textAt = [&](double x, double y, const QString& text) { painter->drawText(QPointF(x, y + fm.ascent()), text); };
+    auto textAt = [&](double x, double y, const QString& text) {
+        painter->drawText(QPointF(x, y + fm.ascent()), text);
+    };
     auto rightAligned = [&](double y, const QString& text) {
         textAt(p.right() - m - fm.horizontalAdvance(text), y, text);
     };
@@ -464,4 +489,4 @@ void ThrustChart::resizeEvent(QResizeEvent* event)
     refreshVisible();
 }
 
-}  // namespace selva
+} // namespace selva

@@ -32,7 +32,7 @@ struct ChartLook {
     int dataWidth = 1;
     bool dotsVisible = false;
     QColor dotColor{0, 128, 0};
-    int dotStyle = 5;  // Rectangle, Circle, Triangle, DownTriangle, Cross, DiagCross, Star, Diamond
+    int dotStyle = 5; // Rectangle, Circle, Triangle, DownTriangle, Cross, DiagCross, Star, Diamond
     int dotWidth = 3;
     int dotHeight = 3;
     QColor deltaColor{255, 255, 255};
@@ -46,18 +46,18 @@ struct ChartLook {
     QColor textColor{255, 255, 255};
     QColor gridColor{192, 192, 192};
     QColor minorGridColor{128, 128, 128};
-    bool valueGrid = true;  // horizontal lines
-    bool timeGrid = true;   // vertical lines
+    bool valueGrid = true; // horizontal lines
+    bool timeGrid = true;  // vertical lines
     bool valueMinorGrid = false;
     bool timeMinorGrid = false;
 };
 
 // Texts drawn over the plot after each paint. Empty texts and lists draw nothing.
 struct ChartAnnotations {
-    bool newtons = false;   // unit caption of the value axis
-    QString date;           // "Дата: ..." line, already cut
-    QStringList results;    // the five result lines, already cut
-    QStringList notes;      // project notes
+    bool newtons = false; // unit caption of the value axis
+    QString date;         // "Дата: ..." line, already cut
+    QStringList results;  // the five result lines, already cut
+    QStringList notes;    // project notes
 };
 
 class ThrustChart : public QChartView {
@@ -96,13 +96,13 @@ public:
     void setInverted(bool inverted);
     bool inverted() const;
 
-    AxisRange timeRange() const;
-    AxisRange valueRange() const;
+    AxisSpan timeRange() const;
+    AxisSpan valueRange() const;
     bool timeAutomatic() const { return timeAuto_; }
     bool valueAutomatic() const { return valueAuto_; }
     // A range set by hand turns automatic scaling of that axis off.
-    void setTimeRange(AxisRange range);
-    void setValueRange(AxisRange range);
+    void setTimeRange(AxisSpan range);
+    void setValueRange(AxisSpan range);
     void setTimeAutomatic();
     void setValueAutomatic();
     void navigate(TimeNav button);
@@ -135,7 +135,7 @@ protected:
 private:
     void refreshVisible();
     void refreshAutomaticRanges();
-    void setAxisRange(QValueAxis* axis, AxisRange range);
+    void setAxisRange(QValueAxis* axis, AxisSpan range);
     void updateTicks(QValueAxis* axis);
     int tickCountFor(QValueAxis* axis) const;
     void updateMargins();
@@ -162,4 +162,4 @@ private:
     ChartAnnotations annotations_;
 };
 
-}  // namespace selva
+} // namespace selva

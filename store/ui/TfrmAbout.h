@@ -22,4 +22,4 @@ private:
     std::unique_ptr<Ui::TfrmAbout> ui;
 };
 
-}  // namespace selva
+} // namespace selva

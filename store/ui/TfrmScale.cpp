@@ -2,7 +2,6 @@
 
 #include "ui_TfrmScale.h"
 
-
 #include <algorithm>
 
 namespace selva {
@@ -18,13 +17,25 @@ TfrmScale::TfrmScale(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
 
 TfrmScale::~TfrmScale() = default;
 
-void TfrmScale::setAction(const QString& text) { ui->lblAction->setText(text); }
+void TfrmScale::setAction(const QString& text)
+{
+    ui->lblAction->setText(text);
+}
 
-QString TfrmScale::action() const { return ui->lblAction->text(); }
+QString TfrmScale::action() const
+{
+    return ui->lblAction->text();
+}
 
-void TfrmScale::setPercent(int percent) { ui->pbrScale->setValue(std::clamp(percent, 0, 100)); }
+void TfrmScale::setPercent(int percent)
+{
+    ui->pbrScale->setValue(std::clamp(percent, 0, 100));
+}
 
-int TfrmScale::percent() const { return ui->pbrScale->value(); }
+int TfrmScale::percent() const
+{
+    return ui->pbrScale->value();
+}
 
 void TfrmScale::showOver(QWidget* owner)
 {
@@ -44,4 +55,4 @@ void TfrmScale::reject()
     QDialog::reject();
 }
 
-}  // namespace selva
+} // namespace selva

@@ -40,4 +40,4 @@ private:
     std::unique_ptr<Ui::TfrmScale> ui;
 };
 
-}  // namespace selva
+} // namespace selva

@@ -11,11 +11,14 @@
 
 using namespace selva;
 
-Q_DECLARE_METATYPE(selva::AxisRange)
+Q_DECLARE_METATYPE(selva::AxisSpan)
 
 namespace {
 
-bool near(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b)); }
+bool near(double a, double b)
+{
+    return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b));
+}
 
 std::vector<double> ramp(std::size_t n)
 {
@@ -25,7 +28,7 @@ std::vector<double> ramp(std::size_t n)
     return v;
 }
 
-}  // namespace
+} // namespace
 
 class ChartTest : public QObject {
     Q_OBJECT
@@ -69,7 +72,7 @@ void ChartTest::timeNavigation()
     QFETCH(int, button);
     QFETCH(double, min);
     QFETCH(double, max);
-    const AxisRange r = navigateTime(static_cast<TimeNav>(button), {10, 20}, 0, 100);
+    const AxisSpan r = navigateTime(static_cast<TimeNav>(button), {10, 20}, 0, 100);
     QVERIFY2(near(r.min, min) && near(r.max, max), qPrintable(QString("%1..%2").arg(r.min).arg(r.max)));
 }
 
@@ -102,17 +105,17 @@ void ChartTest::valueNavigation()
     QFETCH(bool, inverted);
     QFETCH(double, min);
     QFETCH(double, max);
-    const AxisRange r = navigateValue(static_cast<ValueNav>(button), inverted, {100, 200}, 50, 500);
+    const AxisSpan r = navigateValue(static_cast<ValueNav>(button), inverted, {100, 200}, 50, 500);
     QVERIFY2(near(r.min, min) && near(r.max, max), qPrintable(QString("%1..%2").arg(r.min).arg(r.max)));
 }
 
 void ChartTest::wheelZoomWidensOnPositiveDelta()
 {
-    AxisRange r = wheelZoom({0, 100}, 120);  // d = 0.05 * 100 * 1.2 = 6
+    AxisSpan r = wheelZoom({0, 100}, 120); // d = 0.05 * 100 * 1.2 = 6
     QVERIFY(near(r.min, -6) && near(r.max, 106));
     r = wheelZoom({0, 100}, -120);
     QVERIFY(near(r.min, 6) && near(r.max, 94));
-    QCOMPARE(wheelZoom({5, 5}, 120), (AxisRange{5, 5}));
+    QCOMPARE(wheelZoom({5, 5}, 120), (AxisSpan{5, 5}));
 }
 
 void ChartTest::formatAxisValue_data()
@@ -146,7 +149,7 @@ void ChartTest::formatAxisValue()
 void ChartTest::decimationKeepsPeaksAndBoundsPoints()
 {
     std::vector<double> v(100000, 1.0);
-    v[31415] = 900;  // a single-point spike must survive
+    v[31415] = 900; // a single-point spike must survive
     v[77777] = -900;
     QList<QPointF> out;
     decimateMinMax(v, 0, 0, v.size() - 1, 0.01, 500, out);
@@ -166,11 +169,11 @@ void ChartTest::decimationTakesAllPointsOfShortRanges()
 {
     const std::vector<double> v = {5, 6, 7, 8};
     QList<QPointF> out;
-    decimateMinMax(v, 10, 11, 12, 0.5, 800, out);  // values[0] is index 10
+    decimateMinMax(v, 10, 11, 12, 0.5, 800, out); // values[0] is index 10
     QCOMPARE(out, (QList<QPointF>{{5.5, 6}, {6.0, 7}}));
-    decimateMinMax(v, 10, 9, 12, 0.5, 800, out);  // index before the base: nothing, no crash
+    decimateMinMax(v, 10, 9, 12, 0.5, 800, out); // index before the base: nothing, no crash
     QVERIFY(out.isEmpty());
-    decimateMinMax(v, 10, 12, 20, 0.5, 800, out);  // index beyond the data
+    decimateMinMax(v, 10, 12, 20, 0.5, 800, out); // index beyond the data
     QVERIFY(out.isEmpty());
 }
 
@@ -210,7 +213,8 @@ void ChartTest::chartHandsDecimatedSeriesAndKeepsFullData()
     QVERIFY(near(pts.front().x(), 99.99) && near(pts.back().x(), 101.01));
 
     // Series titles in the chart's order.
-    const QStringList titles = {"Data", "StartThrust", "EndThrust", "ZeroLine", "DeltaUp", "DeltaDown", "Middle"};
+    const QStringList titles = {"Data",    "StartThrust", "EndThrust", "ZeroLine",
+                                "DeltaUp", "DeltaDown",   "Middle"};
     for (int i = 0; i < ThrustChart::SeriesCount; ++i)
         QCOMPARE(chart.series(static_cast<ThrustChart::SeriesId>(i))->name(), titles[i]);
     QCOMPARE(chart.objectName(), QString());
@@ -221,30 +225,30 @@ void ChartTest::automaticAndManualAxes()
     ThrustChart chart;
     chart.resize(800, 500);
     std::vector<double> v = {10, 30, 20, 40, 0};
-    chart.setData(0.5, 2, v);  // times 1.0 .. 3.0
+    chart.setData(0.5, 2, v); // times 1.0 .. 3.0
     QVERIFY(chart.timeAutomatic() && chart.valueAutomatic());
-    QCOMPARE(chart.timeRange(), (AxisRange{1.0, 3.0}));
-    QCOMPARE(chart.valueRange(), (AxisRange{0, 40}));
+    QCOMPARE(chart.timeRange(), (AxisSpan{1.0, 3.0}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{0, 40}));
     chart.setMarker(ThrustChart::ZeroLine, {{0.0, -5}, {4.0, -5}});
-    QCOMPARE(chart.valueRange(), (AxisRange{-5, 40}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{-5, 40}));
 
     chart.navigate(TimeNav::RightPage);
     QVERIFY(!chart.timeAutomatic());
-    QCOMPARE(chart.timeRange(), (AxisRange{3.0, 7.0}));
-    chart.navigate(TimeNav::Start);  // first data time, same span
-    QCOMPARE(chart.timeRange(), (AxisRange{1.0, 5.0}));
+    QCOMPARE(chart.timeRange(), (AxisSpan{3.0, 7.0}));
+    chart.navigate(TimeNav::Start); // first data time, same span
+    QCOMPARE(chart.timeRange(), (AxisSpan{1.0, 5.0}));
     chart.wheelTurn(100);
     QVERIFY(!chart.valueAutomatic());
-    QCOMPARE(chart.valueRange(), (AxisRange{-7.25, 42.25}));
-    QCOMPARE(chart.timeRange(), (AxisRange{0.8, 5.2}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{-7.25, 42.25}));
+    QCOMPARE(chart.timeRange(), (AxisSpan{0.8, 5.2}));
 
     // New data keep a hand-set range; automatic fits again.
     chart.setData(0.5, 0, {1, 2});
-    QCOMPARE(chart.timeRange(), (AxisRange{0.8, 5.2}));
+    QCOMPARE(chart.timeRange(), (AxisSpan{0.8, 5.2}));
     chart.setTimeAutomatic();
     chart.setValueAutomatic();
-    QCOMPARE(chart.timeRange(), (AxisRange{0, 4.0}));
-    QCOMPARE(chart.valueRange(), (AxisRange{-5, 2}));
+    QCOMPARE(chart.timeRange(), (AxisSpan{0, 4.0}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{-5, 2}));
 }
 
 void ChartTest::invertedValueAxisSwapsButtons()
@@ -254,11 +258,11 @@ void ChartTest::invertedValueAxisSwapsButtons()
     chart.setValueRange({200, 300});
     chart.setInverted(true);
     QVERIFY(chart.valueAxis()->isReverse());
-    chart.navigate(ValueNav::Top);  // inverted: shows the highest values
-    QCOMPARE(chart.valueRange(), (AxisRange{400, 500}));
+    chart.navigate(ValueNav::Top); // inverted: shows the highest values
+    QCOMPARE(chart.valueRange(), (AxisSpan{400, 500}));
     chart.setInverted(false);
     chart.navigate(ValueNav::Top);
-    QCOMPARE(chart.valueRange(), (AxisRange{100, 200}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{100, 200}));
 }
 
 void ChartTest::markersAndEmptyData()
@@ -266,13 +270,13 @@ void ChartTest::markersAndEmptyData()
     ThrustChart chart;
     chart.setMarker(ThrustChart::StartThrust, {{1, 0}, {1, 10}});
     QCOMPARE(chart.series(ThrustChart::StartThrust)->count(), 2);
-    chart.setMarker(ThrustChart::Data, {{1, 1}});  // the data series is not a marker
+    chart.setMarker(ThrustChart::Data, {{1, 1}}); // the data series is not a marker
     QCOMPARE(chart.series(ThrustChart::Data)->count(), 0);
     chart.setData(0.01, 0, {});
     QVERIFY(!chart.hasData());
     QCOMPARE(chart.firstTime(), 0.0);
     chart.setData(0.01, 0, {1, 2, 3});
-    chart.setDelta({2, 3}, {0, 1});  // wrong length: no band rather than a misaligned one
+    chart.setDelta({2, 3}, {0, 1}); // wrong length: no band rather than a misaligned one
     QVERIFY(chart.fullPoints(ThrustChart::DeltaUp).isEmpty());
     chart.setDelta({2, 3, 4}, {0, 1, 2});
     QCOMPARE(chart.fullPoints(ThrustChart::DeltaDown).size(), 3);
@@ -290,20 +294,20 @@ void ChartTest::annotationsArePainted()
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     chart.setData(0.01, 0, ramp(1000));
     ChartLook look;
-    look.textColor = QColor(255, 0, 255);  // a colour nothing else uses
+    look.textColor = QColor(255, 0, 255); // a colour nothing else uses
     chart.applyLook(look);
     auto magentaPixels = [&] {
         const QImage img = chart.grab().toImage();
         int n = 0;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
-                const QColor p = img.pixelColor(x, y);  // text is antialiased: count magenta-ish pixels
+                const QColor p = img.pixelColor(x, y); // text is antialiased: count magenta-ish pixels
                 n += p.red() > 120 && p.blue() > 120 && p.green() < 60;
             }
         return n;
     };
     const int unitsOnly = magentaPixels();
-    QVERIFY(unitsOnly > 0);  // " f(Hz)" and "T(sec)" are always drawn
+    QVERIFY(unitsOnly > 0); // " f(Hz)" and "T(sec)" are always drawn
     ChartAnnotations a;
     a.results = {"Iсум = 1 Н*сек", "Iуд = 2 сек", "Tтг = 3 сек", "Fmax = 4 Н", "Favg = 5 Н"};
     a.notes = {"Пояснение"};
@@ -329,7 +333,7 @@ void ChartTest::rightDoubleClickSignals()
     QTest::mouseDClick(chart.viewport(), Qt::LeftButton, Qt::NoModifier, p);
     QCOMPARE(left.count(), 1);
     const double t = left.at(0).at(0).toDouble();
-    QVERIFY(t > 0.1 && t < 0.3);  // the middle of 0 .. 0.4
+    QVERIFY(t > 0.1 && t < 0.3); // the middle of 0 .. 0.4
 }
 
 QTEST_MAIN(ChartTest)

@@ -1,0 +1,803 @@
+#include "analysis/ui/TfrmMain.h"
+
+#include "ui_TfrmMain.h"
+
+#include "analysis/ui/StoredLook.h"
+#include "analysis/ui/TfrmCalcSet.h"
+#include "analysis/ui/TfrmFilterSet.h"
+#include "common/Error.h"
+#include "common/Format.h"
+#include "sensors/SensorLibrary.h"
+#include "store/SettingsStore.h"
+#include "store/ui/TfrmAbout.h"
+#include "store/ui/TfrmAddHint.h"
+#include "store/ui/TfrmScale.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace selva {
+
+namespace {
+
+QString qs(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+std::string ss(const QString& s)
+{
+    return s.toStdString();
+}
+
+// Days since 30 December 1899 (the stored test date) and back.
+const QDate kDateBase(1899, 12, 30);
+QDate dateOfDays(double days)
+{
+    return std::isfinite(days) && std::fabs(days) < 3.0e6
+               ? kDateBase.addDays(static_cast<qint64>(std::floor(days)))
+               : QDate::currentDate();
+}
+double daysOfDate(const QDate& d)
+{
+    return static_cast<double>(kDateBase.daysTo(d));
+}
+
+} // namespace
+
+MainDialogs MainDialogs::standard()
+{
+    MainDialogs d;
+    d.information = [](QWidget* parent, const QString& text) {
+        QMessageBox::information(parent, QStringLiteral("Selvarondine"), text);
+    };
+    d.question = [](QWidget* parent, const QString& text) {
+        return QMessageBox::question(parent, QStringLiteral("Selvarondine"), text) == QMessageBox::Yes;
+    };
+    d.chooseFile = [](QWidget* parent, const QString& title, const QString& filter, const QString& initial,
+                      bool save) {
+        QFileDialog dlg(parent, title, initial, filter);
+        dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        const QStringList filters = filter.split(QStringLiteral(";;"));
+        if (!save && filters.size() > 1)
+            dlg.selectNameFilter(filters.at(1)); // the source dialog starts on the sound files
+        if (!initial.isEmpty())
+            dlg.selectFile(initial);
+        return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first()
+                                                                                 : QString();
+    };
+    d.exec = [](QDialog& dialog) { return dialog.exec(); };
+    return d;
+}
+
+TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dialogs, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), state_(c.state), sensors_(c.sensors),
+      store_(c.store), progress_(c.progress), dialogs_(std::move(dialogs)),
+      analysis_(c.state, c.sensors, c.freq, c.wave, c.progress),
+      session_(c.store, c.state, c.sensors, analysis_),
+      runner_(c.state, analysis_, c.sensors, c.freq, c.wave, c.progress)
+{
+    ui->setupUi(this);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(50);
+    connect(Timer1, &QTimer::timeout, this, &TfrmMain::timer1Timer);
+    runner_.onStarted = [this] { Timer1->start(); };
+    runner_.onFinished = [this] {
+        Timer1->stop();
+        if (scale_)
+            scale_->hide();
+    };
+
+    // Window creation: the whole record in view, a step of 0.01, today's date.
+    viewSpan_ = state_.RecordDuration;
+    state_.AnalysisStep = 0.01;
+    state_.ViewFrom = 0;
+    state_.ViewTo = static_cast<float>(state_.RecordDuration);
+    ui->pkrData->setDate(QDate::currentDate());
+    bindEdits();
+    applyUnits();
+
+    const UserPrompts prompts{[this](const std::string& text) { dialogs_.information(this, qs(text)); },
+                              [this](const std::string& text) { return dialogs_.question(this, qs(text)); }};
+    session_.prompts = prompts;
+    session_.recalculate = [this](bool a, bool b, bool d, bool e, bool f) {
+        return recalculate(a, b, d, e, f);
+    };
+    session_.onProjectLoaded = [this](const ProjectLoadResult& r) { applyProjectLoad(r); };
+    session_.connectAnalysis();
+    analysis_.ProjectNotes = &store_.notes;
+    sensors_.onFillSensorCombo = [this] { fillSensorCombo(); };
+
+    connectControls();
+    connectMenu();
+    for (QWidget* w : {static_cast<QWidget*>(ui->edtAccur), static_cast<QWidget*>(ui->edtStartThrust),
+                       static_cast<QWidget*>(ui->edtEndThrust), static_cast<QWidget*>(ui->edtBaseLine),
+                       static_cast<QWidget*>(ui->edtFreqOffs)})
+        w->installEventFilter(this);
+
+    // The sensor library, silently, then the settings.
+    sensors_.ResetSensorLibrary();
+    sensors_.LoadSensorFile(sensorFile, false, prompts);
+    applySettingsLoad(session_.LoadSettings(store_.settingsFileName));
+}
+
+TfrmMain::~TfrmMain()
+{
+    sensors_.onFillSensorCombo = nullptr;
+}
+
+void TfrmMain::setProgressWindow(TfrmScale* scale)
+{
+    scale_ = scale;
+    runner_.inputAllowedWindow = scale;
+    if (scale)
+        connect(scale, &TfrmScale::cancelRequested, this, [this] { progress_.cancel = true; });
+}
+
+void TfrmMain::bindEdits()
+{
+    ui->edtStartThrust->setDigits(2);
+    ui->edtEndThrust->setDigits(2);
+    ui->edtAccur->setDigits(5);
+    ui->edtFreqOffs->setDigits(2);
+    for (TEditFloat* e : {ui->edtStartThrust, ui->edtEndThrust, ui->edtAccur, ui->edtFreqOffs,
+                          ui->edtBaseLine, ui->edtBaseLine2})
+        e->setPrecision(10);
+    ui->edtStartThrust->Value(&state_.StartTime);
+    ui->edtEndThrust->Value(&state_.EndTime);
+    ui->edtAccur->Value(&state_.AnalysisStep);
+    ui->edtNoise->Value(&state_.NoiseLsb);
+    ui->edtFreqOffs->Value(&state_.ZeroOffset);
+    ui->edtBaseLine->setDigits(state_.RoundDigits);
+    ui->edtBaseLine2->setDigits(state_.RoundDigits);
+    for (TEditFloat* e : {ui->edtStartThrust, ui->edtEndThrust, ui->edtBaseLine, ui->edtBaseLine2})
+        e->setEnabled(false);
+}
+
+bool TfrmMain::recalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert)
+{
+    try {
+        const bool done = runner_.run(prepare, detectTimes, detectLevels, compensate, convert);
+        if (done && prepare)
+            builtStep_ = state_.AnalysisStep;
+        return done;
+    } catch (const std::exception& e) {
+        showError(qs(e.what()));
+        return false;
+    }
+}
+
+void TfrmMain::fullRecalculation()
+{
+    recalculate(true, true, true, true, true);
+    ShowResults();
+    RedrawChart();
+}
+
+bool TfrmMain::OpenSource(const QString& name, bool reset)
+{
+    std::string description;
+    bool opened = false;
+    const std::uint8_t previousKind = state_.SourceKind;
+    QString error = QStringLiteral("Ошибка открытия файла ") + name;
+    try {
+        opened = analysis_.OpenSourceFile(ss(name), reset, state_.SourceKind, description);
+    } catch (const std::exception& e) {
+        error = qs(e.what());
+    }
+    if (!opened) {
+        // The previous source stays the source, unless the failed file took its place in the shared
+        // buffer: a recording that failed to open leaves no recording behind.
+        const std::string ext = fileExtUpper(ss(name));
+        const bool waveTried = ext != ".FRQ" && ext != ".PROJ";
+        if (state_.SourceKind == SourceNone && !(waveTried && previousKind == SourceWave))
+            state_.SourceKind = previousKind;
+        dialogs_.information(this, error);
+        return false;
+    }
+    // A project opened as a source has been applied, its own source opened and computed, by the
+    // project loader; computing again here would re-detect the times and rest lines it stores.
+    if (fileExtUpper(ss(name)) == ".PROJ")
+        return true;
+    ui->lblFileName->setText(name);
+    setWindowTitle(qs(session_.SourceOpened(ss(name))));
+    ui->lblInfo->setText(qs(description));
+    ui->edtAccur->Refresh();
+    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
+    (state_.UseLeftChannel ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+    ui->s7->setVisible(state_.NoiseControlsVisible);
+    ui->edtNoise->setVisible(state_.NoiseControlsVisible);
+    ui->cbxDelta->setVisible(state_.NoiseControlsVisible);
+    analysis_.ResetViewToSource();
+    viewSpan_ = state_.ViewTo;
+    ui->pnlCalc->setEnabled(true);
+    recalculate(true, true, true, true, true);
+    ShowResults();
+    sourceOpened_ = true;
+    RedrawChart();
+    return true;
+}
+
+void TfrmMain::openFromCommandLine(const QString& name)
+{
+    const QString project = qs(changeFileExt(ss(name), ".proj"));
+    if (QFileInfo::exists(project))
+        loadProject(project);
+    else
+        OpenSource(name, true);
+}
+
+void TfrmMain::ShowResults()
+{
+    analysis_.ComputeResults();
+    const ResultTexts r = resultTexts(state_, ui->cbxDelta->isChecked(), locale());
+    ui->lblImpSum->setText(r.impSum);
+    ui->lblImpUd->setText(r.impUd);
+    ui->lblThrustMax->setText(r.thrustMax);
+    ui->lblThrustTime->setText(r.thrustTime);
+    ui->lblWeight->setText(r.weight);
+    ui->lblMiddleThrust->setText(r.middleThrust);
+    updateAnnotations();
+}
+
+void TfrmMain::updateAnnotations()
+{
+    ChartAnnotations a;
+    a.newtons = ui->cbxN->isChecked();
+    if (ui->cbxDate->isChecked())
+        a.date = annotationDate(ui->pkrData->date(), locale());
+    if (ui->cbxResult->isChecked())
+        a.results = annotationResults({ui->lblImpSum->text(), ui->lblImpUd->text(), ui->lblThrustTime->text(),
+                                       ui->lblThrustMax->text(), ui->lblMiddleThrust->text(), QString()});
+    if (ui->cbxHintOnGraph->isChecked())
+        for (const std::string& line : store_.notes)
+            a.notes.append(qs(line));
+    ui->Chart1->setAnnotations(a);
+}
+
+void TfrmMain::RedrawChart()
+{
+    const bool newtons = ui->cbxN->isChecked();
+    ShownSeries s = buildShownSeries(state_, newtons, ui->cbxDelta->isChecked(), state_.ViewFrom, viewSpan_);
+    if (!s.values.empty())
+        ui->cbxInvert->setChecked(invertFor(state_, newtons));
+    ui->Chart1->setData(s.step, s.first, std::move(s.values));
+    ui->Chart1->setInverted(ui->cbxInvert->isChecked());
+    ui->Chart1->setDelta(std::move(s.up), std::move(s.down));
+    middleLineValue_ = middleLineValue(state_, newtons);
+    drawStartMarker();
+    drawEndMarker();
+    drawRestLine();
+    drawMiddleLine();
+    ui->edtStartThrust->Refresh();
+    ui->edtEndThrust->Refresh();
+    ui->edtBaseLine->Refresh();
+    ui->edtBaseLine2->Refresh();
+    ui->lblMiddleLine->setText(middleLineText(middleLineValue_, state_.RoundDigits, locale()));
+}
+
+void TfrmMain::drawStartMarker()
+{
+    ui->Chart1->setMarker(
+        ThrustChart::StartThrust,
+        startMarkerPoints(state_, flags_.start, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
+}
+
+void TfrmMain::drawEndMarker()
+{
+    ui->Chart1->setMarker(
+        ThrustChart::EndThrust,
+        endMarkerPoints(state_, flags_.end, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
+}
+
+void TfrmMain::drawRestLine()
+{
+    const RestPair pair = restLevels(state_, ui->cbxN->isChecked(), restNetAfter_);
+    ui->edtBaseLine->Value(pair.before);
+    ui->edtBaseLine2->Value(pair.after);
+    ui->Chart1->setMarker(ThrustChart::ZeroLine,
+                          restLinePoints(state_, flags_, *pair.before, *pair.after, ui->Chart1->firstTime(),
+                                         ui->Chart1->lastTime()));
+}
+
+void TfrmMain::drawMiddleLine()
+{
+    ui->Chart1->setMarker(ThrustChart::Middle, middleLinePoints(state_, flags_.middle, middleLineValue_));
+}
+
+void TfrmMain::ApplyAppearance()
+{
+    ui->Chart1->applyLook(chartLookFrom(store_.settings.chart, store_.settings.grid));
+    QPalette pal = palette();
+    const QColor back = colorFromStored(store_.settings.formColor);
+    if (back.isValid())
+        pal.setColor(QPalette::Window, back);
+    setPalette(pal);
+    setFont(fontFromRecord(store_.settings.formFont));
+    RedrawChart();
+}
+
+void TfrmMain::setNewtonsAvailable(bool available)
+{
+    if (!available)
+        ui->cbxN->setChecked(false); // runs the units change when it was checked
+    ui->cbxN->setEnabled(available);
+}
+
+void TfrmMain::applyUnits()
+{
+    const bool newtons = ui->cbxN->isChecked();
+    const QString unit = newtons ? QStringLiteral("N") : QStringLiteral("Hz");
+    ui->edtBaseLine->setEnabled(!newtons && flags_.rest);
+    ui->lblExt->setText(unit);
+    ui->lblExt2->setText(unit);
+    ui->lblMiddleLineUnit->setText(unit);
+    ui->cbxInvert->setChecked(invertFor(state_, newtons));
+    middleLineValue_ = newtons ? state_.MeanThrust : state_.MeanFreq;
+    ui->lblMiddleLine->setText(middleLineText(middleLineValue_, state_.RoundDigits, locale()));
+    RedrawChart();
+    updateAnnotations();
+}
+
+void TfrmMain::toggleMarker(bool& flag, QWidget* caption, TEditFloat* edit, bool editable)
+{
+    flag = !flag;
+    if (auto* button = qobject_cast<QAbstractButton*>(caption))
+        button->setChecked(flag);
+    caption->setFocusPolicy(flag ? Qt::NoFocus : Qt::StrongFocus);
+    edit->setEnabled(flag && editable);
+    if (flag && editable)
+        edit->setFocus();
+}
+
+void TfrmMain::afterSensorChange()
+{
+    setNewtonsAvailable(sensors_.ActiveSensorIndex != 0);
+    analysis_.CompensateZero();
+    ui->edtFreqOffs->Refresh();
+    analysis_.ConvertToThrust(true);
+    ShowResults();
+    if (ui->cbxN->isChecked()) {
+        ui->cbxInvert->setChecked(!state_.ThrustRising);
+        RedrawChart();
+    }
+    drawRestLine();
+}
+
+void TfrmMain::fillSensorCombo()
+{
+    QSignalBlocker block(ui->lbxSensor);
+    ui->lbxSensor->clear();
+    for (const TSensor& s : sensors_.sensors)
+        ui->lbxSensor->addItem(qs(s.name));
+    ui->lbxSensor->setCurrentIndex(sensors_.ActiveSensorIndex);
+}
+
+void TfrmMain::connectControls()
+{
+    auto* u = ui.get();
+    connect(u->btnFile, &QPushButton::clicked, this, [this] {
+        const QString name = dialogs_.chooseFile(
+            this, QStringLiteral("Источник данных"),
+            QStringLiteral("Frequency files (*.frq);;Sound files (*.wav);;All files (*)"), QString(), false);
+        if (name.isEmpty())
+            return;
+        const QString previous = ui->lblFileName->text();
+        ui->lblFileName->clear();
+        const QString project = qs(changeFileExt(ss(name), ".proj"));
+        if (QFileInfo::exists(project) && project != name)
+            loadProject(project);
+        // A source that cannot be opened leaves the previous one in place, and named.
+        if (ui->lblFileName->text().isEmpty() && !OpenSource(name, true) && state_.SourceKind != SourceNone)
+            ui->lblFileName->setText(previous);
+    });
+    connect(u->btnDraw, &QPushButton::clicked, this, &TfrmMain::fullRecalculation);
+    connect(u->btnReAccur, &QToolButton::clicked, this, [this] {
+        recalculate(true, false, true, true, true);
+        RedrawChart();
+    });
+    connect(u->btnRedraw, &QToolButton::clicked, this, &TfrmMain::RedrawChart);
+    connect(u->btnSee, &QToolButton::clicked, this, [this] {
+        ui->Chart1->setTimeAutomatic();
+        ui->Chart1->setValueAutomatic();
+    });
+    for (QRadioButton* rb : {u->rbtnChannelR, u->rbtnChannelL})
+        connect(rb, &QRadioButton::clicked, this, [this] {
+            const bool previous = state_.UseLeftChannel;
+            state_.UseLeftChannel = ui->rbtnChannelL->isChecked();
+            if (!recalculate(true, true, true, true, true)) {
+                state_.UseLeftChannel = previous; // cancelled: the series are still those of this channel
+                (previous ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+            }
+            RedrawChart();
+        });
+    u->edtAccur->OnCommit = [this](TEditFloat*, long double* value, bool& canCommit) {
+        const StepCheck check =
+            CheckAnalysisStep(static_cast<double>(*value), state_.MinStep, state_.RecordDuration);
+        canCommit = check.accepted;
+        if (check.accepted)
+            *value = check.value;
+    };
+    // Leaving the field commits it every time; the series are rebuilt only when the step really changed,
+    // so that tabbing through does not re-detect (and lose) rest lines set by hand.
+    u->edtAccur->PostCommit = [this](TEditFloat*) {
+        if (state_.AnalysisStep == builtStep_)
+            return;
+        recalculate(true, false, true, false, true);
+        if (state_.AnalysisStep != builtStep_ && builtStep_ > 0) {
+            // Cancelled: the series still have the old step, and so must the field.
+            state_.AnalysisStep = builtStep_;
+            ui->edtAccur->Refresh();
+        }
+        ShowResults();
+        RedrawChart();
+    };
+    auto markerMoved = [this](bool start) {
+        if (start && state_.StartTime < 0) {
+            state_.StartTime = 0;
+            ui->edtStartThrust->Refresh();
+        }
+        if (!start && state_.EndTime > state_.RecordDuration) {
+            state_.EndTime = state_.RecordDuration;
+            ui->edtEndThrust->Refresh();
+        }
+        start ? drawStartMarker() : drawEndMarker();
+        const bool vertical = state_.MotorPosition != MotorHorizontal;
+        if (vertical && state_.RigWeight + state_.ChargeWeight != 0)
+            analysis_.ConvertToThrust(false);
+        ShowResults();
+        if (vertical && ui->cbxN->isChecked())
+            RedrawChart();
+    };
+    u->edtStartThrust->PostCommit = [markerMoved](TEditFloat*) { markerMoved(true); };
+    u->edtEndThrust->PostCommit = [markerMoved](TEditFloat*) { markerMoved(false); };
+    auto restMoved = [this](TEditFloat*) {
+        if (ui->cbxN->isChecked())
+            return;
+        analysis_.CompensateZero();
+        ui->edtFreqOffs->Refresh();
+        analysis_.ConvertToThrust(false);
+        ShowResults();
+        drawRestLine();
+    };
+    u->edtBaseLine->PostCommit = restMoved;
+    u->edtBaseLine2->PostCommit = restMoved;
+    auto zeroChanged = [this] {
+        ui->edtFreqOffs->setEnabled(ui->cbxZero->isChecked());
+        state_.ZeroCompensation = ui->cbxZero->isChecked();
+        analysis_.ConvertToThrust(true);
+        ShowResults();
+        RedrawChart();
+        drawRestLine();
+    };
+    connect(u->cbxZero, &QCheckBox::clicked, this, zeroChanged);
+    u->edtFreqOffs->PostCommit = [zeroChanged](TEditFloat*) { zeroChanged(); };
+    connect(u->lbxSensor, &QComboBox::activated, this, [this](int index) {
+        if (!sensors_.SelectActiveSensor(index))
+            ui->lbxSensor->setCurrentIndex(sensors_.ActiveSensorIndex);
+        afterSensorChange();
+    });
+    connect(u->btnCalc, &QPushButton::clicked, this, &TfrmMain::ShowResults);
+    connect(u->btnCalcSet, &QPushButton::clicked, this, [this] {
+        TfrmCalcSet dlg(state_, this);
+        if (dialogs_.exec(dlg) == QDialog::Accepted) {
+            analysis_.CompensateZero();
+            ui->edtFreqOffs->Refresh();
+            analysis_.ConvertToThrust(true);
+            ShowResults();
+        }
+        ui->lblWeight->setText(resultTexts(state_, false, locale()).weight);
+        ui->pnlHist->setVisible(state_.Hysteresis);
+        RedrawChart();
+    });
+    connect(u->sbtnFilerOn, &QToolButton::clicked, this, [this](bool on) {
+        state_.FilterOn = on;
+        fullRecalculation();
+    });
+    connect(u->sbtnFilterSet, &QToolButton::clicked, this, [this] {
+        TfrmFilterSet dlg(state_, this);
+        dialogs_.exec(dlg);
+        fullRecalculation();
+    });
+    connect(u->cbxN, &QCheckBox::toggled, this, &TfrmMain::applyUnits);
+    connect(u->cbxInvert, &QCheckBox::toggled, u->Chart1, &ThrustChart::setInverted);
+    connect(u->cbxDelta, &QCheckBox::clicked, this, [this] {
+        ShowResults(); // the "+/-" parts follow the box
+        RedrawChart();
+    });
+    for (QCheckBox* box : {u->cbxResult, u->cbxHintOnGraph, u->cbxDate})
+        connect(box, &QCheckBox::clicked, this, &TfrmMain::updateAnnotations);
+    connect(u->pkrData, &QDateEdit::dateChanged, this, &TfrmMain::updateAnnotations);
+    connect(u->s2, &QPushButton::clicked, this, [this] {
+        toggleMarker(flags_.start, ui->s2, ui->edtStartThrust, true);
+        drawStartMarker();
+    });
+    connect(u->s3, &QPushButton::clicked, this, [this] {
+        toggleMarker(flags_.end, ui->s3, ui->edtEndThrust, true);
+        drawEndMarker();
+    });
+    connect(u->s5, &QPushButton::clicked, this, [this] {
+        toggleMarker(flags_.restAfter, ui->s5, ui->edtBaseLine2, true);
+        drawRestLine();
+    });
+    connect(u->s4, &QPushButton::clicked, this, [this] {
+        toggleMarker(flags_.rest, ui->s4, ui->edtBaseLine, !ui->cbxN->isChecked());
+        drawRestLine();
+    });
+    connect(u->sMiddleLine, &QPushButton::clicked, this, [this] {
+        flags_.middle = !flags_.middle;
+        ui->sMiddleLine->setChecked(flags_.middle);
+        if (!ui->cbxN->isChecked())
+            ui->edtBaseLine->setEnabled(flags_.rest);
+        drawMiddleLine();
+    });
+    connect(u->cbxMouse, &QCheckBox::toggled, u->pnlMouse, &QWidget::setVisible);
+    connect(u->btnMouse, &QPushButton::clicked, u->lbxMouse, &QListWidget::clear);
+    connect(u->btnGetHint, &QPushButton::clicked, this, [this] {
+        TfrmAddHint dlg(store_.notes, ui->lblFileName->text(), this);
+        dialogs_.exec(dlg);
+        updateAnnotations();
+    });
+    connect(u->brnExit, &QPushButton::clicked, this, &QWidget::close);
+
+    // The chart's navigation panels, the pointer and the double click.
+    const std::pair<QToolButton*, TimeNav> hButtons[] = {{u->sbHStart, TimeNav::Start},
+                                                         {u->sbHEnd, TimeNav::End},
+                                                         {u->sbHIn, TimeNav::In},
+                                                         {u->sbHOut, TimeNav::Out},
+                                                         {u->sbHLeftPage, TimeNav::LeftPage},
+                                                         {u->sbHRightPage, TimeNav::RightPage},
+                                                         {u->sbHLeft, TimeNav::Left},
+                                                         {u->sbHRight, TimeNav::Right}};
+    for (const auto& [button, nav] : hButtons)
+        connect(button, &QToolButton::clicked, this, [this, n = nav] { ui->Chart1->navigate(n); });
+    const std::pair<QToolButton*, ValueNav> vButtons[] = {{u->sbVBottom, ValueNav::Bottom},
+                                                          {u->sbVTop, ValueNav::Top},
+                                                          {u->sbVIn, ValueNav::In},
+                                                          {u->sbVOut, ValueNav::Out},
+                                                          {u->sbVDownPage, ValueNav::DownPage},
+                                                          {u->sbVUpPage, ValueNav::UpPage},
+                                                          {u->sbVDown, ValueNav::Down},
+                                                          {u->sbVUp, ValueNav::Up}};
+    for (const auto& [button, nav] : vButtons)
+        connect(button, &QToolButton::clicked, this, [this, n = nav] { ui->Chart1->navigate(n); });
+    connect(u->sbHSee, &QToolButton::clicked, u->Chart1, &ThrustChart::setTimeAutomatic);
+    connect(u->sbVSee, &QToolButton::clicked, u->Chart1, &ThrustChart::setValueAutomatic);
+    connect(u->Chart1, &ThrustChart::pointerMoved, this, [this](double t, double v) {
+        if (!ui->cbxMouse->isChecked())
+            return;
+        const AxisSpan r = ui->Chart1->valueRange();
+        ui->lblMX->setText(
+            QString::fromStdString(formatFixed(t, 2, 0, locale().decimalPoint().at(0).toLatin1())));
+        ui->lblMY->setText(FormatAxisValue(v, r.max, r.min, locale().decimalPoint().at(0)));
+    });
+    connect(u->Chart1, &ThrustChart::doubleClicked, this, [this](double t, double v) {
+        const AxisSpan r = ui->Chart1->valueRange();
+        const QChar sep = locale().decimalPoint().at(0);
+        const QString line = QString::fromStdString(formatFixed(t, 2, 0, sep.toLatin1())) +
+                             QStringLiteral("    ") + FormatAxisValue(v, r.max, r.min, sep);
+        ui->lbxMouse->insertItem(0, line.left(40));
+    });
+    connect(u->Chart1, &ThrustChart::rightDoubleClicked, this, &TfrmMain::notAvailable);
+}
+
+void TfrmMain::connectMenu()
+{
+    auto* u = ui.get();
+    connect(u->nSource, &QAction::triggered, u->btnFile, &QPushButton::click);
+    connect(u->nLoadProject, &QAction::triggered, this, [this] {
+        const QString name = dialogs_.chooseFile(this, QStringLiteral("Загразить проект"),
+                                                 QStringLiteral("Selvarondine Projects (*.proj)"),
+                                                 projectDialogInitialName(), false);
+        if (!name.isEmpty())
+            loadProject(name);
+    });
+    auto saveAs = [this] {
+        const QString name = dialogs_.chooseFile(this, QStringLiteral("Сохранить проект"),
+                                                 QStringLiteral("Selvarondine Projects (*.proj)"),
+                                                 projectDialogInitialName(), true);
+        if (!name.isEmpty())
+            saveProject(name);
+    };
+    connect(u->nSaveProjectAs, &QAction::triggered, this, saveAs);
+    connect(u->nSaveProject, &QAction::triggered, this, [this, saveAs] {
+        if (store_.projectFileName.empty())
+            saveAs();
+        else
+            saveProject(qs(store_.projectFileName));
+    });
+    for (QAction* a : {u->nSavePicture, u->nPrinterSetup, u->nPrint, u->nExport, u->nSensor, u->nSound,
+                       u->nCom, u->nImageSet})
+        connect(a, &QAction::triggered, this, &TfrmMain::notAvailable);
+    connect(u->nAbout, &QAction::triggered, this, [this] {
+        TfrmAbout about(this);
+        dialogs_.exec(about);
+    });
+    connect(u->nExit, &QAction::triggered, this, &QWidget::close);
+}
+
+QString TfrmMain::projectDialogInitialName() const
+{
+    if (!store_.projectFileName.empty() && !ui->lblFileName->text().isEmpty())
+        return qs(changeFileExt(ss(ui->lblFileName->text()), ".proj"));
+    return qs(store_.projectFileName);
+}
+
+void TfrmMain::loadProject(const QString& name)
+{
+    const ProjectLoadResult r = session_.LoadProject(ss(name));
+    if (r.applied && !session_.onProjectLoaded)
+        applyProjectLoad(r);
+}
+
+void TfrmMain::saveProject(const QString& name)
+{
+    try {
+        setWindowTitle(qs(session_.SaveProject(ss(name), captureView())));
+    } catch (const std::exception& e) {
+        showError(qs(e.what()));
+    }
+}
+
+MainWindowView TfrmMain::captureView() const
+{
+    MainWindowView v;
+    v.invert = ui->cbxInvert->isChecked();
+    v.showNewtons = ui->cbxN->isChecked();
+    v.newtonsEnabled = ui->cbxN->isEnabled();
+    v.showDelta = ui->cbxDelta->isChecked();
+    v.testDate = daysOfDate(ui->pkrData->date());
+    v.showDate = ui->cbxDate->isChecked();
+    v.showResults = ui->cbxResult->isChecked();
+    v.startByHand = flags_.start;
+    v.endByHand = flags_.end;
+    v.restByHand = flags_.rest;
+    const AxisSpan t = ui->Chart1->timeRange(), y = ui->Chart1->valueRange();
+    v.timeAxis = {ui->Chart1->timeAutomatic(), t.max, t.min};
+    v.thrustAxis = {ui->Chart1->valueAutomatic(), y.max, y.min};
+    v.placement = {geometry().top(), geometry().left(), width(), height()};
+    return v;
+}
+
+void TfrmMain::applyProjectLoad(const ProjectLoadResult& r)
+{
+    if (!r.applied)
+        return;
+    setWindowTitle(qs(r.caption));
+    ApplyAppearance();
+    ui->edtAccur->Refresh();
+    ui->edtFreqOffs->Refresh();
+    fillSensorCombo();
+    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
+    (state_.UseLeftChannel ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+    const MainWindowView& v = r.view;
+    ui->cbxN->setEnabled(v.newtonsEnabled);
+    ui->cbxN->setChecked(v.showNewtons && v.newtonsEnabled);
+    ui->cbxDelta->setChecked(v.showDelta);
+    ui->pkrData->setDate(dateOfDays(v.testDate));
+    ui->cbxDate->setChecked(v.showDate);
+    ui->cbxResult->setChecked(v.showResults);
+    ui->cbxZero->setChecked(state_.ZeroCompensation);
+    // The offset edit follows its check box.
+    ui->edtFreqOffs->setEnabled(state_.ZeroCompensation);
+    const std::pair<bool, std::pair<bool*, QPushButton*>> marks[] = {{v.startByHand, {&flags_.start, ui->s2}},
+                                                                     {v.endByHand, {&flags_.end, ui->s3}},
+                                                                     {v.restByHand, {&flags_.rest, ui->s4}}};
+    for (const auto& [byHand, target] : marks) {
+        *target.first = byHand;
+        target.second->setChecked(byHand);
+        target.second->setFocusPolicy(byHand ? Qt::NoFocus : Qt::StrongFocus);
+    }
+    ui->edtStartThrust->setEnabled(flags_.start);
+    ui->edtEndThrust->setEnabled(flags_.end);
+    ui->pnlHist->setVisible(state_.Hysteresis);
+    ui->lblFileName->setText(r.sourceOpened ? qs(store_.project.sourceFileName) : QString());
+    ui->lblInfo->setText(r.sourceOpened ? qs(r.sourceDescription) : QString());
+    if (r.sourceOpened) {
+        viewSpan_ = state_.ViewTo;
+        ui->pnlCalc->setEnabled(true);
+        sourceOpened_ = true;
+    }
+    ui->cbxInvert->setChecked(v.invert);
+    applyUnits();
+    ShowResults();
+    RedrawChart();
+    if (v.timeAxis.automatic)
+        ui->Chart1->setTimeAutomatic();
+    else
+        ui->Chart1->setTimeRange({v.timeAxis.min, v.timeAxis.max});
+    if (v.thrustAxis.automatic)
+        ui->Chart1->setValueAutomatic();
+    else
+        ui->Chart1->setValueRange({v.thrustAxis.min, v.thrustAxis.max});
+}
+
+void TfrmMain::applySettingsLoad(const SettingsLoadResult& r)
+{
+    ApplyAppearance();
+    ui->edtAccur->Refresh();
+    fillSensorCombo();
+    setNewtonsAvailable(r.newtonsEnabled);
+    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
+    (state_.UseLeftChannel ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+    if (r.applied)
+        applyPlacement(store_.settings.mainPlacement);
+}
+
+void TfrmMain::applyPlacement(const TWindowPlacement& p)
+{
+    if (p.isEmpty())
+        return;
+    move(p.left, p.top);
+    if (p.width > 0 && p.height > 0)
+        resize(p.width, p.height);
+    else if (p.width > 0)
+        resize(p.width, height());
+    else if (p.height > 0)
+        resize(width(), p.height);
+}
+
+void TfrmMain::timer1Timer()
+{
+    if (!scale_)
+        return;
+    const int stage = progress_.ProgressStage.load();
+    const double fraction = progress_.ProgressFraction.load();
+    const int percent = static_cast<int>(roundHalfEven(fraction * 100));
+    if (scale_->isVisible()) {
+        if (stage != lastStage_) {
+            scale_->setAction(stageName(stage));
+            lastStage_ = stage;
+        }
+        scale_->setPercent(percent);
+    } else if (stage == 1 && fraction < 0.5) {
+        scale_->setAction(stageName(stage));
+        scale_->setPercent(percent);
+        scale_->showOver(this);
+        lastStage_ = 1;
+    }
+}
+
+void TfrmMain::notAvailable()
+{
+    dialogs_.information(this, QStringLiteral("Эта функция пока недоступна."));
+}
+
+void TfrmMain::showError(const QString& text)
+{
+    dialogs_.information(this, text);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    if (runner_.busy()) {
+        event->ignore();
+        return;
+    }
+    session_.SaveSettings(store_.settingsFileName, {geometry().top(), geometry().left(), width(), height()});
+    QMainWindow::closeEvent(event);
+}
+
+void TfrmMain::wheelEvent(QWheelEvent* event)
+{
+    ui->Chart1->wheelTurn(event->angleDelta().y());
+    event->accept();
+}
+
+// Leaving one of the main value fields commits it, typed in or not.
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut)
+        if (auto* edit = qobject_cast<TEditFloat*>(watched); edit && edit->isEnabled())
+            edit->Commit();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace selva
