@@ -166,8 +166,6 @@ void ThrustAnalysis::clearAnalysisState()
 bool ThrustAnalysis::OpenSourceFile(const std::string& fileName, bool reset, std::uint8_t& kind,
                                     std::string& description)
 {
-    if (ProjectNotes)
-        ProjectNotes->clear();
     kind = SourceNone;
 
     // The extension: from the last point after the last path separator.
@@ -176,6 +174,10 @@ bool ThrustAnalysis::OpenSourceFile(const std::string& fileName, bool reset, std
     std::string extension;
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         extension = toUpperAscii(std::string_view(fileName).substr(dot));
+    // A project replaces the notes itself when it loads; a damaged one must leave the current notes
+    // alone, or the next save would store the project without them.
+    if (ProjectNotes && extension != ".PROJ")
+        ProjectNotes->clear();
 
     if (extension == ".FRQ") {
         state_.LeftChannelEnabled = false;
@@ -186,11 +188,14 @@ bool ThrustAnalysis::OpenSourceFile(const std::string& fileName, bool reset, std
         description = "FREQ  " + freq_.Describe();
         if (reset) {
             clearAnalysisState();
-            const double step = freq_.SampleStep;
-            if (state_.AnalysisStep != step) {
+            // The step as the record writes it (0.01, not the single's 0.009999999776): times derived
+            // from it then come out as a person reads them.
+            const double step = widenSingle(freq_.SampleStep);
+            // The smallest step is the record's whether or not the step changes: a record cannot be
+            // resolved finer than it was taken, and a smaller limit left from an earlier source must go.
+            if (state_.AnalysisStep != step)
                 state_.AnalysisStep = step == 0 ? 0.01 : step;
-                state_.MinStep = state_.AnalysisStep;
-            }
+            state_.MinStep = step == 0 ? 0.01 : step;
         }
     } else if (extension == ".PROJ") {
         return OpenProject ? OpenProject(fileName) : false;
@@ -218,7 +223,7 @@ void ThrustAnalysis::ResetViewToSource()
     if (state_.SourceKind == SourceWave && wave_.IsLoaded() && wave_.GetSampleRate() > 0)
         state_.RecordDuration = static_cast<double>(wave_.GetTotalFrames()) / wave_.GetSampleRate();
     else if (state_.SourceKind == SourceFreq && freq_.Loaded)
-        state_.RecordDuration = static_cast<double>(freq_.RecordCount) * freq_.SampleStep;
+        state_.RecordDuration = static_cast<double>(freq_.RecordCount) * widenSingle(freq_.SampleStep);
     state_.ViewFrom = 0;
     state_.ViewTo = static_cast<float>(state_.RecordDuration);
 }

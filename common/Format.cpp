@@ -90,6 +90,17 @@ std::string formatFixed(double x, int decimals, int width, char decimalSeparator
     return s;
 }
 
+double widenSingle(float v)
+{
+    if (!std::isfinite(v))
+        return static_cast<double>(v);
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    double d = static_cast<double>(v);
+    std::from_chars(buf, r.ptr, d);
+    return d;
+}
+
 std::string formatShortest(double x)
 {
     char buf[64];

@@ -18,6 +18,11 @@ std::string formatGeneral(double x, int precision, char decimalSeparator = '.');
 // tie goes to even, as printf does), right-aligned in `width` characters when it is shorter.
 std::string formatFixed(double x, int decimals, int width = 0, char decimalSeparator = '.');
 
+// A single-precision value as the double a person would write for it: the shortest decimal that reads
+// back as that single (0.01f gives 0.01, not 0.009999999776). Values stored as singles in files come
+// back into double computations this way.
+double widenSingle(float v);
+
 // Shortest text that reads back to exactly the same double ("0.1", "1e+300", "8716").
 std::string formatShortest(double x);
 

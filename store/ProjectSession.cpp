@@ -12,18 +12,6 @@
 
 namespace selva {
 
-double widenSingle(float v)
-{
-    if (!std::isfinite(v))
-        return static_cast<double>(v);
-    char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    double d = static_cast<double>(v);
-    if (ec == std::errc())
-        std::from_chars(buf, end, d);
-    return d;
-}
-
 float narrowToSingle(double v)
 {
     return static_cast<float>(v);
@@ -256,7 +244,7 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
     // record gives (and the project stores): no decimal widening then, so that indices and sums come out
     // exactly as they did before the save.
     if (state_.SourceKind == SourceFreq)
-        state_.AnalysisStep = usableStep(static_cast<double>(store_.project.AnalysisStep));
+        state_.AnalysisStep = usableStep(widenSingle(store_.project.AnalysisStep));
     store_.project.sourceFileName = name; // where it was found: the window shows it and saves store it
     analysis_.ResetViewToSource();
     result.sourceDescription = description;

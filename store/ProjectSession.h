@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Format.h"
 #include "common/UserPrompts.h"
 #include "store/SettingsStore.h"
 
@@ -136,9 +137,6 @@ private:
     std::string loadingFile_; // the project file being applied; relative names are also sought beside it
 };
 
-// A single-precision value of a record as the double the analysis works with: the shortest decimal that
-// reads back as that single, so 0.01f becomes 0.01 and not 0.009999999776.
-double widenSingle(float v);
 // The other way, for saves.
 float narrowToSingle(double v);
 

@@ -195,16 +195,6 @@ int runAnalysis(Session& s, const AnalysisOptions& o)
     return kExitOk;
 }
 
-// A 32-bit result as the shortest decimal that reads back to the same float, carried as a double.
-double shortestFloat(float v)
-{
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    double d = 0;
-    std::from_chars(buf, r.ptr, d);
-    return d;
-}
-
 void printJson(const AnalysisState& st)
 {
     nlohmann::ordered_json j;
@@ -221,14 +211,14 @@ void printJson(const AnalysisState& st)
     j["rest_thrust_net"] = st.RestThrustNet;
     j["mean_thrust"] = st.MeanThrust;
     j["mean_thrust_net"] = st.MeanThrustNet;
-    j["thrust_time"] = shortestFloat(st.ThrustTime);
-    j["total_impulse"] = shortestFloat(st.TotalImpulse);
-    j["total_impulse_error"] = shortestFloat(st.TotalImpulseError);
-    j["specific_impulse"] = shortestFloat(st.SpecificImpulse);
-    j["specific_impulse_error"] = shortestFloat(st.SpecificImpulseError);
-    j["max_thrust"] = shortestFloat(st.MaxThrust);
-    j["max_thrust_error"] = shortestFloat(st.MaxThrustError);
-    j["average_thrust"] = shortestFloat(st.AverageThrust);
+    j["thrust_time"] = widenSingle(st.ThrustTime);
+    j["total_impulse"] = widenSingle(st.TotalImpulse);
+    j["total_impulse_error"] = widenSingle(st.TotalImpulseError);
+    j["specific_impulse"] = widenSingle(st.SpecificImpulse);
+    j["specific_impulse_error"] = widenSingle(st.SpecificImpulseError);
+    j["max_thrust"] = widenSingle(st.MaxThrust);
+    j["max_thrust_error"] = widenSingle(st.MaxThrustError);
+    j["average_thrust"] = widenSingle(st.AverageThrust);
     std::cout << j.dump(2) << '\n';
 }
 
