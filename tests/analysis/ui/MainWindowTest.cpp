@@ -240,7 +240,6 @@ void MainWindowTest::unitsSwitchSeriesAndRestLineEditing()
 void MainWindowTest::stepIsCheckedAndCapped()
 {
     openFile(path("firing.frq"));
-    QCOMPARE(state->MinStep, 0.0001); // the record's step is the step already: no new minimum
     commit("edtAccur", 0);            // below MinStep: refused, the field shows the step again
     QCOMPARE(state->AnalysisStep, 0.01);
     QCOMPARE(find<TEditFloat>("edtAccur")->text(), QLocale().toString(0.01));
