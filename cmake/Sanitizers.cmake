@@ -8,3 +8,9 @@ elseif(SELVA_SANITIZE STREQUAL "thread")
 elseif(NOT SELVA_SANITIZE STREQUAL "none" AND NOT SELVA_SANITIZE STREQUAL "OFF")
     message(FATAL_ERROR "SELVA_SANITIZE must be none, address or thread")
 endif()
+
+# Fuzz builds instrument the whole core for coverage, so the fuzzers are steered through the parsers.
+if(SELVA_BUILD_FUZZ)
+    target_compile_options(selva_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined)
+    target_link_options(selva_options INTERFACE -fsanitize=address,undefined)
+endif()
