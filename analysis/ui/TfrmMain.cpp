@@ -126,6 +126,10 @@ TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dia
     sensors_.ResetSensorLibrary();
     sensors_.LoadSensorFile(sensorFile, false, prompts);
     applySettingsLoad(session_.LoadSettings(store_.settingsFileName));
+
+    // Zooming and scrolling move the axes and grid smoothly; the series follow at once (they are
+    // re-decimated for every range), so nothing waits on the animation.
+    ui->Chart1->chart()->setAnimationOptions(QChart::GridAxisAnimations);
 }
 
 TfrmMain::~TfrmMain()
@@ -681,7 +685,9 @@ void TfrmMain::applyProjectLoad(const ProjectLoadResult& r)
     ui->cbxN->setEnabled(v.newtonsEnabled);
     ui->cbxN->setChecked(v.showNewtons && v.newtonsEnabled);
     ui->cbxDelta->setChecked(v.showDelta);
-    ui->pkrData->setDate(dateOfDays(v.testDate));
+    // A project saved without a test date (0, the calendar's origin in 1899) keeps the date shown.
+    if (v.testDate > 0)
+        ui->pkrData->setDate(dateOfDays(v.testDate));
     ui->cbxDate->setChecked(v.showDate);
     ui->cbxResult->setChecked(v.showResults);
     ui->cbxZero->setChecked(state_.ZeroCompensation);

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -261,6 +262,11 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
                 return code;
             if (!o->saveProject.empty()) {
                 MainWindowView view;
+                // The test date the window would show: today, as days since 30 December 1899.
+                const auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
+                view.testDate = double((today - std::chrono::sys_days{std::chrono::year{1899} /
+                                                                      std::chrono::December / 30})
+                                           .count());
                 view.newtonsEnabled = s.sensors.ActiveSensorIndex != 0;
                 view.startByHand = o->start.has_value();
                 view.endByHand = o->end.has_value();
