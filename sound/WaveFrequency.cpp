@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -77,6 +78,16 @@ struct DetectorState {
     bool armed = false;    // the signal has reached the noise threshold since the last crossing taken
 };
 
+// The crossings taken in one sub-block: index into its samples, the sample there and the one before,
+// with room for one a sample plus a whole last group of four (the entries past the count are 0).
+struct Found {
+    static constexpr std::size_t kCapacity = 4096 + 4;
+    std::uint32_t idx[kCapacity];
+    std::int32_t s[kCapacity];
+    std::int32_t p[kCapacity];
+    double times[kCapacity];
+};
+
 struct Detector {
     Levels lv;
     double dt = 0.0;
@@ -95,13 +106,14 @@ struct Detector {
         return (double(n) - (double(s) - lv.m) / (double(s) - double(p))) * dt;
     }
 
-    // Sample by sample, as the method reads.
-    template <class Emit>
-    void scalar(const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st,
-                Emit& emit) const
+    // Sample by sample, as the method reads. Stores the index (into x) of every crossing taken in `out`
+    // and returns how many there are; their times come from crossingTimes.
+    std::size_t scalar(const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st,
+                       Found& out) const
     {
         std::int32_t p = st.prev;
         bool armed = st.armed;
+        std::size_t taken = 0;
         for (std::size_t k = 0; k < count; ++k) {
             const std::int32_t s = x[k];
             const std::int64_t n = n0 + static_cast<std::int64_t>(k);
@@ -110,23 +122,28 @@ struct Detector {
             const bool sign = (p > lv.floorM && s < lv.ceilM) || (p < lv.ceilM && s > lv.floorM);
             const bool onMean = !sign && lv.integral && p == lv.floorM && n >= rule2From;
             if ((sign || onMean) && armed) {
-                emit(n, crossingTime(n, s, p));
+                out.idx[taken] = static_cast<std::uint32_t>(k);
+                out.s[taken] = s;
+                out.p[taken] = p;
+                ++taken;
                 armed = false;
             }
             p = s;
         }
         st.prev = p;
         st.armed = armed;
+        return taken;
     }
 
     // Word by word over bit masks of 64 samples: a candidate crossing counts when some sample since the
     // candidate before it reached the noise threshold, which is what the armed flag amounts to.
     // A, B, E, I: per sample above m, below m, on m, inside the noise band.
-    template <class Emit>
-    void words(const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st,
-               const std::uint64_t* A, const std::uint64_t* B, const std::uint64_t* E, const std::uint64_t* I,
-               Emit& emit) const
+    // Stores the indices of the crossings taken in `out` as scalar does, and returns their number.
+    std::size_t words(const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st,
+                      const std::uint64_t* A, const std::uint64_t* B, const std::uint64_t* E,
+                      const std::uint64_t* I, Found& out) const
     {
+        std::size_t taken = 0;
         const std::int32_t p0 = st.prev;
         std::uint64_t pa = p0 > lv.floorM;
         std::uint64_t pb = p0 < lv.ceilM;
@@ -159,24 +176,31 @@ struct Detector {
                 armed = armed || big != 0;
                 continue;
             }
-            std::uint64_t covered = 0;
-            do {
-                const int k = __builtin_ctzll(cand);
-                const std::uint64_t upTo = k == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << k) - 1;
-                if (armed || (big & upTo & ~covered)) {
-                    const std::size_t i = base + static_cast<std::size_t>(k);
-                    const std::int64_t n = n0 + static_cast<std::int64_t>(i);
-                    emit(n, crossingTime(n, x[i], x[static_cast<std::ptrdiff_t>(i) - 1]));
-                }
-                armed = false;
-                covered = upTo;
-                cand &= cand - 1;
-            } while (cand);
+            // A candidate counts when the signal reached the threshold at the candidate itself or
+            // between it and the candidate before (for the first one of the word: since the last
+            // candidate of the words before, which is `armed`). Adding the threshold samples that lie
+            // between candidates to the ones of the gaps carries a bit out of every gap holding one of
+            // them into the candidate that ends the gap.
+            const std::uint64_t gaps = ~cand;
+            const std::uint64_t carried = gaps + (big & gaps) + std::uint64_t{armed};
+            std::uint64_t accepted = cand & (carried | big);
+            const int lastCand = 63 - __builtin_clzll(cand);
+            const std::uint64_t covered =
+                lastCand == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << lastCand) - 1;
             armed = (big & ~covered) != 0;
+            while (accepted) {
+                const std::size_t i = base + static_cast<std::size_t>(__builtin_ctzll(accepted));
+                out.idx[taken] = static_cast<std::uint32_t>(i);
+                out.s[taken] = x[i];
+                out.p[taken] = x[static_cast<std::ptrdiff_t>(i) - 1];
+                ++taken;
+                accepted &= accepted - 1;
+            }
         }
         if (count)
             st.prev = x[count - 1];
         st.armed = armed;
+        return taken;
     }
 };
 
@@ -286,6 +310,63 @@ bool cpuHasAvx2()
 }
 #endif
 
+// Times of the crossings found, frame n0 + idx, computed exactly as Detector::crossingTime does: the
+// same operations on the same operands, only several crossings at a time. The frame index is formed as
+// n0 + idx in doubles, which is exact for any frame index of a WAV file.
+void timesPlain(const Detector& det, std::int64_t n0, std::size_t count, Found& f)
+{
+    for (std::size_t j = 0; j < count; ++j)
+        f.times[j] = det.crossingTime(n0 + static_cast<std::int64_t>(f.idx[j]), f.s[j], f.p[j]);
+}
+
+#if SELVA_X86
+void timesSse2(const Detector& det, std::int64_t n0, std::size_t count, Found& f)
+{
+    const __m128d m = _mm_set1_pd(det.lv.m);
+    const __m128d dt = _mm_set1_pd(det.dt);
+    const __m128d nb = _mm_set1_pd(double(n0));
+    const __m128d one = _mm_set1_pd(1.0);
+    for (std::size_t j = 0; j < count; j += 2) {
+        const auto pair = [&](const auto* v) {
+            return _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + j)));
+        };
+        const __m128d s = pair(f.s);
+        const __m128d p = pair(f.p);
+        const __m128d n = _mm_add_pd(nb, pair(reinterpret_cast<const std::int32_t*>(f.idx)));
+        __m128d t = _mm_mul_pd(_mm_sub_pd(n, _mm_div_pd(_mm_sub_pd(s, m), _mm_sub_pd(s, p))), dt);
+        if (det.lv.integral) {
+            const __m128d onMean = _mm_cmpeq_pd(p, m);
+            const __m128d t1 = _mm_mul_pd(_mm_sub_pd(n, one), dt);
+            t = _mm_or_pd(_mm_and_pd(onMean, t1), _mm_andnot_pd(onMean, t));
+        }
+        _mm_storeu_pd(f.times + j, t);
+    }
+}
+
+__attribute__((target("avx2"))) void timesAvx2(const Detector& det, std::int64_t n0, std::size_t count,
+                                               Found& f)
+{
+    const __m256d m = _mm256_set1_pd(det.lv.m);
+    const __m256d dt = _mm256_set1_pd(det.dt);
+    const __m256d nb = _mm256_set1_pd(double(n0));
+    const __m256d one = _mm256_set1_pd(1.0);
+    const bool integral = det.lv.integral;
+    for (std::size_t j = 0; j < count; j += 4) {
+        const __m256d s = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f.s + j)));
+        const __m256d p = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f.p + j)));
+        const __m256d n = _mm256_add_pd(
+            nb, _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f.idx + j))));
+        __m256d t =
+            _mm256_mul_pd(_mm256_sub_pd(n, _mm256_div_pd(_mm256_sub_pd(s, m), _mm256_sub_pd(s, p))), dt);
+        if (integral) {
+            const __m256d onMean = _mm256_cmp_pd(p, m, _CMP_EQ_OQ);
+            t = _mm256_blendv_pd(t, _mm256_mul_pd(_mm256_sub_pd(n, one), dt), onMean);
+        }
+        _mm256_storeu_pd(f.times + j, t);
+    }
+}
+#endif
+
 // The samples of one channel of a run of frames, as 32-bit integers.
 void extractChannel(const unsigned char* src, std::size_t frames, std::uint32_t frameSize,
                     std::uint32_t offset, int bits, std::int32_t* dst)
@@ -327,9 +408,11 @@ void extractChannel(const unsigned char* src, std::size_t frames, std::uint32_t 
         dst[k] = ReadSample(p + k * frameSize, bits);
 }
 
-// Reads frames [from, to) of the data piece by piece, hands each piece's samples of the channel to the
-// detector, and stops at a short read (the end of what the file holds, or a read error). `between` is
-// called after every piece with the next frame index and may stop the scan by returning false.
+// Reads frames [from, to) of the data piece by piece, finds the crossings of each piece's samples of
+// the channel and hands them over a sub-block at a time, and stops at a short read (the end of what the
+// file holds, or a read error). `batch(n0, idx, times, count)` receives the crossings of the sub-block
+// starting at frame n0: their frames n0 + idx[j] ascending and their times. `between` is called after
+// every piece with the next frame index and may stop the scan by returning false.
 class Scanner {
 public:
     Scanner(TWave& wave, const Detector& det, std::uint32_t channelOffset, int simd, std::size_t chunkFrames)
@@ -340,12 +423,13 @@ public:
         chunkFrames_ =
             std::max<std::size_t>(1, std::min<std::size_t>(chunkFrames, (std::size_t{4} << 20) / frameSize_));
         bytes_.resize(chunkFrames_ * frameSize_);
-        // Sub-blocks of the piece, with the previous sample in front and room for a whole last word.
-        samples_.resize(kSub + 1 + 64);
+        // Sub-blocks of the piece, with the previous sample in front and room for a whole last word
+        // (its lanes past the end of the piece are compared too and stay 0).
+        samples_.assign(kSub + 1 + 64, 0);
     }
 
-    template <class Emit, class Between>
-    bool scan(std::int64_t from, std::int64_t to, DetectorState& st, Emit& emit, Between& between)
+    template <class Batch, class Between>
+    bool scan(std::int64_t from, std::int64_t to, DetectorState& st, Batch& batch, Between& between)
     {
         std::int64_t n = from;
         while (n < to) {
@@ -359,7 +443,10 @@ public:
                 std::int32_t* x = samples_.data() + 1;
                 x[-1] = st.prev;
                 extractChannel(bytes_.data() + done * frameSize_, cnt, frameSize_, offset_, bits_, x);
-                run(x, n + static_cast<std::int64_t>(done), cnt, st, emit);
+                const std::int64_t n0 = n + static_cast<std::int64_t>(done);
+                const std::size_t found = run(x, n0, cnt, st);
+                batch(n0, static_cast<const std::uint32_t*>(found_.idx),
+                      static_cast<const double*>(found_.times), found);
                 done += cnt;
             }
             n += static_cast<std::int64_t>(got);
@@ -373,28 +460,43 @@ public:
 
 private:
     static constexpr std::size_t kSub = 4096;
+    static_assert(Found::kCapacity >= kSub + 4);
 
-    template <class Emit>
-    void run(std::int32_t* x, std::int64_t n0, std::size_t cnt, DetectorState& st, Emit& emit)
+    std::size_t run(std::int32_t* x, std::int64_t n0, std::size_t cnt, DetectorState& st)
     {
+        std::size_t found;
         // 32-bit samples and the plain level go sample by sample.
         if (simd_ == 0 || bits_ == 32) {
-            det_.scalar(x, n0, cnt, st, emit);
-            return;
+            found = det_.scalar(x, n0, cnt, st, found_);
+        } else {
+            const std::size_t words = (cnt + 63) / 64;
+            // A short last sub-block leaves samples of the one before in the lanes past its end.
+            if (cnt % 64)
+                std::fill(x + cnt, x + words * 64, 0);
+            const Bounds32 b = bounds32(det_.lv);
+#if SELVA_X86
+            if (simd_ >= 2)
+                masksAvx2(x, words, b, det_.lv.integral, A_, B_, E_, I_);
+            else
+                masksSse2(x, words, b, det_.lv.integral, A_, B_, E_, I_);
+#else
+            masksPlain(x, words, b, det_.lv.integral, A_, B_, E_, I_);
+#endif
+            found = det_.words(x, n0, cnt, st, A_, B_, E_, I_, found_);
         }
-        const std::size_t words = (cnt + 63) / 64;
-        // The lanes past the end of the piece are compared too; give them a defined value.
-        std::fill(x + cnt, x + words * 64, 0);
-        const Bounds32 b = bounds32(det_.lv);
+        for (std::size_t j = found; j < found + 4; ++j)
+            found_.idx[j] = found_.s[j] = found_.p[j] = 0;
 #if SELVA_X86
         if (simd_ >= 2)
-            masksAvx2(x, words, b, det_.lv.integral, A_, B_, E_, I_);
+            timesAvx2(det_, n0, found, found_);
+        else if (simd_ == 1)
+            timesSse2(det_, n0, found, found_);
         else
-            masksSse2(x, words, b, det_.lv.integral, A_, B_, E_, I_);
+            timesPlain(det_, n0, found, found_);
 #else
-        masksPlain(x, words, b, det_.lv.integral, A_, B_, E_, I_);
+        timesPlain(det_, n0, found, found_);
 #endif
-        det_.words(x, n0, cnt, st, A_, B_, E_, I_, emit);
+        return found;
     }
 
     TWave& wave_;
@@ -407,6 +509,8 @@ private:
     std::vector<unsigned char> bytes_;
     std::vector<std::int32_t> samples_;
     std::uint64_t A_[kSub / 64], B_[kSub / 64], E_[kSub / 64], I_[kSub / 64];
+    std::unique_ptr<Found> foundPtr_ = std::make_unique<Found>();
+    Found& found_ = *foundPtr_;
 };
 
 // Values of one step from its crossing list e[0..k-1] (e[0] carried from the step before), measured
@@ -418,6 +522,201 @@ void stepValues(double h, double deviationSum, std::int64_t intervals, double& f
     freq = 1.0 / (2.0 * h);
     error = freq - 1.0 / ((h + d) * 2.0);
 }
+
+// The one-pass bookkeeping of steps: takes the crossings sub-block by sub-block, closes a step when a
+// crossing at or after its end arrives (and the last one at the end of the data), and measures the
+// closed steps at the end of every sub-block.
+//
+// The spread of a step is a sum that has to be added up in the order of its crossings, so one step is
+// one chain of dependent additions. The chains of several steps do not depend on each other, though:
+// they are run side by side, four at a time, each in its own order.
+class CrossingSteps {
+public:
+    CrossingSteps(std::vector<double>& freqData, std::vector<double>& freqError, std::int64_t firstEnd,
+                  std::int64_t stepFrames, std::size_t longestStep)
+        : freqData_(freqData), freqError_(freqError), stepEnd_(firstEnd), stepFrames_(stepFrames)
+    {
+        // The step in progress, what one sub-block adds and what it may leave behind before the array
+        // is compacted; it grows beyond only if that reckoning is wrong.
+        times_.resize(longestStep + 3 * (kSubBlockCrossings + 4));
+        times_[0] = 0.0;
+    }
+
+    std::int64_t step() const { return step_; }
+
+    void add(std::int64_t n0, const std::uint32_t* idx, const double* times, std::size_t count)
+    {
+        if (count == 0)
+            return;
+        const std::size_t base = size_;
+        if (size_ + count > times_.size())
+            times_.resize(std::max(times_.size() * 2, size_ + count));
+        std::copy(times, times + count, times_.begin() + static_cast<std::ptrdiff_t>(base));
+        size_ += count;
+        // Crossings from frame stepEnd_ on belong to later steps.
+        std::size_t j = 0;
+        while (n0 + static_cast<std::int64_t>(idx[count - 1]) >= stepEnd_) {
+            while (n0 + static_cast<std::int64_t>(idx[j]) < stepEnd_)
+                ++j;
+            close(base + j);
+            while (n0 + static_cast<std::int64_t>(idx[j]) >= stepEnd_)
+                close(base + j); // steps without a crossing
+        }
+        measure();
+        // Keep the entry before the step in progress and what follows it.
+        const std::size_t drop = first_ - 1;
+        if (drop > 0 && drop >= size_ - drop) {
+            std::copy(times_.begin() + static_cast<std::ptrdiff_t>(drop),
+                      times_.begin() + static_cast<std::ptrdiff_t>(size_), times_.begin());
+            size_ -= drop;
+            first_ -= drop;
+        }
+    }
+
+    // Closes the step in progress at the end of the data.
+    void closeLast()
+    {
+        close(size_);
+        measure();
+    }
+
+private:
+    static constexpr std::size_t kSubBlockCrossings = 4096;
+
+    // Closes the step in progress; its crossings are times_[first_ .. end).
+    void close(std::size_t end)
+    {
+        const std::size_t crossings = end - first_;
+        if (crossings >= 2) {
+            closed_.push_back({first_, end, s0_, step_});
+            s0_ = 0;
+        } else {
+            // No crossing: the carried one is too old to measure from. One: the next step measures
+            // from it.
+            s0_ = crossings == 0 ? 1 : 0;
+        }
+        first_ = end;
+        ++step_;
+        stepEnd_ += stepFrames_;
+    }
+
+    struct Closed {
+        std::size_t first, end; // its crossings in times_
+        int s0;
+        std::int64_t step;
+    };
+
+    struct Lane {
+        const double* e; // the entry a deviation is taken from, e[1] the next one
+        std::size_t left;
+        double h;
+        double sum;
+        std::size_t intervals;
+        std::int64_t step;
+    };
+
+    // Adds n deviations to each of the four lanes' sums. Lanes without a step of their own repeat
+    // lane 0's reading and their sums are not used.
+    static void accumulate(Lane* lanes, std::size_t n)
+    {
+#if SELVA_X86
+        // Two lanes to a register; every lane still adds its own deviations one after the other.
+        const double *e0 = lanes[0].e, *e1 = lanes[1].e, *e2 = lanes[2].e, *e3 = lanes[3].e;
+        const __m128d h01 = _mm_set_pd(lanes[1].h, lanes[0].h);
+        const __m128d h23 = _mm_set_pd(lanes[3].h, lanes[2].h);
+        __m128d s01 = _mm_set_pd(lanes[1].sum, lanes[0].sum);
+        __m128d s23 = _mm_set_pd(lanes[3].sum, lanes[2].sum);
+        __m128d p01 = _mm_set_pd(e1[0], e0[0]);
+        __m128d p23 = _mm_set_pd(e3[0], e2[0]);
+        for (std::size_t j = 1; j <= n; ++j) {
+            const __m128d c01 = _mm_loadh_pd(_mm_load_sd(e0 + j), e1 + j);
+            const __m128d c23 = _mm_loadh_pd(_mm_load_sd(e2 + j), e3 + j);
+            const __m128d d01 = _mm_sub_pd(h01, _mm_sub_pd(c01, p01));
+            const __m128d d23 = _mm_sub_pd(h23, _mm_sub_pd(c23, p23));
+            s01 = _mm_add_pd(s01, _mm_mul_pd(d01, d01));
+            s23 = _mm_add_pd(s23, _mm_mul_pd(d23, d23));
+            p01 = c01;
+            p23 = c23;
+        }
+        lanes[0].sum = _mm_cvtsd_f64(s01);
+        lanes[1].sum = _mm_cvtsd_f64(_mm_unpackhi_pd(s01, s01));
+        lanes[2].sum = _mm_cvtsd_f64(s23);
+        lanes[3].sum = _mm_cvtsd_f64(_mm_unpackhi_pd(s23, s23));
+#else
+        for (int l = 0; l < 4; ++l) {
+            const double* e = lanes[l].e;
+            const double h = lanes[l].h;
+            double sum = lanes[l].sum;
+            for (std::size_t j = 0; j < n; ++j) {
+                const double dev = h - (e[j + 1] - e[j]);
+                sum += dev * dev;
+            }
+            lanes[l].sum = sum;
+        }
+#endif
+        for (int l = 0; l < 4; ++l) {
+            lanes[l].e += n;
+            lanes[l].left -= std::min(n, lanes[l].left);
+        }
+    }
+
+    // Values of the closed steps: step list e[0 .. k-1] with e[0] = times_[first - 1], measured from
+    // entry s0 over k - s0 - 1 intervals.
+    void measure()
+    {
+        std::size_t next = 0;
+        Lane lanes[4];
+        int active = 0;
+        const auto start = [&](Lane& lane) {
+            const Closed& c = closed_[next++];
+            const double* e = times_.data() + c.first - 1 + static_cast<std::size_t>(c.s0);
+            lane.intervals = c.end - c.first - static_cast<std::size_t>(c.s0);
+            lane.h = (times_[c.end - 1] - e[0]) / double(static_cast<std::int64_t>(lane.intervals));
+            lane.e = e;
+            lane.left = lane.intervals;
+            lane.sum = 0.0;
+            lane.step = c.step;
+        };
+        while (active < 4 && next < closed_.size())
+            start(lanes[active++]);
+        while (active > 0) {
+            std::size_t n = lanes[0].left;
+            for (int l = 1; l < active; ++l)
+                n = std::min(n, lanes[l].left);
+            for (int l = active; l < 4; ++l) {
+                lanes[l] = lanes[0];
+                lanes[l].h = 0.0;
+            }
+            accumulate(lanes, n);
+            for (int l = 0; l < active;) {
+                Lane& lane = lanes[l];
+                if (lane.left > 0) {
+                    ++l;
+                    continue;
+                }
+                const auto i = static_cast<std::size_t>(lane.step);
+                stepValues(lane.h, lane.sum, static_cast<std::int64_t>(lane.intervals), freqData_[i],
+                           freqError_[i]);
+                if (next < closed_.size())
+                    start(lane);
+                else
+                    lane = lanes[--active];
+            }
+        }
+        closed_.clear();
+    }
+
+    std::vector<double>& freqData_;
+    std::vector<double>& freqError_;
+    std::vector<double> times_;
+    std::size_t size_ = 1;  // times_[0 .. size_) in use
+    std::size_t first_ = 1; // first crossing of the step in progress; times_[first_ - 1] is its entry 0
+    int s0_ = 0;            // where the measurement of the step in progress begins in its list
+    std::int64_t step_ = 0;
+    std::int64_t stepEnd_; // frame at which the step in progress ends
+    std::int64_t stepFrames_;
+    std::vector<Closed> closed_;
+};
 
 } // namespace
 
@@ -516,48 +815,31 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
     };
 
     if (static_cast<std::uint64_t>(P) + 2 <= tuning.crossingListLimit) {
-        // One pass: the crossing times of the current step are held in a list of at most P + 2 entries.
-        std::vector<double> list(static_cast<std::size_t>(P) + 2);
-        list[0] = entry0;
-        std::size_t k = 1;
-        std::int64_t stepEnd = P + 1;
-        auto closeStep = [&] {
-            double h = 0.0, sum = 0.0;
-            if (k > 2) {
-                h = (list[k - 1] - list[static_cast<std::size_t>(s0)]) / double(std::int64_t(k) - s0 - 1);
-                for (std::size_t j = static_cast<std::size_t>(s0) + 1; j < k; ++j) {
-                    const double dev = h - (list[j] - list[j - 1]);
-                    sum += dev * dev;
-                }
-            }
-            finishStep(static_cast<std::int64_t>(k), list[k - 1], h, sum);
-            list[0] = entry0;
-            k = 1;
-            stepEnd += stepFrames;
-        };
-        auto emit = [&](std::int64_t n, double t) {
-            while (n >= stepEnd)
-                closeStep();
-            if (k == list.size())
-                list.push_back(0.0); // cannot happen: a step holds at most P + 1 crossings
-            list[k++] = t;
+        // One pass. The crossing times are kept in one array in the order found; a step's list is the
+        // run of its own crossings with the entry just before it as entry 0 (initially time 0). The
+        // array holds the crossings of the step in progress and of the current sub-block; what lies
+        // before the step in progress is dropped once it is measured.
+        CrossingSteps steps(freqData, freqError, P + 1, stepFrames,
+                            static_cast<std::size_t>(std::min<std::int64_t>(P, limit)) + 2);
+        auto batch = [&](std::int64_t n0, const std::uint32_t* idx, const double* times, std::size_t count) {
+            steps.add(n0, idx, times, count);
         };
         auto between = [&](std::int64_t) {
             if (progress) {
-                progress->ProgressFraction.store(double(step) / double(pointCount),
+                progress->ProgressFraction.store(double(steps.step()) / double(pointCount),
                                                  std::memory_order_relaxed);
                 if (progress->cancelled())
                     return false;
             }
             return true;
         };
-        if (!scanner.scan(0, limit, state, emit, between)) {
+        if (!scanner.scan(0, limit, state, batch, between)) {
             freqData.clear();
             freqError.clear();
             return false;
         }
-        if (limit > 0 && step < pointCount)
-            closeStep();
+        if (limit > 0 && steps.step() < pointCount)
+            steps.closeLast();
         return true;
     }
 
@@ -568,13 +850,17 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
         const DetectorState atStart = state;
         std::int64_t count = 0;
         double firstT = 0.0, lastT = entry0;
-        auto countEmit = [&](std::int64_t, double t) {
+        auto countEmit = [&](double t) {
             if (++count == 1)
                 firstT = t;
             lastT = t;
         };
+        auto countBatch = [&](std::int64_t, const std::uint32_t*, const double* times, std::size_t found) {
+            for (std::size_t j = 0; j < found; ++j)
+                countEmit(times[j]);
+        };
         auto between = [&](std::int64_t) { return !(progress && progress->cancelled()); };
-        if (!scanner.scan(from, to, state, countEmit, between)) {
+        if (!scanner.scan(from, to, state, countBatch, between)) {
             freqData.clear();
             freqError.clear();
             return false;
@@ -586,14 +872,19 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
             DetectorState again = atStart;
             std::int64_t j = 0;
             double prevT = entry0;
-            auto spreadEmit = [&](std::int64_t, double t) {
+            auto spreadEmit = [&](double t) {
                 if (++j >= s0 + 1) {
                     const double dev = h - (t - prevT);
                     sum += dev * dev;
                 }
                 prevT = t;
             };
-            if (!scanner.scan(from, to, again, spreadEmit, between)) {
+            auto spreadBatch = [&](std::int64_t, const std::uint32_t*, const double* times,
+                                   std::size_t found) {
+                for (std::size_t q = 0; q < found; ++q)
+                    spreadEmit(times[q]);
+            };
+            if (!scanner.scan(from, to, again, spreadBatch, between)) {
                 freqData.clear();
                 freqError.clear();
                 return false;
