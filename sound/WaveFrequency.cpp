@@ -4,6 +4,7 @@
 #include "common/Format.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -79,9 +80,10 @@ struct DetectorState {
 };
 
 // The crossings taken in one sub-block: index into its samples, the sample there and the one before,
-// with room for one a sample plus a whole last group of four (the entries past the count are 0).
+// with room for one a sample plus the spare entries the word loop writes past the last one (the four
+// entries past the count are 0).
 struct Found {
-    static constexpr std::size_t kCapacity = 4096 + 4;
+    static constexpr std::size_t kCapacity = 4096 + 64;
     std::uint32_t idx[kCapacity];
     std::int32_t s[kCapacity];
     std::int32_t p[kCapacity];
@@ -139,9 +141,11 @@ struct Detector {
     // candidate before it reached the noise threshold, which is what the armed flag amounts to.
     // A, B, E, I: per sample above m, below m, on m, inside the noise band.
     // Stores the indices of the crossings taken in `out` as scalar does, and returns their number.
-    std::size_t words(const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st,
-                      const std::uint64_t* A, const std::uint64_t* B, const std::uint64_t* E,
-                      const std::uint64_t* I, Found& out) const
+    __attribute__((always_inline)) std::size_t words(const std::int32_t* x, std::int64_t n0,
+                                                     std::size_t count, DetectorState& st,
+                                                     const std::uint64_t* A, const std::uint64_t* B,
+                                                     const std::uint64_t* E, const std::uint64_t* I,
+                                                     Found& out) const
     {
         std::size_t taken = 0;
         const std::int32_t p0 = st.prev;
@@ -188,14 +192,34 @@ struct Detector {
             const std::uint64_t covered =
                 lastCand == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << lastCand) - 1;
             armed = (big & ~covered) != 0;
-            while (accepted) {
-                const std::size_t i = base + static_cast<std::size_t>(__builtin_ctzll(accepted));
-                out.idx[taken] = static_cast<std::uint32_t>(i);
-                out.s[taken] = x[i];
-                out.p[taken] = x[static_cast<std::ptrdiff_t>(i) - 1];
-                ++taken;
-                accepted &= accepted - 1;
+            // Eight at a time without asking whether there are that many (entries past the last are
+            // rewritten by the next word or never read; a bit index of 64 still reads inside the
+            // samples), so that the loop does not end at a different point for every word.
+            const auto cnt = static_cast<std::size_t>(std::popcount(accepted));
+            std::size_t t = taken;
+            const auto eight = [&] {
+                for (int r = 0; r < 8; ++r) {
+                    const std::size_t i = base + static_cast<std::size_t>(std::countr_zero(accepted));
+                    out.idx[t] = static_cast<std::uint32_t>(i);
+                    out.s[t] = x[i];
+                    out.p[t] = x[static_cast<std::ptrdiff_t>(i) - 1];
+                    ++t;
+                    accepted &= accepted - 1;
+                }
+            };
+            eight();
+            if (cnt > 8) {
+                eight();
+                while (accepted) {
+                    const std::size_t i = base + static_cast<std::size_t>(std::countr_zero(accepted));
+                    out.idx[t] = static_cast<std::uint32_t>(i);
+                    out.s[t] = x[i];
+                    out.p[t] = x[static_cast<std::ptrdiff_t>(i) - 1];
+                    ++t;
+                    accepted &= accepted - 1;
+                }
             }
+            taken += cnt;
         }
         if (count)
             st.prev = x[count - 1];
@@ -303,10 +327,59 @@ __attribute__((target("avx2"))) void masksAvx2(const std::int32_t* x, std::size_
     }
 }
 
+// extractChannel and masksAvx2 in one go for 16-bit mono and stereo, over whole words of 64 frames.
+__attribute__((target("avx2"))) void extractMasks16Avx2(const unsigned char* src, std::size_t words,
+                                                        std::uint32_t frameSize, std::uint32_t offset,
+                                                        std::int32_t* x, const Bounds32& b, bool wantE,
+                                                        std::uint64_t* A, std::uint64_t* B, std::uint64_t* E,
+                                                        std::uint64_t* I)
+{
+    const __m256i floorM = _mm256_set1_epi32(b.floorM);
+    const __m256i ceilM = _mm256_set1_epi32(b.ceilM);
+    const __m256i mInt = _mm256_set1_epi32(b.mInt);
+    const __m256i hiT = _mm256_set1_epi32(b.hiT);
+    const __m256i loT = _mm256_set1_epi32(b.loT);
+    for (std::size_t w = 0; w < words; ++w) {
+        std::uint64_t a = 0, bl = 0, e = 0, in = 0;
+        for (int g = 0; g < 8; ++g) {
+            const std::size_t k = w * 64 + static_cast<std::size_t>(8 * g);
+            __m256i v;
+            if (frameSize == 4) {
+                // One frame is one 32-bit lane; the channel is its low or high half.
+                const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k * 4));
+                v = offset == 0 ? _mm256_srai_epi32(_mm256_slli_epi32(f, 16), 16) : _mm256_srai_epi32(f, 16);
+            } else {
+                v = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k * 2)));
+            }
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(x + k), v);
+            a |= laneBits(_mm256_cmpgt_epi32(v, floorM)) << (8 * g);
+            bl |= laneBits(_mm256_cmpgt_epi32(ceilM, v)) << (8 * g);
+            in |= laneBits(_mm256_and_si256(_mm256_cmpgt_epi32(hiT, v), _mm256_cmpgt_epi32(v, loT)))
+                  << (8 * g);
+            if (wantE)
+                e |= laneBits(_mm256_cmpeq_epi32(v, mInt)) << (8 * g);
+        }
+        A[w] = a;
+        B[w] = bl;
+        E[w] = e;
+        I[w] = in;
+    }
+}
+
+// Detector::words where bit counts and bit scans are single instructions.
+__attribute__((target("popcnt,bmi,bmi2"))) std::size_t
+wordsBmi(const Detector& det, const std::int32_t* x, std::int64_t n0, std::size_t count, DetectorState& st,
+         const std::uint64_t* A, const std::uint64_t* B, const std::uint64_t* E, const std::uint64_t* I,
+         Found& out)
+{
+    return det.words(x, n0, count, st, A, B, E, I, out);
+}
+
 bool cpuHasAvx2()
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
 }
 #endif
 
@@ -442,9 +515,8 @@ public:
                 const std::size_t cnt = std::min(kSub, got - done);
                 std::int32_t* x = samples_.data() + 1;
                 x[-1] = st.prev;
-                extractChannel(bytes_.data() + done * frameSize_, cnt, frameSize_, offset_, bits_, x);
                 const std::int64_t n0 = n + static_cast<std::int64_t>(done);
-                const std::size_t found = run(x, n0, cnt, st);
+                const std::size_t found = run(bytes_.data() + done * frameSize_, x, n0, cnt, st);
                 batch(n0, static_cast<const std::uint32_t*>(found_.idx),
                       static_cast<const double*>(found_.times), found);
                 done += cnt;
@@ -462,27 +534,48 @@ private:
     static constexpr std::size_t kSub = 4096;
     static_assert(Found::kCapacity >= kSub + 4);
 
-    std::size_t run(std::int32_t* x, std::int64_t n0, std::size_t cnt, DetectorState& st)
+    // Finds the crossings among the samples of the frames at `bytes`, which it leaves in x.
+    std::size_t run(const unsigned char* bytes, std::int32_t* x, std::int64_t n0, std::size_t cnt,
+                    DetectorState& st)
     {
         std::size_t found;
         // 32-bit samples and the plain level go sample by sample.
         if (simd_ == 0 || bits_ == 32) {
+            extractChannel(bytes, cnt, frameSize_, offset_, bits_, x);
             found = det_.scalar(x, n0, cnt, st, found_);
         } else {
             const std::size_t words = (cnt + 63) / 64;
-            // A short last sub-block leaves samples of the one before in the lanes past its end.
-            if (cnt % 64)
-                std::fill(x + cnt, x + words * 64, 0);
             const Bounds32 b = bounds32(det_.lv);
+            std::size_t done = 0; // words whose masks are made
+#if SELVA_X86
+            if (simd_ >= 2 && bits_ == 16 && (frameSize_ == 2 || frameSize_ == 4)) {
+                done = cnt / 64;
+                extractMasks16Avx2(bytes, done, frameSize_, offset_, x, b, det_.lv.integral, A_, B_, E_, I_);
+            }
+#endif
+            if (done < words) {
+                const std::size_t from = done * 64;
+                extractChannel(bytes + from * frameSize_, cnt - from, frameSize_, offset_, bits_, x + from);
+                // A short last sub-block leaves samples of the one before in the lanes past its end.
+                std::fill(x + cnt, x + words * 64, 0);
+                const std::size_t more = words - done;
+#if SELVA_X86
+                if (simd_ >= 2)
+                    masksAvx2(x + from, more, b, det_.lv.integral, A_ + done, B_ + done, E_ + done,
+                              I_ + done);
+                else
+                    masksSse2(x + from, more, b, det_.lv.integral, A_ + done, B_ + done, E_ + done,
+                              I_ + done);
+#else
+                masksPlain(x + from, more, b, det_.lv.integral, A_ + done, B_ + done, E_ + done, I_ + done);
+#endif
+            }
 #if SELVA_X86
             if (simd_ >= 2)
-                masksAvx2(x, words, b, det_.lv.integral, A_, B_, E_, I_);
+                found = wordsBmi(det_, x, n0, cnt, st, A_, B_, E_, I_, found_);
             else
-                masksSse2(x, words, b, det_.lv.integral, A_, B_, E_, I_);
-#else
-            masksPlain(x, words, b, det_.lv.integral, A_, B_, E_, I_);
 #endif
-            found = det_.words(x, n0, cnt, st, A_, B_, E_, I_, found_);
+                found = det_.words(x, n0, cnt, st, A_, B_, E_, I_, found_);
         }
         for (std::size_t j = found; j < found + 4; ++j)
             found_.idx[j] = found_.s[j] = found_.p[j] = 0;
