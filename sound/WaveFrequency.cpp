@@ -622,12 +622,12 @@ void stepValues(double h, double deviationSum, std::int64_t intervals, double& f
 //
 // The spread of a step is a sum that has to be added up in the order of its crossings, so one step is
 // one chain of dependent additions. The chains of several steps do not depend on each other, though:
-// they are run side by side, four at a time, each in its own order.
+// they are run side by side, eight at a time, each in its own order.
 class CrossingSteps {
 public:
     CrossingSteps(std::vector<double>& freqData, std::vector<double>& freqError, std::int64_t firstEnd,
-                  std::int64_t stepFrames, std::size_t longestStep)
-        : freqData_(freqData), freqError_(freqError), stepEnd_(firstEnd), stepFrames_(stepFrames)
+                  std::int64_t stepFrames, std::size_t longestStep, int simd)
+        : freqData_(freqData), freqError_(freqError), stepEnd_(firstEnd), stepFrames_(stepFrames), simd_(simd)
     {
         // The step in progress, what one sub-block adds and what it may leave behind before the array
         // is compacted; it grows beyond only if that reckoning is wrong.
@@ -649,8 +649,7 @@ public:
         // Crossings from frame stepEnd_ on belong to later steps.
         std::size_t j = 0;
         while (n0 + static_cast<std::int64_t>(idx[count - 1]) >= stepEnd_) {
-            while (n0 + static_cast<std::int64_t>(idx[j]) < stepEnd_)
-                ++j;
+            j = firstFrom(idx, j, count, stepEnd_ - n0);
             close(base + j);
             while (n0 + static_cast<std::int64_t>(idx[j]) >= stepEnd_)
                 close(base + j); // steps without a crossing
@@ -676,6 +675,23 @@ public:
 private:
     static constexpr std::size_t kSubBlockCrossings = 4096;
 
+    // The first j in [from, count) with idx[j] >= end, which is known to exist. Halving without
+    // branches: a step holds a few hundred crossings, and a loop that stops at the step's end would
+    // guess wrong once a step.
+    static std::size_t firstFrom(const std::uint32_t* idx, std::size_t from, std::size_t count,
+                                 std::int64_t end)
+    {
+        // It lies in [at, at + n).
+        const std::uint32_t* at = idx + from;
+        std::size_t n = count - from;
+        while (n > 1) {
+            const std::size_t half = n / 2;
+            at = std::int64_t{at[half - 1]} < end ? at + half : at;
+            n -= half;
+        }
+        return static_cast<std::size_t>(at - idx);
+    }
+
     // Closes the step in progress; its crossings are times_[first_ .. end).
     void close(std::size_t end)
     {
@@ -699,6 +715,8 @@ private:
         std::int64_t step;
     };
 
+    static constexpr int kLanes = 8;
+
     struct Lane {
         const double* e; // the entry a deviation is taken from, e[1] the next one
         std::size_t left;
@@ -708,35 +726,23 @@ private:
         std::int64_t step;
     };
 
-    // Adds n deviations to each of the four lanes' sums. Lanes without a step of their own repeat
-    // lane 0's reading and their sums are not used.
-    static void accumulate(Lane* lanes, std::size_t n)
+    // Adds n deviations to each lane's sum. Lanes without a step of their own repeat lane 0's reading
+    // and their sums are not used. Every lane adds its own deviations one after the other; only the
+    // lanes share registers.
+    static void accumulate(Lane* lanes, std::size_t n, int simd)
     {
 #if SELVA_X86
-        // Two lanes to a register; every lane still adds its own deviations one after the other.
-        const double *e0 = lanes[0].e, *e1 = lanes[1].e, *e2 = lanes[2].e, *e3 = lanes[3].e;
-        const __m128d h01 = _mm_set_pd(lanes[1].h, lanes[0].h);
-        const __m128d h23 = _mm_set_pd(lanes[3].h, lanes[2].h);
-        __m128d s01 = _mm_set_pd(lanes[1].sum, lanes[0].sum);
-        __m128d s23 = _mm_set_pd(lanes[3].sum, lanes[2].sum);
-        __m128d p01 = _mm_set_pd(e1[0], e0[0]);
-        __m128d p23 = _mm_set_pd(e3[0], e2[0]);
-        for (std::size_t j = 1; j <= n; ++j) {
-            const __m128d c01 = _mm_loadh_pd(_mm_load_sd(e0 + j), e1 + j);
-            const __m128d c23 = _mm_loadh_pd(_mm_load_sd(e2 + j), e3 + j);
-            const __m128d d01 = _mm_sub_pd(h01, _mm_sub_pd(c01, p01));
-            const __m128d d23 = _mm_sub_pd(h23, _mm_sub_pd(c23, p23));
-            s01 = _mm_add_pd(s01, _mm_mul_pd(d01, d01));
-            s23 = _mm_add_pd(s23, _mm_mul_pd(d23, d23));
-            p01 = c01;
-            p23 = c23;
+        if (simd >= 2) {
+            accumulateAvx(lanes, n);
+        } else {
+            accumulatePair(lanes, n);
+            accumulatePair(lanes + 2, n);
+            accumulatePair(lanes + 4, n);
+            accumulatePair(lanes + 6, n);
         }
-        lanes[0].sum = _mm_cvtsd_f64(s01);
-        lanes[1].sum = _mm_cvtsd_f64(_mm_unpackhi_pd(s01, s01));
-        lanes[2].sum = _mm_cvtsd_f64(s23);
-        lanes[3].sum = _mm_cvtsd_f64(_mm_unpackhi_pd(s23, s23));
 #else
-        for (int l = 0; l < 4; ++l) {
+        (void)simd;
+        for (int l = 0; l < kLanes; ++l) {
             const double* e = lanes[l].e;
             const double h = lanes[l].h;
             double sum = lanes[l].sum;
@@ -747,18 +753,63 @@ private:
             lanes[l].sum = sum;
         }
 #endif
-        for (int l = 0; l < 4; ++l) {
+        for (int l = 0; l < kLanes; ++l) {
             lanes[l].e += n;
             lanes[l].left -= std::min(n, lanes[l].left);
         }
     }
+
+#if SELVA_X86
+    static void accumulatePair(Lane* lanes, std::size_t n)
+    {
+        const double *e0 = lanes[0].e, *e1 = lanes[1].e;
+        const __m128d h = _mm_set_pd(lanes[1].h, lanes[0].h);
+        __m128d sum = _mm_set_pd(lanes[1].sum, lanes[0].sum);
+        __m128d prev = _mm_set_pd(e1[0], e0[0]);
+        for (std::size_t j = 1; j <= n; ++j) {
+            const __m128d cur = _mm_loadh_pd(_mm_load_sd(e0 + j), e1 + j);
+            const __m128d dev = _mm_sub_pd(h, _mm_sub_pd(cur, prev));
+            sum = _mm_add_pd(sum, _mm_mul_pd(dev, dev));
+            prev = cur;
+        }
+        lanes[0].sum = _mm_cvtsd_f64(sum);
+        lanes[1].sum = _mm_cvtsd_f64(_mm_unpackhi_pd(sum, sum));
+    }
+
+    __attribute__((target("avx2"))) static void accumulateAvx(Lane* lanes, std::size_t n)
+    {
+        const double *e0 = lanes[0].e, *e1 = lanes[1].e, *e2 = lanes[2].e, *e3 = lanes[3].e;
+        const double *e4 = lanes[4].e, *e5 = lanes[5].e, *e6 = lanes[6].e, *e7 = lanes[7].e;
+        const __m256d hA = _mm256_set_pd(lanes[3].h, lanes[2].h, lanes[1].h, lanes[0].h);
+        const __m256d hB = _mm256_set_pd(lanes[7].h, lanes[6].h, lanes[5].h, lanes[4].h);
+        __m256d sA = _mm256_set_pd(lanes[3].sum, lanes[2].sum, lanes[1].sum, lanes[0].sum);
+        __m256d sB = _mm256_set_pd(lanes[7].sum, lanes[6].sum, lanes[5].sum, lanes[4].sum);
+        __m256d pA = _mm256_set_pd(e3[0], e2[0], e1[0], e0[0]);
+        __m256d pB = _mm256_set_pd(e7[0], e6[0], e5[0], e4[0]);
+        for (std::size_t j = 1; j <= n; ++j) {
+            const __m256d cA = _mm256_set_pd(e3[j], e2[j], e1[j], e0[j]);
+            const __m256d cB = _mm256_set_pd(e7[j], e6[j], e5[j], e4[j]);
+            const __m256d dA = _mm256_sub_pd(hA, _mm256_sub_pd(cA, pA));
+            const __m256d dB = _mm256_sub_pd(hB, _mm256_sub_pd(cB, pB));
+            sA = _mm256_add_pd(sA, _mm256_mul_pd(dA, dA));
+            sB = _mm256_add_pd(sB, _mm256_mul_pd(dB, dB));
+            pA = cA;
+            pB = cB;
+        }
+        alignas(32) double out[8];
+        _mm256_store_pd(out, sA);
+        _mm256_store_pd(out + 4, sB);
+        for (int l = 0; l < 8; ++l)
+            lanes[l].sum = out[l];
+    }
+#endif
 
     // Values of the closed steps: step list e[0 .. k-1] with e[0] = times_[first - 1], measured from
     // entry s0 over k - s0 - 1 intervals.
     void measure()
     {
         std::size_t next = 0;
-        Lane lanes[4];
+        Lane lanes[kLanes];
         int active = 0;
         const auto start = [&](Lane& lane) {
             const Closed& c = closed_[next++];
@@ -770,17 +821,17 @@ private:
             lane.sum = 0.0;
             lane.step = c.step;
         };
-        while (active < 4 && next < closed_.size())
+        while (active < kLanes && next < closed_.size())
             start(lanes[active++]);
         while (active > 0) {
             std::size_t n = lanes[0].left;
             for (int l = 1; l < active; ++l)
                 n = std::min(n, lanes[l].left);
-            for (int l = active; l < 4; ++l) {
+            for (int l = active; l < kLanes; ++l) {
                 lanes[l] = lanes[0];
                 lanes[l].h = 0.0;
             }
-            accumulate(lanes, n);
+            accumulate(lanes, n, simd_);
             for (int l = 0; l < active;) {
                 Lane& lane = lanes[l];
                 if (lane.left > 0) {
@@ -808,6 +859,7 @@ private:
     std::int64_t step_ = 0;
     std::int64_t stepEnd_; // frame at which the step in progress ends
     std::int64_t stepFrames_;
+    int simd_;
     std::vector<Closed> closed_;
 };
 
@@ -913,7 +965,7 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
         // array holds the crossings of the step in progress and of the current sub-block; what lies
         // before the step in progress is dropped once it is measured.
         CrossingSteps steps(freqData, freqError, P + 1, stepFrames,
-                            static_cast<std::size_t>(std::min<std::int64_t>(P, limit)) + 2);
+                            static_cast<std::size_t>(std::min<std::int64_t>(P, limit)) + 2, simd);
         auto batch = [&](std::int64_t n0, const std::uint32_t* idx, const double* times, std::size_t count) {
             steps.add(n0, idx, times, count);
         };
