@@ -406,7 +406,7 @@ TEST(SensorFile, DamagedFilesLoadCleanly)
         files.push_back(good.substr(0, n));
     files.push_back("START\r\n1\t1e308\t-1e308\tHuge\r\n1\t-1e308\t1e308\r\n1\t1e-320\t5\r\n2\t0\t0\t" +
                     std::string(1 << 20, 'N') + "\r\n3\t" + std::string(100000, '9') + "\t1\r\n");
-    files.push_back(std::string("START\r\n1\t8700\t0\tA\0B\x01\r\n", 26) +
+    files.push_back(std::string("START\r\n1\t8700\t0\tA\0B\x01\r\n", 22) +
                     "2147483647\t1\t2\r\n2147483648\t1\t2\r\n");
 
     for (std::size_t k = 0; k < files.size(); ++k) {
