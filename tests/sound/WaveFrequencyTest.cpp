@@ -336,5 +336,58 @@ TEST(WaveFrequencyTest, FastPathGivesExactlyThePlainNumbers)
     EXPECT_GT(compared, 1000);
 }
 
+// Recordings as our sensors make them (8400 to 8700 Hz, about a third of the samples next to a
+// crossing, with noise that makes the signal wobble through the mean), long enough for many sub-blocks
+// and reading pieces: steps that begin and end anywhere in them, several steps closed at once, steps
+// spanning many pieces, and thresholds that drop some crossings. Mono and stereo, both channels, every
+// SIMD level, small pieces and the two-pass way: the numbers must be identical to the plain ones.
+TEST(WaveFrequencyTest, FastPathGivesExactlyThePlainNumbersAtSensorFrequencies)
+{
+    test::TempDir dir;
+    std::vector<WaveFrequencyTuning> tunings(6);
+    tunings[1].simdLevel = 0;
+    tunings[2].simdLevel = 1;
+    tunings[3].simdLevel = 2;
+    tunings[4].chunkFrames = 5000; // pieces that end inside a word and inside a sub-block
+    tunings[5].crossingListLimit = 2000;
+    int compared = 0;
+    for (std::uint16_t channels : {1, 2}) {
+        const std::string name = dir.file("sensor" + std::to_string(channels) + ".wav");
+        WaveSynthOptions o;
+        o.sampleRate = 48000;
+        o.channels = channels;
+        o.durationSeconds = 1.3;
+        o.noiseAmplitude = 3000;
+        o.seed = 7 + channels;
+        WriteSynthWave(name, o, [](double t) { return 8550.0 + 150.0 * std::sin(t * 9.0); });
+        TWave wave;
+        wave.Open(name);
+        for (int channel : {0, 1}) {
+            for (std::int32_t noise : {0, 4000, 25000}) {
+                for (double step : {0.01, 0.0031, 0.25}) {
+                    std::vector<double> rf, re;
+                    ASSERT_TRUE(test::plainCalcWaveFrequency(wave, step, channel, noise, rf, re));
+                    // The signal is what it should be (the highest threshold drops crossings).
+                    if (noise == 0) {
+                        ASSERT_GT(std::count_if(rf.begin(), rf.end(), [](double v) { return v > 8000.0; }),
+                                  std::ptrdiff_t(rf.size() / 2));
+                    }
+                    for (std::size_t t = 0; t < tunings.size(); ++t) {
+                        std::vector<double> f, e;
+                        ASSERT_TRUE(
+                            CalcWaveFrequencyTuned(wave, step, channel, noise, f, e, nullptr, tunings[t]));
+                        ASSERT_EQ(f, rf) << channels << "ch channel " << channel << " noise " << noise
+                                         << " step " << step << " tuning " << t;
+                        ASSERT_EQ(e, re) << channels << "ch channel " << channel << " noise " << noise
+                                         << " step " << step << " tuning " << t;
+                        ++compared;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(compared, 2 * 2 * 3 * 3 * 6);
+}
+
 } // namespace
 } // namespace selva
