@@ -276,6 +276,33 @@ TEST(WaveTest, ChannelMeanReadsTheChannelsSampleType)
     EXPECT_DOUBLE_EQ(wave.GetChannelMean(0), 1.0);
 }
 
+// Long 16-bit recordings, read in several pieces, held at full scale (where partial sums in narrow
+// lanes would overflow first) and then random: the mean is the exact total over the frame count.
+TEST(WaveTest, ChannelMeanOfLongFullScaleRecordingsIsExact)
+{
+    test::TempDir dir;
+    const std::string name = dir.file("long.wav");
+    std::mt19937 rng(5);
+    for (std::uint16_t channels : {1, 2}) {
+        const std::size_t frames = 300001;
+        std::vector<std::int16_t> v(frames * channels);
+        std::vector<std::int64_t> total(channels, 0);
+        for (std::size_t i = 0; i < frames; ++i) {
+            for (std::size_t c = 0; c < channels; ++c) {
+                const std::int16_t x = i < 280000 ? (c == 0 ? -32768 : 32767) : std::int16_t(rng());
+                v[i * channels + c] = x;
+                total[c] += x;
+            }
+        }
+        test::writeFile(name, waveFile(channels, 48000, 16, samples16(v)));
+        TWave wave;
+        wave.Open(name);
+        ASSERT_EQ(wave.GetTotalFrames(), frames);
+        for (std::uint8_t c = 0; c < channels; ++c)
+            EXPECT_EQ(wave.GetChannelMean(c), double(total[c]) / double(frames)) << channels << " " << int(c);
+    }
+}
+
 TEST(WaveTest, DescriptionNamesBitsChannelsRateBytesAndSeconds)
 {
     test::TempDir dir;
