@@ -1,6 +1,7 @@
 #include "analysis/ThrustAnalysis.h"
 #include "analysis/FreqRecord.h"
 #include "common/Error.h"
+#include "common/Format.h"
 #include "sensors/SensorLibrary.h"
 #include "sound/Wave.h"
 #include "support/TestSupport.h"
@@ -19,6 +20,15 @@ namespace {
 
 constexpr double g = GravityConstant;
 
+std::string frqText(double step, const std::vector<double>& readings)
+{
+    std::string s = "FREQ\r\nsynthetic\r\n" + std::to_string(readings.size()) + "\r\n" +
+                    formatGeneral(step, 6) + "\r\n---------------\r\nSTART\r\n";
+    for (double r : readings)
+        s += formatFixed(r, 3) + "\r\n";
+    return s;
+}
+
 // An analysis over its own state, a library whose active sensor 1 reads 8460 Hz -> 80 N and
 // 8700 Hz -> 0 N (thrust = (8700 - f) / 3, zero thrust at 8700 Hz), and a fresh record and WAV buffer.
 struct Rig {
@@ -28,6 +38,7 @@ struct Rig {
     TWave wave;
     Progress progress;
     ThrustAnalysis analysis{state, library, freq, wave, progress};
+    TempDir dir;
 
     Rig()
     {
@@ -47,28 +58,15 @@ struct Rig {
         state.ViewFrom = 0;
         state.ViewTo = static_cast<float>(static_cast<double>(state.PointCount) * state.AnalysisStep);
     }
-};
 
-std::string frqText(double step, const std::vector<double>& readings)
-{
-    std::string s = "FREQ\r\nsynthetic\r\n" + std::to_string(readings.size()) + "\r\n";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6g", step); // test data only; the locale here has no say in "%g"
-    std::string stepText = buf;
-    for (char& c : stepText)
-        if (c == ',')
-            c = '.';
-    s += stepText + "\r\n---------------\r\nSTART\r\n";
-    for (double r : readings) {
-        std::snprintf(buf, sizeof buf, "%.3f", r);
-        std::string t = buf;
-        for (char& c : t)
-            if (c == ',')
-                c = '.';
-        s += t + "\r\n";
+    // The readings as a frequency record at `step`, the source of the next computation.
+    void load(const std::vector<double>& readings, double step = 0.01)
+    {
+        writeFile(dir.file("a.frq"), frqText(step, readings));
+        ASSERT_TRUE(freq.LoadFromFile(dir.file("a.frq")));
+        state.SourceKind = SourceFreq;
     }
-    return s;
-}
+};
 
 // Rest at 8700 Hz (0 N) for 1 s, 8580 Hz (40 N) for 1 s, rest again for 1 s, at 0.01 s.
 std::vector<double> firing()
@@ -85,8 +83,6 @@ void expectNear(double actual, double expected, double relative = 1e-9)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------- helpers
 
 TEST(ThrustAnalysisHelpers, RoundToDigitsIsSymmetric)
 {
@@ -165,22 +161,17 @@ TEST(ThrustAnalysisHelpers, StepCommitRule)
     }
 }
 
-// ---------------------------------------------------------------------------------------- resampling
-
 TEST(ThrustAnalysisResample, EqualStepCopiesEveryReading)
 {
     // The step typed as 0.01 equals the record's 0.01 in single precision: every reading is copied,
     // none dropped (10 * 0.01f / 0.01 is just below 10).
     for (double step : {0.01, static_cast<double>(0.01f)}) {
         SCOPED_TRACE(step);
-        TempDir dir;
         std::vector<double> readings;
         for (int i = 0; i < 10; ++i)
             readings.push_back(8000 + i * 10);
-        writeFile(dir.file("a.frq"), frqText(0.01, readings));
         Rig r;
-        ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
-        r.state.SourceKind = SourceFreq;
+        r.load(readings);
         r.state.AnalysisStep = step;
         r.state.FreqData.assign(50, 999.0);
         ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
@@ -192,11 +183,8 @@ TEST(ThrustAnalysisResample, EqualStepCopiesEveryReading)
 
 TEST(ThrustAnalysisResample, DoubleStepAveragesPairs)
 {
-    TempDir dir;
-    writeFile(dir.file("a.frq"), frqText(0.01, {1, 3, 5, 7, 9, 11, 13, 15, 17, 19}));
     Rig r;
-    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
-    r.state.SourceKind = SourceFreq;
+    r.load({1, 3, 5, 7, 9, 11, 13, 15, 17, 19});
     r.state.AnalysisStep = 0.02;
     ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
     // 10 * 0.01f / 0.02 is just below 5: the last pair is not a point.
@@ -208,13 +196,10 @@ TEST(ThrustAnalysisResample, DoubleStepAveragesPairs)
 
 TEST(ThrustAnalysisResample, ConstantRecordStaysConstantAtAnyCoarserStep)
 {
-    TempDir dir;
-    writeFile(dir.file("a.frq"), frqText(0.01, std::vector<double>(100, 8500.0)));
     for (double step : {0.015, 0.02, 0.025, 0.03, 0.07, 0.1}) {
         SCOPED_TRACE(step);
         Rig r;
-        ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
-        r.state.SourceKind = SourceFreq;
+        r.load(std::vector<double>(100, 8500.0));
         r.state.AnalysisStep = step;
         r.state.FreqData.assign(1000, 999.0); // values of an earlier computation
         ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
@@ -230,17 +215,13 @@ TEST(ThrustAnalysisResample, PointsThePassDoesNotReachRepeatItsLastValue)
 {
     // A finer step than the record's: the pass takes one reading a point and meets the end of the record
     // before the last point.
-    TempDir dir;
-    writeFile(dir.file("a.frq"), frqText(0.01, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
     Rig r;
-    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
-    r.state.SourceKind = SourceFreq;
+    r.load({10, 20, 30, 40, 50, 60, 70, 80, 90, 100});
     r.state.AnalysisStep = 0.005;
     r.state.FreqData.assign(100, 999.0);
     ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
     ASSERT_EQ(r.state.PointCount, 19u);
     const auto& f = r.state.FreqData;
-    ASSERT_EQ(f.size(), 19u);
     // One reading a point: points 0 to 8 are computed, then the record is at its end.
     EXPECT_EQ(f[0], 5);
     EXPECT_EQ(f[1], 10);
@@ -268,16 +249,11 @@ TEST(ThrustAnalysisResample, NoSourceGivesAnEmptySeries)
 
 TEST(ThrustAnalysisResample, AbsurdPointCountIsRefused)
 {
-    TempDir dir;
-    writeFile(dir.file("a.frq"), frqText(10000, {1, 2, 3}));
     Rig r;
-    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
-    r.state.SourceKind = SourceFreq;
+    r.load({1, 2, 3}, 10000);
     r.state.AnalysisStep = 0.0001;
     EXPECT_THROW(r.analysis.PrepareFrequency(false, false), Error);
 }
-
-// ---------------------------------------------------------------------------------------- smoothing
 
 TEST(ThrustAnalysisFilter, CentredMovingAverage)
 {
@@ -327,9 +303,6 @@ TEST(ThrustAnalysisFilter, SmoothingKeepsTheDetectedStart)
     EXPECT_NEAR(smooth.start, 0.96, 1e-12);
     EXPECT_NEAR(smooth.end, 2.03, 1e-12);
 }
-
-// ---------------------------------------------------------------------------------------- extremes and
-// detection
 
 TEST(ThrustAnalysisDetect, MinMaxOverTheViewWindow)
 {
@@ -396,10 +369,7 @@ TEST(ThrustAnalysisDetect, PrepareStoresTimesAndRoundedLevels)
         v[i] = 8700.004;
     for (std::size_t i = 200; i < 300; ++i)
         v[i] = 8690.006 - 0.01 * static_cast<double>(i - 200);
-    TempDir dir;
-    writeFile(dir.file("a.frq"), frqText(0.01, v));
-    ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
-    r.state.SourceKind = SourceFreq;
+    r.load(v);
     r.state.AnalysisStep = 0.01;
     r.state.ViewTo = 3;
     r.state.StartTime = 0.5;
@@ -430,22 +400,16 @@ TEST(ThrustAnalysisDetect, MeanFrequencyCountsThePointsSummed)
         {0, 2.0, 0},          // start not set
         {1.0, 3.5, 0},        // end beyond the end of the record
     };
-    TempDir dir;
-    writeFile(dir.file("a.frq"), frqText(0.01, firing()));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.start);
         Rig r;
-        ASSERT_TRUE(r.freq.LoadFromFile(dir.file("a.frq")));
-        r.state.SourceKind = SourceFreq;
+        r.load(firing());
         r.state.StartTime = c.start;
         r.state.EndTime = c.end;
         ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
         EXPECT_DOUBLE_EQ(r.state.MeanFreq, c.mean);
     }
 }
-
-// ---------------------------------------------------------------------------------------- sensor inverse and
-// zero
 
 TEST(ThrustAnalysisSensor, FrequencyAtInvertsTheCalibration)
 {
@@ -498,8 +462,6 @@ TEST(ThrustAnalysisSensor, CompensateZeroByMounting)
         expectNear(r.state.ZeroOffset, c.offset, 1e-9);
     }
 }
-
-// ---------------------------------------------------------------------------------------- thrust and weights
 
 namespace {
 
@@ -636,8 +598,6 @@ TEST(ThrustAnalysisThrust, ZeroCompensationBoxAndErrors)
     expectNear(r.state.RestThrust, 10); // the rest line is always converted with the offset
 }
 
-// ---------------------------------------------------------------------------------------- results
-
 TEST(ThrustAnalysisResults, Table)
 {
     struct Case {
@@ -721,15 +681,12 @@ TEST(ThrustAnalysisResults, SeriesShorterThanThePointCountAreNotOverrun)
     r.analysis.MovingAverage(r.state.FreqData);
 }
 
-// ---------------------------------------------------------------------------------------- whole computation
-
 TEST(ThrustAnalysisRecalculate, FrequencyRecordEndToEnd)
 {
-    TempDir dir;
-    writeFile(dir.file("run.frq"), frqText(0.01, firing()));
     Rig r;
+    writeFile(r.dir.file("run.frq"), frqText(0.01, firing()));
     std::string description;
-    ASSERT_TRUE(r.analysis.OpenSourceFile(dir.file("run.frq"), true, r.state.SourceKind, description));
+    ASSERT_TRUE(r.analysis.OpenSourceFile(r.dir.file("run.frq"), true, r.state.SourceKind, description));
     r.analysis.ResetViewToSource();
     EXPECT_NEAR(r.state.RecordDuration, 3.0, 1e-6);
     ASSERT_TRUE(r.analysis.Recalculate(true, true, true, true, true));

@@ -84,24 +84,6 @@ TEST(Cp1251, RoundTripsCyrillicAndSpecialLetters)
     EXPECT_EQ(utf8Left("Привет", 3), "При");
 }
 
-TEST(LittleEndian, FieldsLandInByteOrderAndReadBack)
-{
-    unsigned char buf[32] = {};
-    le::putU32(buf, 0x11223344);
-    EXPECT_EQ(buf[0], 0x44);
-    EXPECT_EQ(buf[3], 0x11);
-    le::putF32(buf + 4, 1.0f);
-    EXPECT_EQ(buf[7], 0x3F);
-    EXPECT_EQ(buf[6], 0x80);
-    le::putF64(buf + 8, -2.5);
-    EXPECT_EQ(le::getF64(buf + 8), -2.5);
-    le::putI16(buf + 16, -2);
-    EXPECT_EQ(le::getI16(buf + 16), -2);
-    EXPECT_TRUE(le::fits(10, 6, 4));
-    EXPECT_FALSE(le::fits(10, 7, 4));
-    EXPECT_FALSE(le::fits(10, 11, 0));
-}
-
 TEST(LittleEndian, ExtendedPrecisionMatchesTheX87Layout)
 {
     // 1.0 = mantissa 0x8000000000000000, exponent 0x3FFF.

@@ -197,6 +197,7 @@ TEST(SettingsStore, CaptionAndCurrentProjectName)
         // source itself.
         {"/data/run 1.frq", "run 1.frq", "/data/run 1.proj"},
         {"/data.d/rec", "rec", "/data.d/rec.proj"},
+        {"/data/c.tar.gz", "c.tar.gz", "/data/c.tar.proj"},
         {"rec.wav", "rec.wav", "rec.proj"},
         {"", "", ""},
     };
@@ -207,15 +208,6 @@ TEST(SettingsStore, CaptionAndCurrentProjectName)
     }
     EXPECT_EQ(std::string(SettingsStore::CaptionPrefix),
               "Расчет параметров тяги по данным частотного датчика - ");
-}
-
-TEST(SettingsStore, FileNameHelpers)
-{
-    EXPECT_EQ(changeFileExt("/a/b.frq", ".proj"), "/a/b.proj");
-    EXPECT_EQ(changeFileExt("/a.b/c", ".rsr"), "/a.b/c.rsr");
-    EXPECT_EQ(changeFileExt("c.tar.gz", ".sns"), "c.tar.sns");
-    EXPECT_EQ(fileExtUpper("/x/y.Proj"), ".PROJ");
-    EXPECT_EQ(fileExtUpper("/x.y/z"), "");
 }
 
 } // namespace
