@@ -78,8 +78,6 @@ TEST(ResultsExport, ProposedFileName)
     EXPECT_EQ(ExportFileName("C:\\test\\run1.wav", ExportKind::Thrust), "run1.trt");
     EXPECT_EQ(ExportFileName("/home/u/a.b/rec", ExportKind::Thrust), "rec.trt");
     EXPECT_EQ(ExportFileName("/home/u/x.y.frq", ExportKind::Frequency), "x.y.frq");
-    EXPECT_EQ(ExportKindFor(true), ExportKind::Thrust);
-    EXPECT_EQ(ExportKindFor(false), ExportKind::Frequency);
 }
 
 TEST(ResultsExport, FrequencyExportOpensAgainThrustExportDoesNot)
