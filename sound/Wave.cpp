@@ -446,13 +446,8 @@ std::size_t TWave::readBlock()
 
 bool TWave::ReadFirst()
 {
-    if (!Loaded || Writing || !Handle)
+    if (!Rewind())
         return false;
-    if (!seekTo(DataStart))
-        return false;
-    Position = 0;
-    ReadOffset = 0;
-    ReadFailed = false;
     const std::size_t got = readBlock();
     FramesInBuffer = static_cast<std::uint32_t>(got / GetFrameSize());
     return !ReadFailed;
