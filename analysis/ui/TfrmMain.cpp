@@ -222,7 +222,15 @@ bool TfrmMain::OpenSource(const QString& name, bool reset)
     analysis_.ResetViewToSource();
     viewSpan_ = state_.ViewTo;
     ui->pnlCalc->setEnabled(true);
-    recalculate(true, true, true, true, true);
+    if (!recalculate(true, true, true, true, true)) {
+        // Cancelled while the new source was measured: the series still belong to the source it
+        // replaced, and must not be shown under this one's name. It stays open, unmeasured;
+        // "Пересчитать" measures it.
+        state_.PointCount = 0;
+        for (auto* series : {&state_.FreqData, &state_.FreqError, &state_.ThrustData, &state_.ThrustError,
+                             &state_.ThrustNet})
+            series->clear();
+    }
     ShowResults();
     sourceOpened_ = true;
     RedrawChart();

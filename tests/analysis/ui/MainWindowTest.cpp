@@ -69,6 +69,7 @@ private slots:
     void failedOpenKeepsAnalysis();
     void wavSourceShowsErrorsOnlyWhenAsked();
     void cancelledWavComputationKeepsPreviousAnalysis();
+    void cancelledOpeningShowsNothingOfThePreviousSource();
     void companionProjectIsLoadedInstead();
     void mouseListAndPlaceholders();
 
@@ -345,15 +346,13 @@ void MainWindowTest::cancelledWavComputationKeepsPreviousAnalysis()
     openFile(path("long.wav"));
     QCOMPARE(state->PointCount, 48000u);
     const double start = state->StartTime;
-    // Press "Закрыть" as soon as the progress window appears during the next measurement.
+    // Press "Закрыть" on the progress window as soon as the measurement is under way. (The window itself
+    // appears on the first tick of Timer1 that sees the measurement, which a quick machine may finish
+    // before; the button works the same.)
     QTimer poll;
     bool pressed = false;
-    bool shown = false;
-    QElapsedTimer clock;
-    clock.start();
     connect(&poll, &QTimer::timeout, this, [&] {
-        shown |= scale->isVisible();
-        if (shown && !pressed) {
+        if (!pressed && progress->ProgressStage.load() == 1 && progress->ProgressFraction.load() > 0) {
             pressed = true;
             scale->findChild<QPushButton*>("btnClose")->click();
         }
@@ -361,16 +360,42 @@ void MainWindowTest::cancelledWavComputationKeepsPreviousAnalysis()
     poll.start(1);
     commit("edtAccur", 0.02);
     poll.stop();
-    qInfo("measurement ran %lld ms", static_cast<long long>(clock.elapsed()));
     if (!pressed)
-        QSKIP("the measurement finished before the progress window could be used");
-    QVERIFY(shown); // the progress window showed the measurement
+        QSKIP("the measurement finished before it could be cancelled");
     QCOMPARE(state->PointCount, 48000u);
     QCOMPARE(state->AnalysisStep, 0.01);
     QCOMPARE(find<TEditFloat>("edtAccur")->text(), QLocale().toString(0.01));
     QCOMPARE(state->StartTime, start);
     QVERIFY(!scale->isVisible());
     QCOMPARE(chart()->dataCount(), std::size_t(48000));
+}
+
+void MainWindowTest::cancelledOpeningShowsNothingOfThePreviousSource()
+{
+    openFile(path("firing.frq"));
+    QCOMPARE(state->PointCount, 500u);
+    WaveSynthOptions o;
+    o.durationSeconds = 480;
+    o.bitsPerSample = 8;
+    WriteSynthWave(path("long.wav").toStdString(), o, [](double) { return 8700.0; });
+    QTimer poll;
+    bool pressed = false;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (!pressed && progress->ProgressStage.load() == 1 && progress->ProgressFraction.load() > 0) {
+            pressed = true;
+            scale->findChild<QPushButton*>("btnClose")->click();
+        }
+    });
+    poll.start(1);
+    openFile(path("long.wav"));
+    poll.stop();
+    if (!pressed)
+        QSKIP("the measurement finished before it could be cancelled");
+    // The new recording is the source, not yet measured: nothing of the record it replaced is shown.
+    QCOMPARE(find<QLabel>("lblFileName")->text(), path("long.wav"));
+    QCOMPARE(state->PointCount, 0u);
+    QCOMPARE(chart()->dataCount(), std::size_t(0));
+    QCOMPARE(state->TotalImpulse, 0.0f);
 }
 
 void MainWindowTest::companionProjectIsLoadedInstead()
