@@ -55,7 +55,7 @@ bool isProjectFile(const std::string& name)
 
 void addAnalysisOptions(CLI::App* sub, AnalysisOptions& o)
 {
-    sub->add_option("SOURCE", o.source, "a .frq frequency record or a WAV recording")->required();
+    sub->add_option("SOURCE", o.source, "a .frq frequency record, a WAV recording or a .proj project")->required();
     sub->add_option("--sensors", o.sensorsFile, "sensor library (.sns); line errors are reported on stderr");
     sub->add_option("--sensor", o.sensor, "number of the sensor to convert with (default: the default sensor)");
     sub->add_option("--step", o.step, "analysis step in seconds (\"Точность\")");
