@@ -299,31 +299,47 @@ __attribute__((target("avx2"))) inline std::uint64_t laneBits(__m256i m)
     return static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(m))));
 }
 
-__attribute__((target("avx2"))) void masksAvx2(const std::int32_t* x, std::size_t words, const Bounds32& b,
-                                               bool wantE, std::uint64_t* A, std::uint64_t* B,
-                                               std::uint64_t* E, std::uint64_t* I)
-{
-    const __m256i floorM = _mm256_set1_epi32(b.floorM);
-    const __m256i ceilM = _mm256_set1_epi32(b.ceilM);
-    const __m256i mInt = _mm256_set1_epi32(b.mInt);
-    const __m256i hiT = _mm256_set1_epi32(b.hiT);
-    const __m256i loT = _mm256_set1_epi32(b.loT);
-    for (std::size_t w = 0; w < words; ++w) {
-        std::uint64_t a = 0, bl = 0, e = 0, in = 0;
-        const std::int32_t* p = x + w * 64;
-        for (int g = 0; g < 8; ++g) {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 8 * g));
-            a |= laneBits(_mm256_cmpgt_epi32(v, floorM)) << (8 * g);
-            bl |= laneBits(_mm256_cmpgt_epi32(ceilM, v)) << (8 * g);
-            in |= laneBits(_mm256_and_si256(_mm256_cmpgt_epi32(hiT, v), _mm256_cmpgt_epi32(v, loT)))
-                  << (8 * g);
-            if (wantE)
-                e |= laneBits(_mm256_cmpeq_epi32(v, mInt)) << (8 * g);
-        }
+// The four masks of one word, eight samples at a time: above the mean, below it, on it (integral mean
+// only), inside the noise band.
+struct MaskWordAvx2 {
+    __m256i floorM, ceilM, mInt, hiT, loT;
+    bool wantE;
+    std::uint64_t a = 0, bl = 0, e = 0, in = 0;
+
+    __attribute__((target("avx2"))) MaskWordAvx2(const Bounds32& b, bool withE)
+        : floorM(_mm256_set1_epi32(b.floorM)), ceilM(_mm256_set1_epi32(b.ceilM)),
+          mInt(_mm256_set1_epi32(b.mInt)), hiT(_mm256_set1_epi32(b.hiT)), loT(_mm256_set1_epi32(b.loT)),
+          wantE(withE)
+    {
+    }
+    __attribute__((target("avx2"))) inline void add(__m256i v, int g)
+    {
+        a |= laneBits(_mm256_cmpgt_epi32(v, floorM)) << (8 * g);
+        bl |= laneBits(_mm256_cmpgt_epi32(ceilM, v)) << (8 * g);
+        in |= laneBits(_mm256_and_si256(_mm256_cmpgt_epi32(hiT, v), _mm256_cmpgt_epi32(v, loT))) << (8 * g);
+        if (wantE)
+            e |= laneBits(_mm256_cmpeq_epi32(v, mInt)) << (8 * g);
+    }
+    void store(std::size_t w, std::uint64_t* A, std::uint64_t* B, std::uint64_t* E, std::uint64_t* I)
+    {
         A[w] = a;
         B[w] = bl;
         E[w] = e;
         I[w] = in;
+        a = bl = e = in = 0;
+    }
+};
+
+__attribute__((target("avx2"))) void masksAvx2(const std::int32_t* x, std::size_t words, const Bounds32& b,
+                                               bool wantE, std::uint64_t* A, std::uint64_t* B,
+                                               std::uint64_t* E, std::uint64_t* I)
+{
+    MaskWordAvx2 m(b, wantE);
+    for (std::size_t w = 0; w < words; ++w) {
+        const std::int32_t* p = x + w * 64;
+        for (int g = 0; g < 8; ++g)
+            m.add(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 8 * g)), g);
+        m.store(w, A, B, E, I);
     }
 }
 
@@ -334,13 +350,8 @@ __attribute__((target("avx2"))) void extractMasks16Avx2(const unsigned char* src
                                                         std::uint64_t* A, std::uint64_t* B, std::uint64_t* E,
                                                         std::uint64_t* I)
 {
-    const __m256i floorM = _mm256_set1_epi32(b.floorM);
-    const __m256i ceilM = _mm256_set1_epi32(b.ceilM);
-    const __m256i mInt = _mm256_set1_epi32(b.mInt);
-    const __m256i hiT = _mm256_set1_epi32(b.hiT);
-    const __m256i loT = _mm256_set1_epi32(b.loT);
+    MaskWordAvx2 m(b, wantE);
     for (std::size_t w = 0; w < words; ++w) {
-        std::uint64_t a = 0, bl = 0, e = 0, in = 0;
         for (int g = 0; g < 8; ++g) {
             const std::size_t k = w * 64 + static_cast<std::size_t>(8 * g);
             __m256i v;
@@ -352,17 +363,9 @@ __attribute__((target("avx2"))) void extractMasks16Avx2(const unsigned char* src
                 v = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k * 2)));
             }
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(x + k), v);
-            a |= laneBits(_mm256_cmpgt_epi32(v, floorM)) << (8 * g);
-            bl |= laneBits(_mm256_cmpgt_epi32(ceilM, v)) << (8 * g);
-            in |= laneBits(_mm256_and_si256(_mm256_cmpgt_epi32(hiT, v), _mm256_cmpgt_epi32(v, loT)))
-                  << (8 * g);
-            if (wantE)
-                e |= laneBits(_mm256_cmpeq_epi32(v, mInt)) << (8 * g);
+            m.add(v, g);
         }
-        A[w] = a;
-        B[w] = bl;
-        E[w] = e;
-        I[w] = in;
+        m.store(w, A, B, E, I);
     }
 }
 
