@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include "support/FindControl.h"
+
 #include <QTest>
 
 #include <memory>
@@ -67,13 +69,7 @@ private slots:
 
 private:
     void open();
-    template <class T> T* get(const char* name)
-    {
-        T* w = dialog_->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    template <class T> T* get(const char* name) { return test::control<T>(dialog_.get(), name); }
     void typeWeight(const char* edit, const QString& text);
 
     AnalysisState state_;

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include "support/FindControl.h"
+
 #include <QTest>
 
 #include <memory>
@@ -31,13 +33,7 @@ private slots:
 
 private:
     void open();
-    template <class T> T* get(const char* name)
-    {
-        T* w = dialog_->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    template <class T> T* get(const char* name) { return test::control<T>(dialog_.get(), name); }
     TEditInt* frameLen() { return get<TEditInt>("edtFrameLen"); }
     void typeInto(TEditInt* edit, const QString& text)
     {

@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include "support/FindControl.h"
+
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -73,13 +75,7 @@ private slots:
     void mouseListAndPlaceholders();
 
 private:
-    template <class T> T* find(const char* name)
-    {
-        T* w = win->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    template <class T> T* find(const char* name) { return test::control<T>(win.get(), name); }
     QString path(const char* name) const { return dir->filePath(QString::fromLatin1(name)); }
     void openFile(const QString& name)
     {

@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include "support/FindControl.h"
+
 #include <QTest>
 
 #include <memory>
@@ -48,13 +50,7 @@ private slots:
 
 private:
     void open(const QString& source = QString());
-    template <class T> T* get(const char* name)
-    {
-        T* w = dialog_->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    template <class T> T* get(const char* name) { return test::control<T>(dialog_.get(), name); }
 
     Lines notes_;
     std::unique_ptr<QWidget> mainWindow_;
