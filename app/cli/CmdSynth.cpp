@@ -1,12 +1,13 @@
 // synth: what the sensor would deliver for a thrust-time profile, as a recording or a frequency record.
 #include "app/cli/Commands.h"
 #include "app/cli/Session.h"
-#include "app/cli/ThrustProfile.h"
 
 #include "analysis/ResultsExport.h"
 #include "common/Error.h"
 #include "common/Format.h"
+#include "analysis/ThrustProfile.h"
 #include "sensors/Calibration.h"
+#include "sensors/InverseCalibration.h"
 #include "sound/WaveSynth.h"
 
 #include <algorithm>
@@ -33,87 +34,9 @@ struct SynthOptions {
     double noise = 0;
     double step = 0.01;
     std::uint64_t seed = 1;
-};
-
-// The frequency at which the calibration gives `thrust`: the inverse of the sensor's evaluation, found
-// by bisection so that formulas and extrapolation are inverted exactly as the analysis evaluates them.
-// Frequency falls as load rises on these sensors, but the bracket works for either direction as long
-// as the curve is monotonic between the bracket's ends.
-class InverseCalibration {
-public:
-    explicit InverseCalibration(TCalibration& c) : c_(c)
-    {
-        if (!PrepareSensorRange(c_))
-            throw Error("The sensor's calibration has no range: it needs two points of different frequency");
-        lo_ = c_.lowFrequency;
-        hi_ = c_.highFrequency;
-        // Widen the bracket well beyond the calibrated range; extrapolation is linear there.
-        const double span = std::max(hi_ - lo_, 1.0);
-        lo_ = std::max(1.0, lo_ - 4 * span);
-        hi_ = hi_ + 4 * span;
-    }
-
-    double frequencyAt(double thrust) const
-    {
-        double a = lo_, b = hi_;
-        double ta = SensorThrust(c_, a) - thrust;
-        const double tb = SensorThrust(c_, b) - thrust;
-        if (ta == 0)
-            return a;
-        if (tb == 0)
-            return b;
-        if ((ta > 0) == (tb > 0))
-            throw Error("Thrust " + formatShortest(thrust) + " N lies outside what the sensor can deliver");
-        for (int i = 0; i < 200 && b - a > 1e-9 * std::max(1.0, std::fabs(a)); ++i) {
-            const double m = 0.5 * (a + b);
-            const double tm = SensorThrust(c_, m) - thrust;
-            if ((tm > 0) == (ta > 0)) {
-                a = m;
-                ta = tm;
-            } else {
-                b = m;
-            }
-        }
-        return 0.5 * (a + b);
-    }
-
-private:
-    TCalibration& c_;
-    double lo_ = 0, hi_ = 0;
-};
-
-// The inverse tabulated over the thrusts a profile reaches, linear in between: a recording of an hour
-// has 10^8 samples, and bisecting each one costs minutes. With 2^16 levels the table's error is far
-// below what any recording resolves.
-class FrequencyTable {
-public:
-    FrequencyTable(const InverseCalibration& inverse, const ThrustProfile& profile)
-    {
-        lo_ = hi_ = 0;
-        for (const ThrustProfile::Point& p : profile.points()) {
-            lo_ = std::min(lo_, p.thrust);
-            hi_ = std::max(hi_, p.thrust);
-        }
-        const std::size_t n = hi_ > lo_ ? kLevels : 1;
-        table_.resize(n + 1);
-        for (std::size_t i = 0; i <= n; ++i)
-            table_[i] = inverse.frequencyAt(n == 1 ? lo_ : lo_ + (hi_ - lo_) * double(i) / double(n));
-    }
-
-    double frequencyAt(double thrust) const
-    {
-        if (table_.size() <= 2 || hi_ <= lo_)
-            return table_.front();
-        const double x = std::clamp((thrust - lo_) / (hi_ - lo_), 0.0, 1.0) * double(table_.size() - 1);
-        const std::size_t i = std::min(static_cast<std::size_t>(x), table_.size() - 2);
-        const double f = x - double(i);
-        return table_[i] + (table_[i + 1] - table_[i]) * f;
-    }
-
-private:
-    static constexpr std::size_t kLevels = 1 << 16;
-    double lo_, hi_;
-    std::vector<double> table_;
+    // A firing described by its shape instead of a profile file (all four or none).
+    double duration = 0, burnStart = 0, burnTime = 0, peak = 0;
+    bool shaped = false;
 };
 
 bool endsWithNoCase(const std::string& s, const std::string& suffix)
@@ -129,8 +52,9 @@ int runSynth(const SynthOptions& o)
     if (!activateSensor(s, o.sensor, o.sensorsFile.empty() ? "the built-in library" : o.sensorsFile))
         return kExitFailure;
     try {
-        const ThrustProfile profile =
-            o.profile == "builtin" ? ThrustProfile::builtin() : ThrustProfile::fromFile(o.profile);
+        const ThrustProfile profile = o.shaped                 ? ThrustProfile::shaped(o.duration, o.burnStart, o.burnTime, o.peak)
+                                      : o.profile == "builtin" ? ThrustProfile::builtin()
+                                                               : ThrustProfile::fromFile(o.profile);
         TCalibration* calibration = s.sensors.ActiveCalibration();
         if (calibration == nullptr)
             throw Error("No active sensor");
@@ -153,7 +77,12 @@ int runSynth(const SynthOptions& o)
             if (!WriteResultsExport(o.out, st, ExportKind::Frequency, "synthesised: " + o.profile, &error))
                 throw Error("Невозможно записать файл " + o.out + ": " + error);
         } else {
-            const FrequencyTable table(inverse, profile);
+            double lowest = 0, highest = 0;
+            for (const ThrustProfile::Point& p : profile.points()) {
+                lowest = std::min(lowest, p.thrust);
+                highest = std::max(highest, p.thrust);
+            }
+            const FrequencyTable table(inverse, lowest, highest);
             WaveSynthOptions w;
             w.sampleRate = o.rate;
             w.bitsPerSample = o.bits;
@@ -192,7 +121,25 @@ void registerSynthCommands(CLI::App& app, CommandList& commands)
     sub->add_option("--noise", o->noise, "uniform noise amplitude, sample units")->check(CLI::NonNegativeNumber);
     sub->add_option("--step", o->step, "step of a frequency record, seconds")->check(CLI::PositiveNumber);
     sub->add_option("--seed", o->seed, "seed of the noise");
-    commands.add(sub, [o]() { return runSynth(*o); });
+    auto* duration = sub->add_option("--duration", o->duration, "length of a shaped recording, seconds")
+                         ->check(CLI::PositiveNumber);
+    auto* burnStart = sub->add_option("--burn-start", o->burnStart, "start of the shaped burn, seconds")
+                          ->check(CLI::NonNegativeNumber);
+    auto* burnTime =
+        sub->add_option("--burn-time", o->burnTime, "length of the shaped burn, seconds")->check(CLI::PositiveNumber);
+    auto* peak = sub->add_option("--peak", o->peak, "peak thrust of the shaped burn, N")->check(CLI::PositiveNumber);
+    for (CLI::Option* opt : {duration, burnStart, burnTime, peak}) {
+        for (CLI::Option* other : {duration, burnStart, burnTime, peak})
+            if (other != opt)
+                opt->needs(other);
+        opt->excludes(sub->get_option("--profile"));
+    }
+    commands.add(sub, [o, duration]() {
+        o->shaped = duration->count() > 0;
+        if (o->shaped)
+            o->profile = "shaped";
+        return runSynth(*o);
+    });
 }
 
 }  // namespace selva::cli

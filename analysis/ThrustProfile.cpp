@@ -1,12 +1,13 @@
-#include "app/cli/ThrustProfile.h"
+#include "analysis/ThrustProfile.h"
 
 #include "common/Error.h"
 #include "common/Format.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 
-namespace selva::cli {
+namespace selva {
 
 ThrustProfile ThrustProfile::builtin()
 {
@@ -56,6 +57,37 @@ ThrustProfile ThrustProfile::fromFile(const std::string& fileName)
     return p;
 }
 
+ThrustProfile ThrustProfile::shaped(double duration, double burnStart, double burnTime, double peak)
+{
+    if (!(duration > 0) || !(burnStart >= 0) || !(burnTime > 0) || !std::isfinite(peak) ||
+        !(burnStart + burnTime <= duration) || !std::isfinite(duration))
+        throw Error("The burn (start " + formatShortest(burnStart) + " s, " + formatShortest(burnTime) +
+                    " s long) must lie inside the recording of " + formatShortest(duration) + " s");
+    std::vector<Point> pts;
+    auto add = [&](double t, double f) {
+        if (pts.empty() || t > pts.back().time)
+            pts.push_back({t, f});
+    };
+    add(0, 0);
+    add(burnStart, 0);
+    add(burnStart + 0.03 * burnTime, peak);
+    add(burnStart + 0.9 * burnTime, 0.8 * peak);
+    add(burnStart + burnTime, 0);
+    add(duration, 0);
+    return fromPoints(std::move(pts));
+}
+
+ThrustProfile ThrustProfile::fromPoints(std::vector<Point> points)
+{
+    for (std::size_t i = 0; i < points.size(); ++i)
+        if (!std::isfinite(points[i].time) || !std::isfinite(points[i].thrust) || points[i].time < 0 ||
+            (i > 0 && !(points[i].time > points[i - 1].time)))
+            throw Error("Profile times must be finite, not negative and increasing");
+    ThrustProfile p;
+    p.points_ = std::move(points);
+    return p;
+}
+
 double ThrustProfile::thrustAt(double t) const
 {
     if (points_.empty() || t < points_.front().time || t > points_.back().time)
@@ -79,4 +111,4 @@ double ThrustProfile::impulse() const
     return sum;
 }
 
-}  // namespace selva::cli
+} // namespace selva
