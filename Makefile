@@ -10,7 +10,7 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVA_WERROR=ON $(CMAKE_FLAGS)
 
 configure: deps $(BUILD_DIR)/build.ninja
 

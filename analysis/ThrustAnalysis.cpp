@@ -180,22 +180,24 @@ bool ThrustAnalysis::OpenSourceFile(const std::string& fileName, bool reset, std
         ProjectNotes->clear();
 
     if (extension == ".FRQ") {
-        state_.LeftChannelEnabled = false;
-        state_.UseLeftChannel = false;
         if (!freq_.LoadFromFile(fileName))
             return false;
+        // A record has one channel; a record that failed to open leaves the channel choice alone.
+        state_.LeftChannelEnabled = false;
+        state_.UseLeftChannel = false;
         kind = SourceFreq;
         description = "FREQ  " + freq_.Describe();
+        // The step as the record writes it (0.01, not the single's 0.009999999776): times derived from
+        // it then come out as a person reads them.
+        const double step = widenSingle(freq_.SampleStep);
+        // The smallest step is the record's, however the record was opened (a project opens its source
+        // without a reset): a record cannot be resolved finer than it was taken, and a smaller limit left
+        // from an earlier source must go.
+        state_.MinStep = step == 0 ? 0.01 : step;
         if (reset) {
             clearAnalysisState();
-            // The step as the record writes it (0.01, not the single's 0.009999999776): times derived
-            // from it then come out as a person reads them.
-            const double step = widenSingle(freq_.SampleStep);
-            // The smallest step is the record's whether or not the step changes: a record cannot be
-            // resolved finer than it was taken, and a smaller limit left from an earlier source must go.
             if (state_.AnalysisStep != step)
                 state_.AnalysisStep = step == 0 ? 0.01 : step;
-            state_.MinStep = step == 0 ? 0.01 : step;
         }
     } else if (extension == ".PROJ") {
         return OpenProject ? OpenProject(fileName) : false;

@@ -173,7 +173,7 @@ bool TEditFloat::Commit()
         showText(QStringLiteral("0"), isModified());
     long double candidate = 0;
     if (!parseEditFloat(text(), type_, locale(), candidate)) {
-        reportError(tr("'%1' is not a valid floating point value").arg(text()));
+        reportError(QStringLiteral("«%1» — не число").arg(text()));
         committing_ = false;
         return false;
     }
@@ -182,7 +182,7 @@ bool TEditFloat::Commit()
         OnCommit(this, &candidate, canCommit);
     if (canCommit && !store(candidate)) {
         setFocus();
-        reportError(tr("'%1' is not a valid floating point value")
+        reportError(QStringLiteral("«%1» — не число")
                         .arg(formatEditFloat(candidate, etExtended, 18, 18, locale())));
         committing_ = false;
         return false;

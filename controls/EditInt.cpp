@@ -166,7 +166,7 @@ bool TEditInt::Commit()
         showText(QStringLiteral("0"), isModified());
     std::int32_t candidate = 0;
     if (!parseEditInt(text(), candidate)) {
-        reportError(tr("'%1' is not a valid integer value").arg(text()));
+        reportError(QStringLiteral("«%1» — не целое число").arg(text()));
         return done(false);
     }
     bool canCommit = true;
@@ -180,7 +180,7 @@ bool TEditInt::Commit()
     std::int32_t value = 0;
     if (!parseEditInt(text(), value)) {
         setFocus();
-        reportError(tr("'%1' is not a valid integer value").arg(text()));
+        reportError(QStringLiteral("«%1» — не целое число").arg(text()));
         return done(false);
     }
     *var_ = value;

@@ -10,10 +10,14 @@ packages=(
   # support (in base), tools
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev qt6-svg-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libxkbcommon-dev
+  # Qt's own dialogs in Russian
+  qt6-translations-l10n
   # libraries
   libjpeg62-turbo-dev libemf-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   # tests: a display server, fonts with Cyrillic, locales, a sound server, pseudo-terminals, picture tools
   xvfb xauth x11-utils scrot imagemagick fonts-dejavu-core fonts-liberation2 locales
+  # the window driven on a real display with a window manager
+  openbox xdotool
   pulseaudio pulseaudio-utils sox socat poppler-utils librsvg2-bin
 )
 

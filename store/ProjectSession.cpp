@@ -3,6 +3,8 @@
 #include "analysis/AnalysisState.h"
 #include "analysis/ThrustAnalysis.h"
 #include "sensors/SensorLibrary.h"
+#include "common/Cp1251.h"
+#include "common/Error.h"
 
 #include <charconv>
 #include <cmath>
@@ -25,23 +27,45 @@ bool fileExists(const std::string& name)
     return !name.empty() && std::filesystem::is_regular_file(name, ec);
 }
 
-// A project names its source and sensor library as they were when it was saved. When such a name leads
-// nowhere from here, the file is sought beside the project: under the same relative path, then by its
-// bare file name (a name saved on another machine, with either kind of folder separator). So a project
-// copied together with its data to another folder or machine still opens.
+// A project names its source and sensor library by absolute paths (older projects and projects written
+// by hand may hold relative ones, which mean "beside the project"). When a name leads nowhere from here,
+// the file is sought beside the project: under the same relative path, then by its bare file name (a
+// name saved on another machine, with either kind of folder separator). So a project copied together
+// with its data to another folder or machine still opens. Returns the name as stored when nothing is
+// found.
 std::string besideProject(const std::string& name, const std::string& projectFile)
 {
-    if (name.empty() || fileExists(name))
+    if (name.empty())
         return name;
     const std::filesystem::path dir = std::filesystem::path(projectFile).parent_path();
     const std::filesystem::path path(name);
-    if (!path.is_absolute() && fileExists((dir / path).string()))
+    if (path.is_absolute()) {
+        if (fileExists(name))
+            return name;
+    } else if (fileExists((dir / path).string())) {
         return (dir / path).string();
+    }
     const auto cut = name.find_last_of("/\\");
     const std::string bare = cut == std::string::npos ? name : name.substr(cut + 1);
     if (!bare.empty() && fileExists((dir / bare).string()))
         return (dir / bare).string();
     return name;
+}
+
+// The name a project stores for a file: its absolute path, so that the project opens from wherever it
+// is saved. Throws selva::Error when the path does not fit the record's 255-byte field (cutting it would
+// store the name of another file, or of none).
+std::string storedPath(const std::string& name, const char* what)
+{
+    // A name that leads to no file (the default library never saved) stays as it is.
+    if (!fileExists(name))
+        return name;
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(name, ec);
+    const std::string absolute = ec ? name : path.lexically_normal().string();
+    if (utf8ToCp1251(absolute).size() > 255)
+        throw Error(std::string("Путь ") + what + " длиннее 255 символов и не помещается в проект: " + absolute);
+    return absolute;
 }
 
 // Values read from a file that the computation cannot use are replaced: a time, level or weight that is
@@ -99,12 +123,15 @@ ProjectLoadResult ProjectSession::load(const std::string& fileName, bool reportD
     switch (store_.ReadProjectFile(fileName)) {
     case StoreLoad::Missing:
         return {};
-    case StoreLoad::Damaged:
+    case StoreLoad::Damaged: {
         // Nothing was taken from the file, so nothing changes: applying the previous project again under
         // the new file's name would make the next save overwrite the damaged file with another project.
         if (reportDamage)
-            prompts.tell("Ошибка открытия файла " + fileName);
-        return {};
+            prompts.tell("Ошибка открытия файла " + fileName + ": файл проекта поврежден");
+        ProjectLoadResult damaged;
+        damaged.damaged = true;
+        return damaged;
+    }
     case StoreLoad::Loaded:
         break;
     }
@@ -142,17 +169,37 @@ void ProjectSession::applyCalcSettings(const TProjectRecord& p)
     state_.NetThrust = c.NetThrust;
 }
 
-void ProjectSession::selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId)
+std::string ProjectSession::activeSensorName() const
 {
-    if (fileExists(sensorFile))
+    const auto i = static_cast<std::size_t>(sensors_.ActiveSensorIndex);
+    return i < sensors_.sensors.size() ? sensors_.sensors[i].name : std::string();
+}
+
+bool ProjectSession::selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId, bool report)
+{
+    bool found = true;
+    if (fileExists(sensorFile)) {
         sensors_.LoadSensorFile(sensorFile, true, prompts);
+    } else if (!sensorFile.empty() && report) {
+        prompts.tell("Не найдена библиотека датчиков " + sensorFile + "; используется " +
+                     (sensors_.SensorFileName.empty() ? std::string("текущая") : sensors_.SensorFileName));
+        found = false;
+    }
     // No sensor with the stored number: the current one stays active.
+    bool known = false;
     for (const TSensor& s : sensors_.sensors) {
         if (s.number == sensorId) {
             sensors_.SetActiveSensor(sensorId);
+            known = true;
             break;
         }
     }
+    if (!known && report) {
+        prompts.tell("В библиотеке датчиков нет датчика номер " + std::to_string(sensorId) +
+                     "; используется датчик \"" + activeSensorName() + "\"");
+        found = false;
+    }
+    return found;
 }
 
 ProjectLoadResult ProjectSession::applyProject()
@@ -167,10 +214,12 @@ ProjectLoadResult ProjectSession::applyProject()
     state_.UseLeftChannel = p.channelLeft;
     state_.AnalysisStep = usableStep(widenSingle(p.AnalysisStep));
     state_.FilterWindow = p.FilterWindow;
+    state_.FilterOn = p.filterOn;
     view.showNewtons = p.showNewtons;
     view.invert = p.invert;
 
-    selectStoredSensor(besideProject(p.SensorFileName, loadingFile_), p.ActiveSensorId);
+    result.sensorFound =
+        selectStoredSensor(besideProject(p.SensorFileName, loadingFile_), p.ActiveSensorId, true);
     view.newtonsEnabled = sensors_.ActiveSensorIndex != 0;
     if (!view.newtonsEnabled)
         view.showNewtons = false;
@@ -228,8 +277,9 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
     std::string description;
     try {
         // Only regular files: a name from a file must not make the program read a device or a pipe.
-        opened = fileExists(name) && analysis_.OpenSourceFile(name, false, state_.SourceKind, description);
-        if (!opened)
+        if (!fileExists(name))
+            prompts.tell("Не найден источник данных проекта: " + name);
+        else if (!(opened = analysis_.OpenSourceFile(name, false, state_.SourceKind, description)))
             prompts.tell("Ошибка открытия файла " + name);
     } catch (const std::exception& e) {
         prompts.tell(e.what());
@@ -247,6 +297,16 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
         state_.AnalysisStep = usableStep(widenSingle(store_.project.AnalysisStep));
     store_.project.sourceFileName = name; // where it was found: the window shows it and saves store it
     analysis_.ResetViewToSource();
+    // The stored step goes through the step edit's rule: a step finer than the source allows (or one
+    // that would make more points than a computation can hold) is not computed into nonsense.
+    const StepCheck step = CheckAnalysisStep(state_.AnalysisStep, state_.MinStep, state_.RecordDuration);
+    if (!step.accepted || step.value != state_.AnalysisStep) {
+        const double taken = step.accepted ? step.value : state_.MinStep;
+        prompts.tell("Шаг проекта " + formatShortest(state_.AnalysisStep) + " сек не подходит для источника (" +
+                     (step.reason.empty() ? std::string("вне допустимых пределов") : step.reason) +
+                     "); взят шаг " + formatShortest(taken) + " сек");
+        state_.AnalysisStep = taken;
+    }
     result.sourceDescription = description;
 
     // Only what the project holds as 0 is detected again; a stored value is a result the user saw (and
@@ -294,7 +354,25 @@ std::string ProjectSession::SaveProject(const std::string& fileName, const MainW
 {
     if (fileName.empty())
         return {};
-    TProjectRecord& p = store_.project;
+    // Everything that can refuse the save does so before the project in memory changes.
+    TProjectRecord p = CaptureProject(view);
+    p.sourceFileName = storedPath(p.sourceFileName, "к источнику данных");
+    p.SensorFileName = storedPath(p.SensorFileName, "к библиотеке датчиков");
+    const TProjectRecord previous = store_.project;
+    store_.project = p;
+    try {
+        store_.WriteProjectFile(fileName);
+    } catch (...) {
+        store_.project = previous;
+        throw;
+    }
+    store_.CopyProjectToSettings();
+    return store_.SetCaption(fileName);
+}
+
+TProjectRecord ProjectSession::CaptureProject(const MainWindowView& view) const
+{
+    TProjectRecord p = store_.project;
     p.calc.ChargeWeight = widenSingle(state_.ChargeWeight);
     p.calc.IncludeChargeWeight = state_.IncludeChargeWeight;
     p.calc.RigWeight = widenSingle(state_.RigWeight);
@@ -332,10 +410,8 @@ std::string ProjectSession::SaveProject(const std::string& fileName, const MainW
     p.showResults = view.showResults;
     p.SensorFileName = sensors_.SensorFileName;
     p.mainPlacement = view.placement;
-    store_.CopyProjectToSettings();
-
-    store_.WriteProjectFile(fileName);
-    return store_.SetCaption(fileName);
+    p.filterOn = state_.FilterOn;
+    return p;
 }
 
 std::string ProjectSession::SourceOpened(const std::string& fileName)
@@ -358,7 +434,7 @@ SettingsLoadResult ProjectSession::LoadSettings(const std::string& fileName)
     store_.settingsFileName = store_.resolveSettingsName(fileName);
     state_.AnalysisStep = usableStep(widenSingle(s.AnalysisStep));
     state_.FilterWindow = s.FilterWindow;
-    selectStoredSensor(s.SensorFileName, s.ActiveSensorId);
+    selectStoredSensor(s.SensorFileName, s.ActiveSensorId, false);
     result.newtonsEnabled = sensors_.ActiveSensorIndex != 0;
     // The left channel only where the current source has one.
     state_.UseLeftChannel = s.channelLeft && state_.LeftChannelEnabled;

@@ -50,6 +50,8 @@ struct ProjectLoadResult {
     bool sourceOpened = false;     // the project's source is open and the analysis recomputed
     std::string sourceDescription; // lblInfo when sourceOpened
     bool cancelled = false;        // the recomputation was cancelled through the progress object
+    bool damaged = false;          // the file exists but is not a project (wrong checksum or length)
+    bool sensorFound = true;       // the stored sensor library and sensor were found and chosen
 };
 
 // What loading the settings file did.
@@ -102,7 +104,12 @@ public:
     // settings and writes the project file with its notes. An empty name does nothing and returns "".
     // Throws selva::Error "Невозможно записать файл " + name when the file cannot be written. Returns the
     // new caption.
+    // The source and the sensor library are stored as absolute paths; one longer than the record's field
+    // refuses the save (selva::Error) and leaves the project in memory as it was.
     std::string SaveProject(const std::string& fileName, const MainWindowView& view);
+    // The project record a save would write now (the names as they are, not yet made absolute), without
+    // changing anything: the window compares two of these to know whether there is anything to save.
+    TProjectRecord CaptureProject(const MainWindowView& view) const;
 
     // The window opened a source on its own (OpenSource): it becomes the project's source file and the
     // caption follows it. Returns the caption.
@@ -122,7 +129,10 @@ public:
 private:
     ProjectLoadResult applyProject();
     void applyCalcSettings(const TProjectRecord& p);
-    void selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId);
+    // Loads the library when the file exists and selects the sensor of that number when there is one.
+    // With `report`, a missing library or sensor is told to the user. Returns whether both were found.
+    bool selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId, bool report);
+    std::string activeSensorName() const;
     void openProjectSource(ProjectLoadResult& result);
     void clearSource();
     bool runRecalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);

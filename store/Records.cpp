@@ -320,6 +320,7 @@ ProjectBytes encodeProjectRecord(const TProjectRecord& r)
     le::putF32(p + 808, r.RestFreqAfter);
     putBool8(p + 812, r.restByHand);
     putBool8(p + 813, r.zeroCompensation);
+    putBool8(p + 814, r.filterOn);
     le::putF32(p + 816, r.ZeroOffset);
     putBool8(p + 820, r.showDelta);
     putBool8(p + 821, r.showNewtons);
@@ -381,6 +382,7 @@ TProjectRecord decodeProjectRecord(const ProjectBytes& b)
     r.RestFreqAfter = le::getF32(p + 808);
     r.restByHand = getBool8(p + 812);
     r.zeroCompensation = getBool8(p + 813);
+    r.filterOn = getBool8(p + 814);
     r.ZeroOffset = le::getF32(p + 816);
     r.showDelta = getBool8(p + 820);
     r.showNewtons = getBool8(p + 821);

@@ -251,6 +251,10 @@ struct TProjectRecord {
     float RestFreqAfter = 0;
     bool restByHand = false;
     bool zeroCompensation = false; // cbxZero
+    // Offset 814, a byte the record left unused: the moving-average filter was on ("Фильтр"). Projects
+    // written before it read as off, which is what they were computed with unless the user had switched
+    // the filter on by hand.
+    bool filterOn = false;
     float ZeroOffset = 0;
     bool showDelta = false;   // cbxDelta
     bool showNewtons = false; // cbxN

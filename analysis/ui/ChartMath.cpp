@@ -16,9 +16,9 @@ AxisSpan navigateTime(TimeNav button, AxisSpan r, double firstTime, double lastT
     case TimeNav::End:
         return {lastTime - s, lastTime};
     case TimeNav::In:
-        return {r.min + 0.05 * s, r.max - 0.05 * s};
+        return zoomAround(r, (r.min + r.max) / 2, 1 / kZoomStep);
     case TimeNav::Out:
-        return {r.min - 0.05 * s, r.max + 0.05 * s};
+        return zoomAround(r, (r.min + r.max) / 2, kZoomStep);
     case TimeNav::LeftPage:
         return {r.min - 0.75 * s, r.max - 0.75 * s};
     case TimeNav::RightPage:
@@ -65,9 +65,9 @@ AxisSpan navigateValue(ValueNav button, bool inverted, AxisSpan r, double lowest
     case ValueNav::Top:
         return {lowest, lowest + s};
     case ValueNav::In:
-        return {r.min + 0.05 * s, r.max - 0.05 * s};
+        return zoomAround(r, (r.min + r.max) / 2, 1 / kZoomStep);
     case ValueNav::Out:
-        return {r.min - 0.05 * s, r.max + 0.05 * s};
+        return zoomAround(r, (r.min + r.max) / 2, kZoomStep);
     case ValueNav::DownPage:
         return {r.min - 0.75 * s, r.max - 0.75 * s};
     case ValueNav::UpPage:
@@ -80,13 +80,44 @@ AxisSpan navigateValue(ValueNav button, bool inverted, AxisSpan r, double lowest
     return r;
 }
 
-AxisSpan wheelZoom(AxisSpan r, int wheelDelta)
+AxisSpan zoomAround(AxisSpan r, double anchor, double factor)
 {
-    const double s = r.span();
-    if (!(s > 0))
+    if (!(r.span() > 0) || !std::isfinite(anchor) || !(factor > 0))
         return r;
-    const double d = 0.05 * s * wheelDelta / 100.0;
-    return {r.min - d, r.max + d};
+    return {anchor - (anchor - r.min) * factor, anchor + (r.max - anchor) * factor};
+}
+
+double wheelZoomFactor(int wheelDelta)
+{
+    return std::pow(2.0, -wheelDelta / 240.0);
+}
+
+AxisSpan limitTimeRange(AxisSpan r, double first, double last, double step)
+{
+    if (!(last > first) || !std::isfinite(r.min) || !std::isfinite(r.max))
+        return r;
+    const double minSpan = std::min(last - first, std::max(2 * step, 1e-9));
+    if (r.span() < minSpan) {
+        const double c = (r.min + r.max) / 2;
+        r = {c - minSpan / 2, c + minSpan / 2};
+    }
+    if (r.span() >= last - first)
+        return {first, last};
+    if (r.min < first)
+        return {first, first + r.span()};
+    if (r.max > last)
+        return {last - r.span(), last};
+    return r;
+}
+
+AxisSpan limitValueRange(AxisSpan r)
+{
+    const double minSpan = std::max({std::fabs(r.min), std::fabs(r.max), 1e-300}) * 1e-6;
+    if (!(r.span() >= minSpan)) {
+        const double c = (r.min + r.max) / 2;
+        return {c - minSpan / 2, c + minSpan / 2};
+    }
+    return r;
 }
 
 QString FormatAxisValue(double value, double axisMax, double axisMin, QChar decimalSeparator)

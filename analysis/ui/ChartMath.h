@@ -26,16 +26,30 @@ enum class TimeNav { Start, End, In, Out, LeftPage, RightPage, Left, Right };
 // does depends on whether the axis is inverted: the panel keeps its look while the data turn over.
 enum class ValueNav { Bottom, Top, In, Out, DownPage, UpPage, Down, Up };
 
+// How much "+" narrows and "−" widens an axis: a factor of 2 about the centre, so that a one-second burn
+// inside an hour's recording is a dozen clicks away (a fixed 5 % of the span a click took 80).
+inline constexpr double kZoomStep = 2.0;
+
 // New time-axis range for a navigation button; first and last are the times of the first and last point
-// of the data series.
+// of the data series. "+" and "−" halve and double the span about its centre; the other buttons move by
+// the span's fractions of the panel (a page 0.75, a step 0.1). The caller keeps the result inside the
+// data with limitTimeRange.
 AxisSpan navigateTime(TimeNav button, AxisSpan current, double firstTime, double lastTime);
 
 // New value-axis range for a navigation button; lowest and highest are the extremes of the data series.
 AxisSpan navigateValue(ValueNav button, bool inverted, AxisSpan current, double lowest, double highest);
 
-// One wheel turn: widens (positive delta) or narrows the range by 5 % of the span per 100 delta units
-// on each side. A range with no positive span stays as it is.
-AxisSpan wheelZoom(AxisSpan current, int wheelDelta);
+// The range scaled by `factor` about `anchor` (the anchor keeps its place on the axis).
+AxisSpan zoomAround(AxisSpan current, double anchor, double factor);
+// Span factor of a wheel turn: a turn away from the user (positive delta) zooms in, 120 units (one notch)
+// by a factor of 1/sqrt(2), as other programs do.
+double wheelZoomFactor(int wheelDelta);
+
+// A time range kept inside the data [first, last]: never before the first point or past the last, never
+// narrower than two steps; a range wider than the data shows all of it.
+AxisSpan limitTimeRange(AxisSpan range, double first, double last, double step);
+// A value range no narrower than a millionth of its magnitude (Qt Charts needs a positive span).
+AxisSpan limitValueRange(AxisSpan range);
 
 // The value under the pointer, with as many decimals as a tenth of the axis span needs: 0 for a tenth of
 // 10 or more, then 1, 2, 3, at most 4. A value of exactly 0 is "0". Trailing zeros are dropped from

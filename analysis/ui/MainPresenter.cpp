@@ -175,7 +175,7 @@ ResultTexts resultTexts(const AnalysisState& a, bool showErrors, const QLocale& 
 
 QStringList annotationResults(const ResultTexts& r)
 {
-    return {cut(QStringLiteral("Iсум = ") + r.impSum + QStringLiteral(" Н*сек"), 30),
+    return {cut(QStringLiteral("Iсум = ") + r.impSum + QStringLiteral(" Н·с"), 30),
             cut(QStringLiteral("Iуд = ") + r.impUd + QStringLiteral(" сек"), 30),
             cut(QStringLiteral("Tтг = ") + r.thrustTime + QStringLiteral(" сек"), 30),
             cut(QStringLiteral("Fmax = ") + r.thrustMax + QStringLiteral(" Н"), 30),

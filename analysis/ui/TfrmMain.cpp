@@ -5,6 +5,7 @@
 #include "analysis/ui/StoredLook.h"
 #include "analysis/ui/TfrmCalcSet.h"
 #include "analysis/ui/TfrmFilterSet.h"
+#include "analysis/ui/WindowMessages.h"
 #include "common/Error.h"
 #include "common/Format.h"
 #include "sensors/SensorLibrary.h"
@@ -16,7 +17,9 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -56,8 +59,17 @@ MainDialogs MainDialogs::standard()
     d.information = [](QWidget* parent, const QString& text) {
         QMessageBox::information(parent, QStringLiteral("Selvarondine"), text);
     };
+    d.warning = [](QWidget* parent, const QString& text) {
+        QMessageBox::warning(parent, QStringLiteral("Selvarondine"), text);
+    };
     d.question = [](QWidget* parent, const QString& text) {
         return QMessageBox::question(parent, QStringLiteral("Selvarondine"), text) == QMessageBox::Yes;
+    };
+    d.askYesNoCancel = [](QWidget* parent, const QString& text) {
+        const auto answer =
+            QMessageBox::question(parent, QStringLiteral("Selvarondine"), text,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        return answer == QMessageBox::Yes ? 0 : answer == QMessageBox::No ? 1 : 2;
     };
     d.chooseFile = [](QWidget* parent, const QString& title, const QString& filter, const QString& initial,
                       bool save) {
@@ -101,10 +113,16 @@ TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dia
     state_.ViewFrom = 0;
     state_.ViewTo = static_cast<float>(state_.RecordDuration);
     ui->pkrData->setDate(QDate::currentDate());
+    // Long names and descriptions are cut at the panel's edge (the whole text is the tool tip), never
+    // wrapped over the controls below them or widening the window.
+    for (QLabel* label : {ui->lblFileName, ui->lblInfo}) {
+        label->setWordWrap(false);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
     bindEdits();
     applyUnits();
 
-    const UserPrompts prompts{[this](const std::string& text) { dialogs_.information(this, qs(text)); },
+    const UserPrompts prompts{[this](const std::string& text) { showError(text); },
                               [this](const std::string& text) { return dialogs_.question(this, qs(text)); }};
     session_.prompts = prompts;
     session_.recalculate = [this](bool a, bool b, bool d, bool e, bool f) {
@@ -126,10 +144,8 @@ TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dia
     sensors_.ResetSensorLibrary();
     sensors_.LoadSensorFile(sensorFile, false, prompts);
     applySettingsLoad(session_.LoadSettings(store_.settingsFileName));
-
-    // Zooming and scrolling move the axes and grid smoothly; the series follow at once (they are
-    // re-decimated for every range), so nothing waits on the animation.
-    ui->Chart1->chart()->setAnimationOptions(QChart::GridAxisAnimations);
+    // The chart is not animated: see ThrustPlot.
+    markSaved();
 }
 
 TfrmMain::~TfrmMain()
@@ -173,7 +189,7 @@ bool TfrmMain::recalculate(bool prepare, bool detectTimes, bool detectLevels, bo
             builtStep_ = state_.AnalysisStep;
         return done;
     } catch (const std::exception& e) {
-        showError(qs(e.what()));
+        showError(std::string(e.what()));
         return false;
     }
 }
@@ -194,7 +210,7 @@ bool TfrmMain::OpenSource(const QString& name, bool reset)
     try {
         opened = analysis_.OpenSourceFile(ss(name), reset, state_.SourceKind, description);
     } catch (const std::exception& e) {
-        error = qs(e.what());
+        error = windowMessage(e.what());
     }
     if (!opened) {
         // The previous source stays the source, unless the failed file took its place in the shared
@@ -203,19 +219,18 @@ bool TfrmMain::OpenSource(const QString& name, bool reset)
         const bool waveTried = ext != ".FRQ" && ext != ".PROJ";
         if (state_.SourceKind == SourceNone && !(waveTried && previousKind == SourceWave))
             state_.SourceKind = previousKind;
-        dialogs_.information(this, error);
+        refreshChannelButtons();
+        dialogs_.warning(this, error);
         return false;
     }
     // A project opened as a source has been applied, its own source opened and computed, by the
     // project loader; computing again here would re-detect the times and rest lines it stores.
     if (fileExtUpper(ss(name)) == ".PROJ")
         return true;
-    ui->lblFileName->setText(name);
+    setSourceLabels(name, qs(description));
     setWindowTitle(qs(session_.SourceOpened(ss(name))));
-    ui->lblInfo->setText(qs(description));
     ui->edtAccur->Refresh();
-    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
-    (state_.UseLeftChannel ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+    refreshChannelButtons();
     ui->s7->setVisible(state_.NoiseControlsVisible);
     ui->edtNoise->setVisible(state_.NoiseControlsVisible);
     ui->cbxDelta->setVisible(state_.NoiseControlsVisible);
@@ -233,17 +248,34 @@ bool TfrmMain::OpenSource(const QString& name, bool reset)
     }
     ShowResults();
     sourceOpened_ = true;
+    ui->Chart1->setTimeAutomatic();
+    ui->Chart1->setValueAutomatic();
     RedrawChart();
+    markSaved();
     return true;
 }
 
 void TfrmMain::openFromCommandLine(const QString& name)
 {
+    openWithCompanion(name);
+}
+
+// A source with a project of the same name beside it opens as that project; a damaged project is said
+// to be damaged, and the source itself is opened.
+void TfrmMain::openWithCompanion(const QString& name)
+{
     const QString project = qs(changeFileExt(ss(name), ".proj"));
-    if (QFileInfo::exists(project))
-        loadProject(project);
-    else
-        OpenSource(name, true);
+    if (project != name && QFileInfo(project).isFile()) {
+        bool damaged = false;
+        if (loadProject(project, &damaged))
+            return;
+        if (!damaged)
+            return; // read but its source failed: the project's own messages said why
+    } else if (fileExtUpper(ss(name)) == ".PROJ") {
+        loadProject(name);
+        return;
+    }
+    OpenSource(name, true);
 }
 
 void TfrmMain::ShowResults()
@@ -295,18 +327,22 @@ void TfrmMain::RedrawChart()
     ui->lblMiddleLine->setText(middleLineText(middleLineValue_, state_.RoundDigits, locale()));
 }
 
+// The start and end of thrust and the rest line are shown whenever the chart has data, so that the user
+// always sees where the results were taken; the toggled captions decide only what may be edited.
 void TfrmMain::drawStartMarker()
 {
+    const bool shown = ui->Chart1->hasData();
     ui->Chart1->setMarker(
         ThrustChart::StartThrust,
-        startMarkerPoints(state_, flags_.start, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
+        startMarkerPoints(state_, shown, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
 }
 
 void TfrmMain::drawEndMarker()
 {
+    const bool shown = ui->Chart1->hasData();
     ui->Chart1->setMarker(
         ThrustChart::EndThrust,
-        endMarkerPoints(state_, flags_.end, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
+        endMarkerPoints(state_, shown, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
 }
 
 void TfrmMain::drawRestLine()
@@ -314,14 +350,17 @@ void TfrmMain::drawRestLine()
     const RestPair pair = restLevels(state_, ui->cbxN->isChecked(), restNetAfter_);
     ui->edtBaseLine->Value(pair.before);
     ui->edtBaseLine2->Value(pair.after);
+    MarkerFlags shown = flags_;
+    shown.rest = ui->Chart1->hasData();
     ui->Chart1->setMarker(ThrustChart::ZeroLine,
-                          restLinePoints(state_, flags_, *pair.before, *pair.after, ui->Chart1->firstTime(),
+                          restLinePoints(state_, shown, *pair.before, *pair.after, ui->Chart1->firstTime(),
                                          ui->Chart1->lastTime()));
 }
 
 void TfrmMain::drawMiddleLine()
 {
-    ui->Chart1->setMarker(ThrustChart::Middle, middleLinePoints(state_, flags_.middle, middleLineValue_));
+    ui->Chart1->setMarker(ThrustChart::Middle,
+                          middleLinePoints(state_, flags_.middle && ui->Chart1->hasData(), middleLineValue_));
 }
 
 void TfrmMain::ApplyAppearance()
@@ -399,20 +438,131 @@ QString TfrmMain::projectDialogInitialName() const
     return qs(store_.projectFileName);
 }
 
-void TfrmMain::loadProject(const QString& name)
+bool TfrmMain::loadProject(const QString& name, bool* damaged)
 {
     const ProjectLoadResult r = session_.LoadProject(ss(name));
     if (r.applied && !session_.onProjectLoaded)
         applyProjectLoad(r);
+    if (damaged)
+        *damaged = r.damaged;
+    return r.ok;
 }
 
-void TfrmMain::saveProject(const QString& name)
+bool TfrmMain::saveProject(const QString& name)
 {
+    // "test" is saved as "test.proj": a project under another name would later be taken for a recording.
+    QString fileName = name;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".proj");
     try {
-        setWindowTitle(qs(session_.SaveProject(ss(name), captureView())));
+        setWindowTitle(qs(session_.SaveProject(ss(fileName), captureView())));
     } catch (const std::exception& e) {
-        showError(qs(e.what()));
+        showError(std::string(e.what()));
+        return false;
     }
+    markSaved();
+    return true;
+}
+
+bool TfrmMain::saveProjectOrAsk()
+{
+    if (!store_.projectFileName.empty())
+        return saveProject(qs(store_.projectFileName));
+    const QString name = dialogs_.chooseFile(this, QStringLiteral("Сохранить проект"),
+                                             QStringLiteral("Selvarondine Projects (*.proj)"),
+                                             projectDialogInitialName(), true);
+    return !name.isEmpty() && saveProject(name);
+}
+
+// What a save would write, less what is not the analysis: the window's placement and the axes the user
+// zoomed (kept in the file, but a zoom is not a change worth a question).
+QByteArray TfrmMain::projectSnapshot() const
+{
+    TProjectRecord p = session_.CaptureProject(captureView());
+    p.mainPlacement = {};
+    p.thrustAxisMax = p.thrustAxisMin = p.timeAxisMax = p.timeAxisMin = 0;
+    const ProjectBytes bytes = encodeProjectRecord(p);
+    QByteArray out(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    for (const std::string& line : store_.notes)
+        out += QByteArray::fromStdString(line) + '\n';
+    return out;
+}
+
+void TfrmMain::markSaved()
+{
+    savedSnapshot_ = projectSnapshot();
+}
+
+bool TfrmMain::projectModified() const
+{
+    return (sourceOpened_ || !store_.notes.empty()) && projectSnapshot() != savedSnapshot_;
+}
+
+bool TfrmMain::confirmDiscardChanges()
+{
+    if (!projectModified())
+        return true;
+    switch (dialogs_.askYesNoCancel(this, QStringLiteral("Сохранить изменения в проекте?"))) {
+    case 0:
+        return saveProjectOrAsk();
+    case 1:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TfrmMain::newProject()
+{
+    if (runner_.busy() || !confirmDiscardChanges())
+        return;
+    // The window as at start, with the sensor library and the settings it has now.
+    state_.SourceKind = SourceNone;
+    state_.StartTime = state_.EndTime = 0;
+    state_.RestFreq = state_.RestFreqAfter = state_.RestThrust = state_.RestThrustAfter = 0;
+    state_.ZeroOffset = 0;
+    state_.LeftChannelEnabled = true;
+    state_.UseLeftChannel = false;
+    store_.notes.clear();
+    store_.project = TProjectRecord{};
+    store_.CopySettingsToProject();
+    store_.projectFileName.clear();
+    setWindowTitle(QStringLiteral("Расчет параметров тяги по данным частотного датчика"));
+    showNoSource();
+    ui->edtFreqOffs->Refresh();
+    markSaved();
+}
+
+// The "no source" state: no name, no series, no results, the whole (empty) chart.
+void TfrmMain::showNoSource()
+{
+    state_.SourceKind = SourceNone;
+    state_.PointCount = 0;
+    for (auto* series : {&state_.FreqData, &state_.FreqError, &state_.ThrustData, &state_.ThrustError,
+                         &state_.ThrustNet})
+        series->clear();
+    sourceOpened_ = false;
+    setSourceLabels(QString(), QString());
+    refreshChannelButtons();
+    ui->pnlCalc->setEnabled(false);
+    ShowResults();
+    ui->Chart1->setTimeAutomatic();
+    ui->Chart1->setValueAutomatic();
+    RedrawChart();
+}
+
+void TfrmMain::setSourceLabels(const QString& name, const QString& info)
+{
+    ui->lblFileName->setText(name);
+    ui->lblFileName->setToolTip(name);
+    ui->lblInfo->setText(info);
+    ui->lblInfo->setToolTip(info);
+}
+
+void TfrmMain::refreshChannelButtons()
+{
+    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
+    (state_.UseLeftChannel && state_.LeftChannelEnabled ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
 }
 
 MainWindowView TfrmMain::captureView() const
@@ -431,7 +581,7 @@ MainWindowView TfrmMain::captureView() const
     const AxisSpan t = ui->Chart1->timeRange(), y = ui->Chart1->valueRange();
     v.timeAxis = {ui->Chart1->timeAutomatic(), t.max, t.min};
     v.thrustAxis = {ui->Chart1->valueAutomatic(), y.max, y.min};
-    v.placement = {geometry().top(), geometry().left(), width(), height()};
+    v.placement = currentPlacement();
     return v;
 }
 
@@ -444,8 +594,8 @@ void TfrmMain::applyProjectLoad(const ProjectLoadResult& r)
     ui->edtAccur->Refresh();
     ui->edtFreqOffs->Refresh();
     fillSensorCombo();
-    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
-    (state_.UseLeftChannel ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+    refreshChannelButtons();
+    ui->sbtnFilerOn->setChecked(state_.FilterOn);
     const MainWindowView& v = r.view;
     ui->cbxN->setEnabled(v.newtonsEnabled);
     ui->cbxN->setChecked(v.showNewtons && v.newtonsEnabled);
@@ -469,17 +619,22 @@ void TfrmMain::applyProjectLoad(const ProjectLoadResult& r)
     ui->edtStartThrust->setEnabled(flags_.start);
     ui->edtEndThrust->setEnabled(flags_.end);
     ui->pnlHist->setVisible(state_.Hysteresis);
-    ui->lblFileName->setText(r.sourceOpened ? qs(store_.project.sourceFileName) : QString());
-    ui->lblInfo->setText(r.sourceOpened ? qs(r.sourceDescription) : QString());
-    if (r.sourceOpened) {
-        viewSpan_ = state_.ViewTo;
-        ui->pnlCalc->setEnabled(true);
-        sourceOpened_ = true;
+    if (!r.sourceOpened) {
+        // The source could not be found or read (the messages said which): the project's settings are
+        // in force, the source is cleared.
+        showNoSource();
+        markSaved();
+        return;
     }
+    setSourceLabels(qs(store_.project.sourceFileName), qs(r.sourceDescription));
+    viewSpan_ = state_.ViewTo;
+    ui->pnlCalc->setEnabled(true);
+    sourceOpened_ = true;
     ui->cbxInvert->setChecked(v.invert);
     applyUnits();
     ShowResults();
     RedrawChart();
+    markSaved();
     if (v.timeAxis.automatic)
         ui->Chart1->setTimeAutomatic();
     else
@@ -496,23 +651,42 @@ void TfrmMain::applySettingsLoad(const SettingsLoadResult& r)
     ui->edtAccur->Refresh();
     fillSensorCombo();
     setNewtonsAvailable(r.newtonsEnabled);
-    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
-    (state_.UseLeftChannel ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+    refreshChannelButtons();
     if (r.applied)
         applyPlacement(store_.settings.mainPlacement);
+}
+
+// A placement is the window's outer top-left corner (its frame) and the size of its inside, both as Qt
+// sets them with move() and resize(), so that what is stored at exit is exactly what the next start
+// restores. A maximised window stores where it goes back to.
+TWindowPlacement TfrmMain::currentPlacement() const
+{
+    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+    const QPoint corner = normal.topLeft() - frameOffset;
+    return {corner.y(), corner.x(), normal.width(), normal.height()};
 }
 
 void TfrmMain::applyPlacement(const TWindowPlacement& p)
 {
     if (p.isEmpty())
         return;
-    move(p.left, p.top);
-    if (p.width > 0 && p.height > 0)
-        resize(p.width, p.height);
-    else if (p.width > 0)
-        resize(p.width, height());
-    else if (p.height > 0)
-        resize(width(), p.height);
+    QRect r(p.left, p.top, p.width > 0 ? p.width : width(), p.height > 0 ? p.height : height());
+    // A window restored where no screen is now (a monitor unplugged, a smaller desktop) comes back on the
+    // primary screen: its title bar must be reachable.
+    const QRect titleBar(r.left(), r.top(), r.width(), 30);
+    bool visible = false;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect hit = screen->availableGeometry().intersected(titleBar);
+        visible |= hit.width() >= 100 && hit.height() >= 10;
+    }
+    if (const QScreen* primary = QGuiApplication::primaryScreen(); !visible && primary) {
+        const QRect area = primary->availableGeometry();
+        r.setSize(r.size().boundedTo(area.size() - QSize(40, 60)));
+        r.moveTopLeft(area.topLeft() + QPoint(20, 20));
+    }
+    move(r.topLeft());
+    resize(r.size());
 }
 
 void TfrmMain::timer1Timer()
@@ -543,16 +717,21 @@ void TfrmMain::notAvailable()
 
 void TfrmMain::showError(const QString& text)
 {
-    dialogs_.information(this, text);
+    dialogs_.warning(this, text);
+}
+
+void TfrmMain::showError(const std::string& text)
+{
+    showError(windowMessage(text));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
-    if (runner_.busy()) {
+    if (runner_.busy() || !confirmDiscardChanges()) {
         event->ignore();
         return;
     }
-    session_.SaveSettings(store_.settingsFileName, {geometry().top(), geometry().left(), width(), height()});
+    session_.SaveSettings(store_.settingsFileName, currentPlacement());
     QMainWindow::closeEvent(event);
 }
 

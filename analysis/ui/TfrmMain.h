@@ -48,6 +48,10 @@ struct MainContext {
 struct MainDialogs {
     // An information message with an OK button.
     std::function<void(QWidget* parent, const QString& text)> information;
+    // An error the user can act on: the warning icon, an OK button.
+    std::function<void(QWidget* parent, const QString& text)> warning;
+    // A Yes/No/Cancel question; 0 Yes, 1 No, 2 Cancel (also on Escape).
+    std::function<int(QWidget* parent, const QString& text)> askYesNoCancel;
     // A Yes/No question; true for Yes.
     std::function<bool(QWidget* parent, const QString& text)> question;
     // A file name from an open (save false) or save dialog; empty when cancelled.
@@ -79,8 +83,15 @@ public:
     void ShowResults();
     void RedrawChart();
     void ApplyAppearance();
-    void loadProject(const QString& name);
-    void saveProject(const QString& name);
+    // Loads a project; false when it could not be read (missing or damaged, `damaged` tells which).
+    bool loadProject(const QString& name, bool* damaged = nullptr);
+    // Saves the project; false (after the message) when it could not be written. A name without an
+    // extension gets ".proj".
+    bool saveProject(const QString& name);
+    // "Новый проект": no source, no project, a fresh analysis with the current sensor library.
+    void newProject();
+    // Whether the analysis or its notes changed since the project was last saved, loaded or started.
+    bool projectModified() const;
 
     const MarkerFlags& markerFlags() const { return flags_; }
     bool sourceOpened() const { return sourceOpened_; }
@@ -112,11 +123,23 @@ private:
     void applySettingsLoad(const SettingsLoadResult& r);
     void applyProjectLoad(const ProjectLoadResult& r);
     void applyPlacement(const TWindowPlacement& p);
+    TWindowPlacement currentPlacement() const;
+    void refreshChannelButtons();
+    void setSourceLabels(const QString& name, const QString& info);
+    void showNoSource();
+    void markSaved();
+    QByteArray projectSnapshot() const;
+    // Asks "Сохранить изменения в проекте?" when there is something to save; false when the user
+    // cancels (or a save he asked for failed): the action that asked must not go on.
+    bool confirmDiscardChanges();
+    bool saveProjectOrAsk();
+    void openWithCompanion(const QString& name);
     MainWindowView captureView() const;
     QString projectDialogInitialName() const;
     void timer1Timer();
     void notAvailable();
     void showError(const QString& text);
+    void showError(const std::string& text);
 
     std::unique_ptr<Ui::TfrmMain> ui;
     AnalysisState& state_;
@@ -137,6 +160,7 @@ private:
     double viewSpan_ = 10;
     double restNetAfter_ = 0; // the net "after" level the rest-line edit shows in newtons
     double builtStep_ = 0;    // the step the series were last built with
+    QByteArray savedSnapshot_; // the project as last saved, loaded or started (see projectModified)
 };
 
 } // namespace selva

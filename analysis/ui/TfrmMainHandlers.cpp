@@ -13,6 +13,7 @@
 #include "store/ui/TfrmScale.h"
 
 #include <QFileInfo>
+#include <QTimer>
 
 namespace selva {
 
@@ -21,10 +22,6 @@ namespace {
 QString qs(const std::string& s)
 {
     return QString::fromStdString(s);
-}
-std::string ss(const QString& s)
-{
-    return s.toStdString();
 }
 
 } // namespace
@@ -36,16 +33,10 @@ void TfrmMain::connectControls()
         const QString name = dialogs_.chooseFile(
             this, QStringLiteral("Источник данных"),
             QStringLiteral("Frequency files (*.frq);;Sound files (*.wav);;All files (*)"), QString(), false);
-        if (name.isEmpty())
+        if (name.isEmpty() || runner_.busy() || !confirmDiscardChanges())
             return;
-        const QString previous = ui->lblFileName->text();
-        ui->lblFileName->clear();
-        const QString project = qs(changeFileExt(ss(name), ".proj"));
-        if (QFileInfo::exists(project) && project != name)
-            loadProject(project);
         // A source that cannot be opened leaves the previous one in place, and named.
-        if (ui->lblFileName->text().isEmpty() && !OpenSource(name, true) && state_.SourceKind != SourceNone)
-            ui->lblFileName->setText(previous);
+        openWithCompanion(name);
     });
     connect(u->btnDraw, &QPushButton::clicked, this, &TfrmMain::fullRecalculation);
     connect(u->btnReAccur, &QToolButton::clicked, this, [this] {
@@ -67,12 +58,18 @@ void TfrmMain::connectControls()
             }
             RedrawChart();
         });
+    // The step rule of every way a step comes in (the command-line tool, projects): a refused value is
+    // said to be refused and why, and the field shows the step in force again.
     u->edtAccur->OnCommit = [this](TEditFloat*, long double* value, bool& canCommit) {
         const StepCheck check =
             CheckAnalysisStep(static_cast<double>(*value), state_.MinStep, state_.RecordDuration);
         canCommit = check.accepted;
         if (check.accepted)
             *value = check.value;
+        if (!check.reason.empty()) {
+            const QString reason = qs(check.reason);
+            QTimer::singleShot(0, this, [this, reason] { showError(reason); });
+        }
     };
     // Leaving the field commits it every time; the series are rebuilt only when the step really changed,
     // so that tabbing through does not re-detect (and lose) rest lines set by hand.
@@ -245,7 +242,7 @@ void TfrmMain::connectMenu()
         const QString name = dialogs_.chooseFile(this, QStringLiteral("Загразить проект"),
                                                  QStringLiteral("Selvarondine Projects (*.proj)"),
                                                  projectDialogInitialName(), false);
-        if (!name.isEmpty())
+        if (!name.isEmpty() && !runner_.busy() && confirmDiscardChanges())
             loadProject(name);
     });
     auto saveAs = [this] {
@@ -256,12 +253,8 @@ void TfrmMain::connectMenu()
             saveProject(name);
     };
     connect(u->nSaveProjectAs, &QAction::triggered, this, saveAs);
-    connect(u->nSaveProject, &QAction::triggered, this, [this, saveAs] {
-        if (store_.projectFileName.empty())
-            saveAs();
-        else
-            saveProject(qs(store_.projectFileName));
-    });
+    connect(u->nSaveProject, &QAction::triggered, this, [this] { saveProjectOrAsk(); });
+    connect(u->nNewProject, &QAction::triggered, this, &TfrmMain::newProject);
     for (QAction* a : {u->nSavePicture, u->nPrinterSetup, u->nPrint, u->nExport, u->nSensor, u->nSound,
                        u->nCom, u->nImageSet})
         connect(a, &QAction::triggered, this, &TfrmMain::notAvailable);

@@ -1,119 +1,81 @@
 #pragma once
 
-// The chart of the analysis window: the frequency or thrust series against time with the start and end
-// markers, the rest line, the error band and the mean line, the text annotations over the plot, the
-// navigation of both axes, the wheel and the pointer read-out.
-//
-// The series it is given are kept at full resolution here; Qt Charts is handed at most about two points
-// per pixel column of the visible time range (min/max per column), recomputed whenever the range or the
-// plot size changes. Extremes, automatic ranges and values under the pointer use the full data.
+// The chart of the analysis window: a view of a ThrustPlot (the series, markers, annotations, axes and
+// their navigation) with what the mouse does over it: the wheel zooms about the pointer, a rectangle
+// dragged with the left button zooms to it, a double click in the axis area shows everything, a double
+// click in the plot reads the values out, a right-button double click asks for the series options.
 //
 // Everything here runs on the UI thread.
 
-#include "analysis/ui/ChartMath.h"
+#include "analysis/ui/ThrustPlot.h"
 
 #include <QChartView>
-#include <QColor>
-#include <QLineSeries>
-#include <QStringList>
-#include <QValueAxis>
 
-#include <array>
-#include <cstddef>
-#include <vector>
+#include <memory>
+
+class QRubberBand;
 
 namespace selva {
-
-// How the chart looks; the window fills it from the chart appearance block of the settings. The
-// defaults are the chart's design look.
-struct ChartLook {
-    QColor dataColor{255, 255, 0};
-    Qt::PenStyle dataStyle = Qt::SolidLine;
-    int dataWidth = 1;
-    bool dotsVisible = false;
-    QColor dotColor{0, 128, 0};
-    int dotStyle = 5; // Rectangle, Circle, Triangle, DownTriangle, Cross, DiagCross, Star, Diamond
-    int dotWidth = 3;
-    int dotHeight = 3;
-    QColor deltaColor{255, 255, 255};
-    Qt::PenStyle deltaStyle = Qt::SolidLine;
-    int deltaWidth = 1;
-    QColor baseColor{255, 0, 0};
-    Qt::PenStyle baseStyle = Qt::SolidLine;
-    int baseWidth = 1;
-    QColor axisColor{255, 255, 255};
-    QColor backColor{0, 0, 0};
-    QColor textColor{255, 255, 255};
-    QColor gridColor{192, 192, 192};
-    QColor minorGridColor{128, 128, 128};
-    bool valueGrid = true; // horizontal lines
-    bool timeGrid = true;  // vertical lines
-    bool valueMinorGrid = false;
-    bool timeMinorGrid = false;
-};
-
-// Texts drawn over the plot after each paint. Empty texts and lists draw nothing.
-struct ChartAnnotations {
-    bool newtons = false; // unit caption of the value axis
-    QString date;         // "Дата: ..." line, already cut
-    QStringList results;  // the five result lines, already cut
-    QStringList notes;    // project notes
-};
 
 class ThrustChart : public QChartView {
     Q_OBJECT
 public:
-    // Series in the chart's order.
-    enum SeriesId { Data = 0, StartThrust, EndThrust, ZeroLine, DeltaUp, DeltaDown, Middle, SeriesCount };
+    using SeriesId = ThrustPlot::SeriesId;
+    static constexpr SeriesId Data = ThrustPlot::Data;
+    static constexpr SeriesId StartThrust = ThrustPlot::StartThrust;
+    static constexpr SeriesId EndThrust = ThrustPlot::EndThrust;
+    static constexpr SeriesId ZeroLine = ThrustPlot::ZeroLine;
+    static constexpr SeriesId DeltaUp = ThrustPlot::DeltaUp;
+    static constexpr SeriesId DeltaDown = ThrustPlot::DeltaDown;
+    static constexpr SeriesId Middle = ThrustPlot::Middle;
+    static constexpr int SeriesCount = ThrustPlot::SeriesCount;
 
     explicit ThrustChart(QWidget* parent = nullptr);
+    ~ThrustChart() override;
 
-    // Series 1: values[k] is the point of index first + k, at time (first + k) * step.
-    void setData(double step, std::size_t first, std::vector<double> values);
-    // The error band over the same indices as the data; empty vectors clear it.
-    void setDelta(std::vector<double> up, std::vector<double> down);
-    void clearData();
-    // Start, end, rest or mean line.
-    void setMarker(SeriesId which, const QList<QPointF>& points);
+    ThrustPlot& plot() { return *plot_; }
+    const ThrustPlot& plot() const { return *plot_; }
 
-    bool hasData() const { return !values_.empty(); }
-    std::size_t dataCount() const { return values_.size(); }
-    double dataStep() const { return step_; }
-    // Time of the first and last data point, lowest and highest data value (all 0 without data).
-    double firstTime() const;
-    double lastTime() const;
-    double lowestValue() const { return lowest_; }
-    double highestValue() const { return highest_; }
-    // Full-resolution points of a series (the data series and the error band are rebuilt from their
-    // values; the markers are returned as given).
-    QList<QPointF> fullPoints(SeriesId which) const;
-
-    // The series as handed to Qt Charts (decimated for the data and the error band).
-    QLineSeries* series(SeriesId which) const { return series_[which]; }
-    QValueAxis* timeAxis() const { return timeAxis_; }
-    QValueAxis* valueAxis() const { return valueAxis_; }
-
-    void setInverted(bool inverted);
-    bool inverted() const;
-
-    AxisSpan timeRange() const;
-    AxisSpan valueRange() const;
-    bool timeAutomatic() const { return timeAuto_; }
-    bool valueAutomatic() const { return valueAuto_; }
-    // A range set by hand turns automatic scaling of that axis off.
-    void setTimeRange(AxisSpan range);
-    void setValueRange(AxisSpan range);
-    void setTimeAutomatic();
-    void setValueAutomatic();
-    void navigate(TimeNav button);
-    void navigate(ValueNav button);
-    // Wheel turn over the chart or the window: value axis first, then time axis.
-    void wheelTurn(int delta);
-
+    // The plot's interface, for the window.
+    void setData(double step, std::size_t first, std::vector<double> values)
+    {
+        plot_->setData(step, first, std::move(values));
+    }
+    void setDelta(std::vector<double> up, std::vector<double> down)
+    {
+        plot_->setDelta(std::move(up), std::move(down));
+    }
+    void clearData() { plot_->clearData(); }
+    void setMarker(SeriesId which, const QList<QPointF>& points) { plot_->setMarker(which, points); }
+    bool hasData() const { return plot_->hasData(); }
+    double firstTime() const { return plot_->firstTime(); }
+    double lastTime() const { return plot_->lastTime(); }
+    double lowestValue() const { return plot_->lowestValue(); }
+    double highestValue() const { return plot_->highestValue(); }
+    QList<QPointF> fullPoints(SeriesId which) const { return plot_->fullPoints(which); }
+    QLineSeries* series(SeriesId which) const { return plot_->series(which); }
+    QValueAxis* timeAxis() const { return plot_->timeAxis(); }
+    QValueAxis* valueAxis() const { return plot_->valueAxis(); }
+    void setInverted(bool inverted) { plot_->setInverted(inverted); }
+    bool inverted() const { return plot_->inverted(); }
+    AxisSpan timeRange() const { return plot_->timeRange(); }
+    AxisSpan valueRange() const { return plot_->valueRange(); }
+    bool timeAutomatic() const { return plot_->timeAutomatic(); }
+    bool valueAutomatic() const { return plot_->valueAutomatic(); }
+    void setTimeRange(AxisSpan range) { plot_->setTimeRange(range); }
+    void setValueRange(AxisSpan range) { plot_->setValueRange(range); }
+    void setTimeAutomatic() { plot_->setTimeAutomatic(); }
+    void setValueAutomatic() { plot_->setValueAutomatic(); }
+    void navigate(TimeNav button) { plot_->navigate(button); }
+    void navigate(ValueNav button) { plot_->navigate(button); }
+    // A wheel turn over the window but not over the chart: zoom about the centre of the plot.
+    void wheelTurn(int delta) { plot_->wheelTurn(delta); }
     void applyLook(const ChartLook& look);
-    const ChartLook& look() const { return look_; }
-    void setAnnotations(const ChartAnnotations& annotations);
-    const ChartAnnotations& annotations() const { return annotations_; }
+    const ChartLook& look() const { return plot_->look(); }
+    void setAnnotations(const ChartAnnotations& annotations) { plot_->setAnnotations(annotations); }
+    const ChartAnnotations& annotations() const { return plot_->annotations(); }
+    // Paints the chart as shown, laid out at the target's size (pictures, pages).
+    void render(QPainter& painter, const QRectF& target) const { plot_->render(painter, target); }
 
     // Time and value under a point of the view.
     QPointF valueAt(const QPoint& viewPos) const;
@@ -125,7 +87,7 @@ signals:
     void rightDoubleClicked();
 
 protected:
-    void drawForeground(QPainter* painter, const QRectF& rect) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -133,33 +95,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void refreshVisible();
-    void refreshAutomaticRanges();
-    void setAxisRange(QValueAxis* axis, AxisSpan range);
-    void updateTicks(QValueAxis* axis);
-    int tickCountFor(QValueAxis* axis) const;
-    void updateMargins();
+    QPointF chartPos(const QPoint& viewPos) const;
+    bool inPlot(const QPoint& viewPos) const;
 
-    std::array<QLineSeries*, SeriesCount> series_{};
-    QValueAxis* timeAxis_ = nullptr;
-    QValueAxis* valueAxis_ = nullptr;
-
-    double step_ = 0;
-    std::size_t first_ = 0;
-    std::vector<double> values_;
-    std::vector<double> up_;
-    std::vector<double> down_;
-    double lowest_ = 0;
-    double highest_ = 0;
-    std::array<QList<QPointF>, SeriesCount> markers_;
-
-    bool timeAuto_ = true;
-    bool valueAuto_ = true;
-    bool refreshing_ = false;
+    std::unique_ptr<ThrustPlot> plot_;
+    QRubberBand* band_ = nullptr;
+    QPoint bandOrigin_;
+    bool pressed_ = false;
     bool rightDouble_ = false;
-    int decimatedColumns_ = 0;
-    ChartLook look_;
-    ChartAnnotations annotations_;
 };
 
 } // namespace selva

@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QTimer>
 
 namespace {
@@ -57,6 +59,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Selvarondine"));
     QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    // The program speaks Russian whatever the user's locale: Qt's own dialogs and buttons too. Numbers
+    // still follow the user's locale.
+    QTranslator qtRussian;
+    if (qtRussian.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtRussian);
 
     selva::SettingsStore store; // both records at their defaults, no notes
     store.defaultSettingsFileName = settingsFileName().toStdString();

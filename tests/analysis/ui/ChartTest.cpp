@@ -4,6 +4,7 @@
 #include "analysis/ui/ThrustChart.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -37,7 +38,9 @@ private slots:
     void timeNavigation();
     void valueNavigation_data();
     void valueNavigation();
-    void wheelZoomWidensOnPositiveDelta();
+    void wheelZoomsInAwayFromUserAboutAnchor();
+    void timeRangeStaysInsideData();
+    void zoomReachesOneSecondOfAnHour();
     void formatAxisValue_data();
     void formatAxisValue();
     void decimationKeepsPeaksAndBoundsPoints();
@@ -49,6 +52,7 @@ private slots:
     void markersAndEmptyData();
     void annotationsArePainted();
     void rightDoubleClickSignals();
+    void renderDrawsTheChartAtAnySize();
 };
 
 void ChartTest::timeNavigation_data()
@@ -59,8 +63,8 @@ void ChartTest::timeNavigation_data()
     // Current range 10..20 (span 10); data from 0 to 100.
     QTest::newRow("start") << int(TimeNav::Start) << 0.0 << 10.0;
     QTest::newRow("end") << int(TimeNav::End) << 90.0 << 100.0;
-    QTest::newRow("in") << int(TimeNav::In) << 10.5 << 19.5;
-    QTest::newRow("out") << int(TimeNav::Out) << 9.5 << 20.5;
+    QTest::newRow("in halves") << int(TimeNav::In) << 12.5 << 17.5;
+    QTest::newRow("out doubles") << int(TimeNav::Out) << 5.0 << 25.0;
     QTest::newRow("left page") << int(TimeNav::LeftPage) << 2.5 << 12.5;
     QTest::newRow("right page") << int(TimeNav::RightPage) << 17.5 << 27.5;
     QTest::newRow("left") << int(TimeNav::Left) << 9.0 << 19.0;
@@ -87,8 +91,8 @@ void ChartTest::valueNavigation_data()
     QTest::newRow("top") << int(ValueNav::Top) << false << 50.0 << 150.0;
     QTest::newRow("top inverted") << int(ValueNav::Top) << true << 400.0 << 500.0;
     QTest::newRow("bottom inverted") << int(ValueNav::Bottom) << true << 50.0 << 150.0;
-    QTest::newRow("in") << int(ValueNav::In) << false << 105.0 << 195.0;
-    QTest::newRow("out inverted") << int(ValueNav::Out) << true << 95.0 << 205.0;
+    QTest::newRow("in") << int(ValueNav::In) << false << 125.0 << 175.0;
+    QTest::newRow("out inverted") << int(ValueNav::Out) << true << 50.0 << 250.0;
     QTest::newRow("down page") << int(ValueNav::DownPage) << false << 25.0 << 125.0;
     QTest::newRow("up page") << int(ValueNav::UpPage) << false << 175.0 << 275.0;
     QTest::newRow("up page inverted") << int(ValueNav::UpPage) << true << 25.0 << 125.0;
@@ -109,13 +113,51 @@ void ChartTest::valueNavigation()
     QVERIFY2(near(r.min, min) && near(r.max, max), qPrintable(QString("%1..%2").arg(r.min).arg(r.max)));
 }
 
-void ChartTest::wheelZoomWidensOnPositiveDelta()
+void ChartTest::wheelZoomsInAwayFromUserAboutAnchor()
 {
-    AxisSpan r = wheelZoom({0, 100}, 120); // d = 0.05 * 100 * 1.2 = 6
-    QVERIFY(near(r.min, -6) && near(r.max, 106));
-    r = wheelZoom({0, 100}, -120);
-    QVERIFY(near(r.min, 6) && near(r.max, 94));
-    QCOMPARE(wheelZoom({5, 5}, 120), (AxisSpan{5, 5}));
+    // Two notches away from the user halve the span; the anchor keeps its place (a quarter in).
+    const AxisSpan r = zoomAround({0, 100}, 25, wheelZoomFactor(240));
+    QVERIFY(near(r.min, 12.5) && near(r.max, 62.5));
+    const AxisSpan back = zoomAround(r, 25, wheelZoomFactor(-240));
+    QVERIFY(near(back.min, 0) && near(back.max, 100));
+    QCOMPARE(zoomAround({5, 5}, 5, 0.5), (AxisSpan{5, 5}));
+}
+
+void ChartTest::timeRangeStaysInsideData()
+{
+    QCOMPARE(limitTimeRange({-3, 2}, 0, 10, 0.01), (AxisSpan{0, 5}));    // not before the start
+    QCOMPARE(limitTimeRange({8, 13}, 0, 10, 0.01), (AxisSpan{5, 10}));   // nor past the end
+    QCOMPARE(limitTimeRange({-5, 20}, 0, 10, 0.01), (AxisSpan{0, 10}));  // wider: all of it
+    const AxisSpan narrow = limitTimeRange({4, 4.001}, 0, 10, 0.01); // two steps at least
+    QVERIFY(near(narrow.min, 3.9905) && near(narrow.max, 4.0105));
+    QCOMPARE(limitTimeRange({2, 3}, 0, 10, 0.01), (AxisSpan{2, 3}));
+}
+
+// A one-second burn inside an hour's recording is a few clicks of "+" away, and the wheel gets there too.
+void ChartTest::zoomReachesOneSecondOfAnHour()
+{
+    ThrustPlot plot;
+    plot.setSize({1000, 600});
+    plot.setData(0.01, 0, std::vector<double>(360001, 1.0));
+    int clicks = 0;
+    while (plot.timeRange().span() > 1.0 && clicks < 100) {
+        plot.navigate(TimeNav::In);
+        ++clicks;
+    }
+    QVERIFY2(clicks <= 12, qPrintable(QString::number(clicks)));
+    plot.setTimeAutomatic();
+    int notches = 0;
+    while (plot.timeRange().span() > 1.0 && notches < 200) {
+        plot.wheelTurn(120, QPointF(1800.5, 1));
+        ++notches;
+    }
+    QVERIFY2(notches <= 24, qPrintable(QString::number(notches)));
+    const AxisSpan t = plot.timeRange();
+    QVERIFY(t.min <= 1800.5 && t.max >= 1800.5); // about the pointer
+    plot.setTimeRange({5, 15});
+    for (int i = 0; i < 3; ++i)
+        plot.navigate(TimeNav::LeftPage);
+    QCOMPARE(plot.timeRange().min, 0.0); // scrolling stops at the start of the record
 }
 
 void ChartTest::formatAxisValue_data()
@@ -232,23 +274,27 @@ void ChartTest::automaticAndManualAxes()
     chart.setMarker(ThrustChart::ZeroLine, {{0.0, -5}, {4.0, -5}});
     QCOMPARE(chart.valueRange(), (AxisSpan{-5, 40}));
 
-    chart.navigate(TimeNav::RightPage);
+    chart.navigate(TimeNav::In); // 0..4 (the rest line's extent) halved
     QVERIFY(!chart.timeAutomatic());
-    QCOMPARE(chart.timeRange(), (AxisSpan{3.0, 7.0}));
+    QCOMPARE(chart.timeRange(), (AxisSpan{1.0, 3.0}));
+    chart.navigate(TimeNav::In);
+    QCOMPARE(chart.timeRange(), (AxisSpan{1.5, 2.5}));
+    chart.navigate(TimeNav::RightPage); // stops at the last point
+    QCOMPARE(chart.timeRange(), (AxisSpan{2.0, 3.0}));
     chart.navigate(TimeNav::Start); // first data time, same span
-    QCOMPARE(chart.timeRange(), (AxisSpan{1.0, 5.0}));
-    chart.wheelTurn(100);
+    QCOMPARE(chart.timeRange(), (AxisSpan{1.0, 2.0}));
+    chart.wheelTurn(-240); // towards the user: twice the span about the centre
     QVERIFY(!chart.valueAutomatic());
-    QCOMPARE(chart.valueRange(), (AxisSpan{-7.25, 42.25}));
-    QCOMPARE(chart.timeRange(), (AxisSpan{0.8, 5.2}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{-27.5, 62.5}));
+    QCOMPARE(chart.timeRange(), (AxisSpan{1.0, 3.0}));
 
-    // New data keep a hand-set range; automatic fits again.
-    chart.setData(0.5, 0, {1, 2});
-    QCOMPARE(chart.timeRange(), (AxisSpan{0.8, 5.2}));
+    // New data keep a hand-set range, inside the new data; automatic fits again.
+    chart.setData(0.5, 0, {1, 2, 3, 4, 5, 6, 7});
+    QCOMPARE(chart.timeRange(), (AxisSpan{1.0, 3.0}));
     chart.setTimeAutomatic();
     chart.setValueAutomatic();
     QCOMPARE(chart.timeRange(), (AxisSpan{0, 4.0}));
-    QCOMPARE(chart.valueRange(), (AxisSpan{-5, 2}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{-5, 7}));
 }
 
 void ChartTest::invertedValueAxisSwapsButtons()
@@ -309,7 +355,7 @@ void ChartTest::annotationsArePainted()
     const int unitsOnly = magentaPixels();
     QVERIFY(unitsOnly > 0); // " f(Hz)" and "T(sec)" are always drawn
     ChartAnnotations a;
-    a.results = {"Iсум = 1 Н*сек", "Iуд = 2 сек", "Tтг = 3 сек", "Fmax = 4 Н", "Favg = 5 Н"};
+    a.results = {"Iсум = 1 Н·с", "Iуд = 2 сек", "Tтг = 3 сек", "Fmax = 4 Н", "Favg = 5 Н"};
     a.notes = {"Пояснение"};
     a.date = "Дата: 01.02.2024";
     chart.setAnnotations(a);
@@ -334,6 +380,46 @@ void ChartTest::rightDoubleClickSignals()
     QCOMPARE(left.count(), 1);
     const double t = left.at(0).at(0).toDouble();
     QVERIFY(t > 0.1 && t < 0.3); // the middle of 0 .. 0.4
+}
+
+// Pictures and pages are drawn by the chart itself, laid out anew at their size, in proportion at any
+// resolution, without disturbing the chart on screen.
+void ChartTest::renderDrawsTheChartAtAnySize()
+{
+    ThrustChart chart;
+    chart.resize(600, 400);
+    chart.setData(0.01, 0, ramp(2000));
+    chart.setTimeRange({5, 10});
+    ChartAnnotations a;
+    a.notes = {"Пояснение к испытанию"};
+    a.author = "Автор";
+    chart.setAnnotations(a);
+    auto count = [](const QImage& img, auto pred) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += pred(img.pixelColor(x, y));
+        return n;
+    };
+    auto yellow = [](const QColor& c) { return c.red() > 200 && c.green() > 200 && c.blue() < 80; };
+    auto white = [](const QColor& c) { return c.red() > 200 && c.green() > 200 && c.blue() > 200; };
+    for (const int dpi : {96, 600}) {
+        const int w = 800 * dpi / 96, h = 500 * dpi / 96;
+        QImage img(w, h, QImage::Format_RGB32);
+        img.setDotsPerMeterX(qRound(dpi / 0.0254));
+        img.setDotsPerMeterY(qRound(dpi / 0.0254));
+        img.fill(Qt::gray);
+        QPainter p(&img);
+        chart.render(p, QRectF(0, 0, w, h));
+        p.end();
+        const double scale = double(dpi) / 96;
+        QVERIFY2(count(img, yellow) > 300 * scale, qPrintable(QString::number(dpi)));
+        // Text and axes are in the same proportion to the picture at both resolutions.
+        const double whiteShare = double(count(img, white)) / (w * h);
+        QVERIFY2(whiteShare > 0.002 && whiteShare < 0.05, qPrintable(QString::number(whiteShare)));
+        QCOMPARE(img.pixelColor(w / 2, h / 2 + 3).alpha(), 255);
+    }
+    QCOMPARE(chart.timeRange(), (AxisSpan{5, 10}));
 }
 
 QTEST_MAIN(ChartTest)
