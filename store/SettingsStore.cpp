@@ -69,8 +69,12 @@ std::string fileExtUpper(const std::string& fileName)
 
 void SettingsStore::Initialise()
 {
-    settings = TSettingsRecord{};
-    project = TProjectRecord{};
+    // Copied from defaults built once: GCC 12 at -O3 warns (wrongly) about the strings of a moved-from
+    // temporary record.
+    static const TSettingsRecord settingsDefaults;
+    static const TProjectRecord projectDefaults;
+    settings = settingsDefaults;
+    project = projectDefaults;
     notes.clear();
     projectFileName.clear();
     settingsFileName.clear();

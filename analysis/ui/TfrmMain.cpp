@@ -523,10 +523,15 @@ void TfrmMain::newProject()
     state_.ZeroOffset = 0;
     state_.LeftChannelEnabled = true;
     state_.UseLeftChannel = false;
-    store_.notes.clear();
-    store_.project = TProjectRecord{};
+    // Both records at their defaults, no notes, no project name; the program's own settings stay.
+    const TSettingsRecord settings = store_.settings;
+    const std::string settingsFile = store_.settingsFileName;
+    const bool projectLoaded = store_.projectLoaded;
+    store_.Initialise();
+    store_.settings = settings;
+    store_.settingsFileName = settingsFile;
+    store_.projectLoaded = projectLoaded;
     store_.CopySettingsToProject();
-    store_.projectFileName.clear();
     setWindowTitle(QStringLiteral("Расчет параметров тяги по данным частотного датчика"));
     showNoSource();
     ui->edtFreqOffs->Refresh();

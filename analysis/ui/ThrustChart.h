@@ -48,6 +48,7 @@ public:
     void clearData() { plot_->clearData(); }
     void setMarker(SeriesId which, const QList<QPointF>& points) { plot_->setMarker(which, points); }
     bool hasData() const { return plot_->hasData(); }
+    std::size_t dataCount() const { return plot_->dataCount(); }
     double firstTime() const { return plot_->firstTime(); }
     double lastTime() const { return plot_->lastTime(); }
     double lowestValue() const { return plot_->lowestValue(); }

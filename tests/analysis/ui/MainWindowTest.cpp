@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -73,6 +74,13 @@ private slots:
     void cancelledOpeningShowsNothingOfThePreviousSource();
     void companionProjectIsLoadedInstead();
     void mouseListAndPlaceholders();
+    void projectNamesGetExtensionAndAbsolutePaths();
+    void projectWithMissingSourceLeavesNoSource();
+    void filterStateSurvivesProject();
+    void damagedCompanionOpensTheSource();
+    void channelButtonsFollowEveryOpen();
+    void newProjectStartsAfresh();
+    void unsavedChangesAreAskedAbout();
 
 private:
     template <class T> T* find(const char* name) { return test::control<T>(win.get(), name); }
@@ -110,6 +118,8 @@ private:
     std::unique_ptr<TfrmScale> scale;
     QStringList messages;
     QStringList files; // answers of the file dialogs, in order
+    QStringList questions; // Yes/No/Cancel questions asked
+    int saveAnswer = 1;    // their answer: 0 Yes, 1 No, 2 Cancel
 };
 
 void MainWindowTest::init()
@@ -126,9 +136,16 @@ void MainWindowTest::init()
     progress = std::make_unique<Progress>();
     messages.clear();
     files.clear();
+    questions.clear();
+    saveAnswer = 1;
     MainDialogs d;
     d.information = [this](QWidget*, const QString& text) { messages.append(text); };
+    d.warning = [this](QWidget*, const QString& text) { messages.append(text); };
     d.question = [](QWidget*, const QString&) { return true; };
+    d.askYesNoCancel = [this](QWidget*, const QString& text) {
+        questions.append(text);
+        return saveAnswer;
+    };
     d.chooseFile = [this](QWidget*, const QString&, const QString&, const QString&, bool) {
         return files.isEmpty() ? QString() : files.takeFirst();
     };
@@ -236,10 +253,21 @@ void MainWindowTest::unitsSwitchSeriesAndRestLineEditing()
 void MainWindowTest::stepIsCheckedAndCapped()
 {
     openFile(path("firing.frq"));
-    commit("edtAccur", 0);            // below MinStep: refused, the field shows the step again
+    commit("edtAccur", 0); // below the record's step: refused and said so, the field shows the step again
     QCOMPARE(state->AnalysisStep, 0.01);
     QCOMPARE(find<TEditFloat>("edtAccur")->text(), QLocale().toString(0.01));
     QCOMPARE(state->PointCount, 500u);
+    QTRY_COMPARE(messages.size(), 1);
+    QVERIFY(messages.takeFirst().startsWith("Шаг меньше допустимого"));
+    // The same through the record's project: its source opened without a reset keeps the record's limit.
+    files.append(path("firing.proj"));
+    find<QAction>("nSaveProjectAs")->trigger();
+    openFile(path("firing.frq"));
+    commit("edtAccur", 0.001);
+    QCOMPARE(state->AnalysisStep, 0.01);
+    QCOMPARE(state->PointCount, 500u);
+    QTRY_COMPARE(messages.size(), 1);
+    QVERIFY(messages.takeFirst().startsWith("Шаг меньше допустимого"));
     commit("edtAccur", 0.02);
     QCOMPARE(state->AnalysisStep, 0.02);
     QVERIFY(state->PointCount == 250u || state->PointCount == 249u); // 500 x 0.01f / 0.02, truncated
@@ -252,8 +280,12 @@ void MainWindowTest::stepIsCheckedAndCapped()
 void MainWindowTest::markersMoveAndClamp()
 {
     openFile(path("firing.frq"));
-    QCOMPARE(chart()->series(ThrustChart::StartThrust)->count(), 0); // hidden until pressed
+    // Shown after every analysis; the caption only makes the value editable.
+    QCOMPARE(chart()->series(ThrustChart::StartThrust)->count(), 2);
+    QCOMPARE(chart()->series(ThrustChart::EndThrust)->count(), 2);
+    QCOMPARE(chart()->series(ThrustChart::ZeroLine)->count(), 2);
     auto* s2 = find<QPushButton>("s2");
+    QVERIFY(!find<TEditFloat>("edtStartThrust")->isEnabled());
     s2->click();
     QVERIFY(find<TEditFloat>("edtStartThrust")->isEnabled());
     QCOMPARE(s2->focusPolicy(), Qt::NoFocus);
@@ -275,7 +307,7 @@ void MainWindowTest::markersMoveAndClamp()
     commit("edtEndThrust", 2); // an end before the start draws no end marker
     QCOMPARE(chart()->series(ThrustChart::EndThrust)->count(), 0);
     s2->click();
-    QCOMPARE(chart()->series(ThrustChart::StartThrust)->count(), 0);
+    QCOMPARE(chart()->series(ThrustChart::StartThrust)->count(), 2);
     QVERIFY(!find<TEditFloat>("edtStartThrust")->isEnabled());
 }
 
@@ -432,6 +464,130 @@ void MainWindowTest::mouseListAndPlaceholders()
     QVERIFY(!chart()->timeAutomatic());
     find<QToolButton>("btnSee")->click();
     QVERIFY(chart()->timeAutomatic() && chart()->valueAutomatic());
+}
+
+void MainWindowTest::projectNamesGetExtensionAndAbsolutePaths()
+{
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir->path());
+    openFile("firing.frq"); // named relative to the working folder
+    QDir(dir->path()).mkdir("projects");
+    files.append(path("projects/run")); // typed without an extension
+    find<QAction>("nSaveProjectAs")->trigger();
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
+    QVERIFY(QFileInfo::exists(path("projects/run.proj")));
+    QCOMPARE(QString::fromStdString(store->projectFileName), path("projects/run.proj"));
+    // Saved in another folder than its source, it still finds the source from anywhere.
+    QDir::setCurrent(QDir::rootPath());
+    QVERIFY(win->loadProject(path("projects/run.proj")));
+    QDir::setCurrent(cwd);
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
+    QCOMPARE(state->PointCount, 500u);
+    QCOMPARE(QString::fromStdString(store->project.sourceFileName), path("firing.frq"));
+    QVERIFY(QFileInfo(QString::fromStdString(store->project.SensorFileName)).isAbsolute());
+}
+
+void MainWindowTest::projectWithMissingSourceLeavesNoSource()
+{
+    writeBytes(path("gone.frq"), firingRecord());
+    openFile(path("gone.frq"));
+    files.append(path("gone.proj"));
+    find<QAction>("nSaveProjectAs")->trigger();
+    QFile::remove(path("gone.frq"));
+    openFile(path("firing.frq"));
+    QVERIFY(win->loadProject(path("gone.proj")));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains(path("gone.frq")), qPrintable(messages[0])); // which file is missing
+    // The cleared source, not half of the project over the previous one.
+    QCOMPARE(find<QLabel>("lblFileName")->text(), QString());
+    QCOMPARE(state->PointCount, 0u);
+    QVERIFY(!chart()->hasData());
+    QCOMPARE(chart()->series(ThrustChart::StartThrust)->count(), 0);
+    QVERIFY(chart()->timeAutomatic() && chart()->valueAutomatic());
+    QCOMPARE(find<QLabel>("lblImpSum")->text(), QString("0"));
+}
+
+void MainWindowTest::filterStateSurvivesProject()
+{
+    openFile(path("firing.frq"));
+    selectSensor(1);
+    find<QToolButton>("sbtnFilerOn")->click();
+    const QString impulse = find<QLabel>("lblImpSum")->text();
+    files.append(path("filtered.proj"));
+    find<QAction>("nSaveProjectAs")->trigger();
+    find<QToolButton>("sbtnFilerOn")->click(); // off again before the reload
+    QVERIFY(!state->FilterOn);
+    QVERIFY(win->loadProject(path("filtered.proj")));
+    QVERIFY(state->FilterOn);
+    QVERIFY(find<QToolButton>("sbtnFilerOn")->isChecked());
+    QCOMPARE(find<QLabel>("lblImpSum")->text(), impulse);
+}
+
+void MainWindowTest::damagedCompanionOpensTheSource()
+{
+    writeBytes(path("firing.proj"), "SELVARONDINE PROJECT v.1.50 damaged");
+    openFile(path("firing.frq"));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains("поврежден"), qPrintable(messages[0]));
+    QCOMPARE(find<QLabel>("lblFileName")->text(), path("firing.frq"));
+    QCOMPARE(state->PointCount, 500u);
+}
+
+void MainWindowTest::channelButtonsFollowEveryOpen()
+{
+    WaveSynthOptions o;
+    o.durationSeconds = 2;
+    o.sampleRate = 8000;
+    o.channels = 2;
+    WriteSynthWave(path("stereo.wav").toStdString(), o, [](double) { return 1000.0; });
+    openFile(path("stereo.wav"));
+    auto* left = find<QRadioButton>("rbtnChannelL");
+    QVERIFY(left->isEnabled());
+    left->click();
+    QVERIFY(state->UseLeftChannel);
+    writeBytes(path("bad.frq"), "NOTFREQ\r\n");
+    openFile(path("bad.frq"));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(state->UseLeftChannel && left->isChecked() && left->isEnabled()); // the recording stays
+    openFile(path("firing.frq"));
+    QVERIFY(!state->UseLeftChannel && !left->isChecked() && !left->isEnabled());
+}
+
+void MainWindowTest::newProjectStartsAfresh()
+{
+    openFile(path("firing.frq"));
+    files.append(path("firing.proj"));
+    find<QAction>("nSaveProjectAs")->trigger();
+    store->notes = {"note"};
+    find<QAction>("nNewProject")->trigger();
+    QCOMPARE(questions.size(), 1); // the notes changed since the save
+    QCOMPARE(state->PointCount, 0u);
+    QVERIFY(!chart()->hasData());
+    QCOMPARE(find<QLabel>("lblFileName")->text(), QString());
+    QVERIFY(store->projectFileName.empty());
+    QVERIFY(store->notes.empty());
+    QCOMPARE(sensors->SensorCount(), 2); // the library stays
+    QVERIFY(!win->projectModified());
+}
+
+void MainWindowTest::unsavedChangesAreAskedAbout()
+{
+    openFile(path("firing.frq"));
+    QVERIFY(!win->projectModified());
+    win->close(); // nothing changed: closes without a question
+    QVERIFY(questions.isEmpty());
+    win->show();
+    find<QPushButton>("s2")->click();
+    commit("edtStartThrust", 1.5);
+    QVERIFY(win->projectModified());
+    saveAnswer = 2; // Cancel: the window stays
+    QVERIFY(!win->close());
+    QCOMPARE(questions, QStringList{"Сохранить изменения в проекте?"});
+    saveAnswer = 0; // Yes: saved as the source's project, then closed
+    QVERIFY(!QFileInfo::exists(path("firing.proj")));
+    QVERIFY(win->close());
+    QVERIFY(QFileInfo::exists(path("firing.proj")));
+    QVERIFY(!win->projectModified());
 }
 
 QTEST_MAIN(MainWindowTest)
