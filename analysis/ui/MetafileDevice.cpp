@@ -241,6 +241,7 @@ public:
         penSlot_ = brushSlot_ = fontSlot_ = -1;
         textColor_.reset();
         fillMode_ = -1;
+        pending_.clear();
         pen_ = QPen();
         brush_ = QBrush();
         transform_ = QTransform();
@@ -252,7 +253,7 @@ public:
 
     bool end() override
     {
-        data = recorder_->finish(maxSlots_);
+        data = out().finish(maxSlots_);
         recorder_.reset();
         return true;
     }
@@ -313,7 +314,7 @@ public:
             selectBrush(gdiBrush());
             const QPolygon px = toPixels(poly);
             if (px.size() >= 3)
-                recorder_->polygon(px.size() > MaxPoints ? QPolygon(px.mid(0, MaxPoints)) : px);
+                out().polygon(px.size() > MaxPoints ? QPolygon(px.mid(0, MaxPoints)) : px);
             return;
         }
         fill(poly);
@@ -332,7 +333,7 @@ public:
             if (transform_.type() <= QTransform::TxScale && clipRect().contains(device)) {
                 selectPen(penVisible() ? gdiPen() : nullPen());
                 selectBrush(gdiBrush());
-                recorder_->rectangle(device.toRect());
+                out().rectangle(device.toRect());
                 continue;
             }
             QPainterPath path;
@@ -374,7 +375,7 @@ public:
         selectFont(f);
         const QRgb color = pen_.color().rgb();
         if (textColor_ != color) {
-            recorder_->setTextColor(color);
+            out().setTextColor(color);
             textColor_ = color;
         }
 
@@ -394,7 +395,7 @@ public:
             dx << next - placed;
             placed = next;
         }
-        recorder_->text(at.toPoint(), text, dx);
+        out().text(at.toPoint(), text, dx);
     }
 
     void drawPixmap(const QRectF& r, const QPixmap& pm, const QRectF& sr) override
@@ -416,7 +417,7 @@ public:
                             shown.width() * kx, shown.height() * ky);
         const QImage part = image.copy(source.toAlignedRect());
         if (!part.isNull())
-            recorder_->bitmap(shown.toAlignedRect(), part);
+            out().bitmap(shown.toAlignedRect(), part);
     }
 
 private:
@@ -448,9 +449,37 @@ private:
         selectPen(gdiPen());
         for (const QPolygonF& run : clipPolyline(line, clipRect())) {
             const QPolygon px = toPixels(run);
-            for (qsizetype from = 0; from + 1 < px.size(); from += MaxPoints - 1)
-                recorder_->polyline(QPolygon(px.mid(from, MaxPoints)));
+            // A line drawn on from where the last one ended, with the same pen, continues its record:
+            // Qt Charts draws a series segment by segment.
+            qsizetype from = 0;
+            if (!pending_.isEmpty() && pending_.last() == px.first() && pending_.size() < MaxPoints)
+                from = 1;
+            else
+                flushLine();
+            for (qsizetype i = from; i < px.size(); ++i) {
+                if (pending_.size() == MaxPoints) {
+                    const QPoint last = pending_.last();
+                    flushLine();
+                    pending_ << last;
+                }
+                pending_ << px[i];
+            }
         }
+    }
+
+    void flushLine()
+    {
+        if (pending_.size() >= 2)
+            recorder_->polyline(pending_);
+        pending_.clear();
+    }
+
+    // The recorder, for any record but a polyline's points: a polyline still being collected is
+    // written first, so that the records keep the order of the drawing.
+    MetafileRecorder& out()
+    {
+        flushLine();
+        return *recorder_;
     }
 
     // Inside of a polygon without its outline.
@@ -461,14 +490,14 @@ private:
             return;
         selectPen(nullPen());
         selectBrush(gdiBrush());
-        recorder_->polygon(px.size() > MaxPoints ? QPolygon(px.mid(0, MaxPoints)) : px);
+        out().polygon(px.size() > MaxPoints ? QPolygon(px.mid(0, MaxPoints)) : px);
     }
 
     void setFillMode(Qt::FillRule rule)
     {
         const int mode = rule == Qt::WindingFill ? gdi::WINDING : gdi::ALTERNATE;
         if (mode != fillMode_)
-            recorder_->setPolyFillMode(fillMode_ = mode);
+            out().setPolyFillMode(fillMode_ = mode);
     }
 
     // A new object takes the lowest free slot, as the WMF object table hands them out; the object it
@@ -485,9 +514,9 @@ private:
             *free = true;
         maxSlots_ = std::max(maxSlots_, static_cast<int>(slots_.size()));
         create(fresh, wanted);
-        recorder_->selectObject(fresh);
+        out().selectObject(fresh);
         if (slot >= 0) {
-            recorder_->deleteObject(slot);
+            out().deleteObject(slot);
             slots_[static_cast<std::size_t>(slot)] = false;
         }
         slot = fresh;
@@ -495,15 +524,15 @@ private:
     }
     void selectPen(const GdiPen& p)
     {
-        select(penSlot_, penObj_, p, [this](int s, const GdiPen& v) { recorder_->createPen(s, v); });
+        select(penSlot_, penObj_, p, [this](int s, const GdiPen& v) { out().createPen(s, v); });
     }
     void selectBrush(const GdiBrush& b)
     {
-        select(brushSlot_, brushObj_, b, [this](int s, const GdiBrush& v) { recorder_->createBrush(s, v); });
+        select(brushSlot_, brushObj_, b, [this](int s, const GdiBrush& v) { out().createBrush(s, v); });
     }
     void selectFont(const GdiFont& f)
     {
-        select(fontSlot_, fontObj_, f, [this](int s, const GdiFont& v) { recorder_->createFont(s, v); });
+        select(fontSlot_, fontObj_, f, [this](int s, const GdiFont& v) { out().createFont(s, v); });
     }
 
     MetafileFormat format_;
@@ -519,6 +548,7 @@ private:
     std::optional<GdiFont> fontObj_;
     std::optional<QRgb> textColor_;
     int fillMode_ = -1;
+    QPolygon pending_; // polyline collected from connected lines, drawn with the selected pen
 
     QPen pen_;
     QBrush brush_;
