@@ -353,8 +353,13 @@ public:
     void drawTextItem(const QPointF& p, const QTextItem& item) override
     {
         const QString text = item.text();
-        if (opacity_ <= 0 || !penVisible() || text.isEmpty())
+        if (opacity_ <= 0 || !penVisible())
             return;
+        if (text.isEmpty()) {
+            // Glyphs without their characters (a glyph run): drawn as their outlines rather than lost.
+            QPaintEngine::drawTextItem(p, item);
+            return;
+        }
         const QPointF at = transform_.map(p);
         if (!clipRect().adjusted(-1, -1, 1, 1).contains(at))
             return;
