@@ -1,5 +1,5 @@
-// "Экспорт результатов", "Сохранить картинку" and the page of "Печать" as the window runs them, with
-// the save dialog answered by the test.
+// "Экспорт результатов" and "Сохранить картинку" as the window runs them, with the save dialog answered
+// by the test.
 
 #include "analysis/AnalysisState.h"
 #include "analysis/FreqRecord.h"
@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,7 +46,6 @@ private slots:
     void exportWithoutPointsAsksNothing();
     void exportFailureIsReported();
     void savePictureProposesJpegAndWritesTheChosenFormat();
-    void printPageOnAPdfPrinter();
 
 private:
     OutputDialogs answering(const QString& name);
@@ -135,20 +133,6 @@ void ChartOutputTest::savePictureProposesJpegAndWritesTheChosenFormat()
     // Cancelled: nothing written, nothing reported.
     QVERIFY(savePicture(nullptr, fillBlue, QSize(120, 80), QString(), answering(QString())).isEmpty());
     QVERIFY(errors_.isEmpty());
-}
-
-void ChartOutputTest::printPageOnAPdfPrinter()
-{
-    QTemporaryDir dir;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("page.pdf"));
-    QRectF chart;
-    QString error;
-    QVERIFY(ChartPrinting::printPage(
-        printer, [&](QPainter&, const QRectF& r) { chart = r; }, "run1.wav", QDateTime::currentDateTime(), &error));
-    QCOMPARE(chart, printedChartRect(QSize(printer.width(), printer.height())));
-    QVERIFY(readAll(dir.filePath("page.pdf")).startsWith("%PDF-"));
 }
 
 QTEST_MAIN(ChartOutputTest)

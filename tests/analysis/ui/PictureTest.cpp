@@ -33,7 +33,7 @@ const QString Author = QString::fromUtf8("Иванов И.И.");
 
 struct Shape {
     QPolygon points;
-    QRgb color = 0; // pen colour of lines, brush colour of filled shapes
+    QRgb color = 0; // of the pen
 };
 struct Text {
     QPoint at;
@@ -46,7 +46,6 @@ struct Drawing {
     QSize size;
     int unitsPerInch = 0;
     QList<Shape> lines;
-    QList<Shape> fills;
     QList<Text> texts;
 
     bool hasLine(const QPolygon& p, QRgb c) const
@@ -140,7 +139,6 @@ Drawing parseWmf(const QByteArray& b)
         case 0x01F0: used.at(r.u16(p)) = false; break;
         case 0x0209: obj.textColor = fromColorRef(r.u32(p)); break;
         case 0x0325: d.lines << Shape{poly(), obj.pen.color}; break;
-        case 0x0324: d.fills << Shape{poly(), obj.brush.color}; break;
         case 0x0A32: {
             const int n = r.i16(p + 4);
             d.texts << Text{QPoint(r.i16(p + 2), r.i16(p)), cp1251(b.mid(p + 8, n)), obj.textColor, obj.font.height};
@@ -186,7 +184,6 @@ Drawing parseEmf(const QByteArray& b)
         case 40: obj.table.erase(int(r.u32(p))); break;
         case 24: obj.textColor = fromColorRef(r.u32(p)); break;
         case 87: d.lines << Shape{poly(), obj.pen.color}; break;
-        case 86: d.fills << Shape{poly(), obj.brush.color}; break;
         case 84: {
             const quint32 n = r.u32(at + 44), off = r.u32(at + 48);
             QString s;
@@ -339,7 +336,6 @@ void PictureTest::jpegIsBaselineQuality90()
 {
     StandIn chart;
     const QByteArray jpeg = render(PictureFormat::Jpeg, chart.painter());
-    Reader r{jpeg};
     bool sof0 = false, progressive = false;
     QList<int> luminance;
     for (qsizetype at = 2; at + 4 <= jpeg.size() && quint8(jpeg[at]) == 0xFF;) {
@@ -362,7 +358,6 @@ void PictureTest::jpegIsBaselineQuality90()
     QVERIFY(!progressive);
     // Quality 90 scales the standard tables to a fifth: the luminance table starts 16, 11, 12 -> 3, 2, 2.
     QCOMPARE(luminance.mid(0, 3), (QList<int>{3, 2, 2}));
-    QVERIFY(r.u16(0) == 0xD8FF);
 }
 
 void PictureTest::metafilesReadBackIntoTheDrawing_data()
