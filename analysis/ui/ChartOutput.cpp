@@ -63,8 +63,8 @@ OutputMessage standardOutputMessage()
     return [](QWidget* parent, const QString& text) { QMessageBox::critical(parent, QString(), text); };
 }
 
-QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewtons, const QString& sourceLabel,
-                      const OutputDialogs& dialogs)
+QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewtons,
+                      const QString& sourceLabel, const OutputDialogs& dialogs)
 {
     if (state.PointCount == 0)
         return QString();
@@ -91,9 +91,9 @@ QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewt
 
 QStringList pictureDialogFilters()
 {
-    return {QStringLiteral("Рисунок JPEG (*.jpg *.jpeg)"), QStringLiteral("Метафайл Windows (*.wmf)"),
+    return {QStringLiteral("Рисунок JPEG (*.jpg *.jpeg)"),  QStringLiteral("Метафайл Windows (*.wmf)"),
             QStringLiteral("Расширенный метафайл (*.emf)"), QStringLiteral("Рисунок PNG (*.png)"),
-            QStringLiteral("Рисунок SVG (*.svg)"), QStringLiteral("Документ PDF (*.pdf)"),
+            QStringLiteral("Рисунок SVG (*.svg)"),          QStringLiteral("Документ PDF (*.pdf)"),
             QStringLiteral("Точечный рисунок (*.bmp)")};
 }
 

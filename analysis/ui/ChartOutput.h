@@ -24,9 +24,9 @@ struct AnalysisState;
 // How a save dialog is to be prepared.
 struct SaveDialogRequest {
     QString title;
-    QString initialName;  // proposed file, with its folder when there is one
-    QStringList filters;  // "Частота (*.frq)" ...
-    int filterIndex = 1;  // 1-based, of `filters`
+    QString initialName;   // proposed file, with its folder when there is one
+    QStringList filters;   // "Частота (*.frq)" ...
+    int filterIndex = 1;   // 1-based, of `filters`
     QString defaultSuffix; // without the point, added to a name typed without extension
     bool confirmOverwrite = true;
 };
@@ -47,8 +47,8 @@ struct OutputDialogs {
 // so whichever filter the user picks; the dialog proposes the source's name with the kind's extension,
 // beside the source when its folder exists. A failed write is reported. Returns the file written, or an
 // empty string.
-QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewtons, const QString& sourceLabel,
-                      const OutputDialogs& dialogs = {});
+QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewtons,
+                      const QString& sourceLabel, const OutputDialogs& dialogs = {});
 
 // The picture formats of the save dialog, the first (JPEG) proposed.
 QStringList pictureDialogFilters();

@@ -65,7 +65,8 @@ PictureFormat pictureFormatFor(const QString& fileName)
     return PictureFormat::Bmp;
 }
 
-bool renderPicture(PictureFormat format, const ChartPainter& draw, QSize size, QByteArray& out, QString* error)
+bool renderPicture(PictureFormat format, const ChartPainter& draw, QSize size, QByteArray& out,
+                   QString* error)
 {
     out.clear();
     size = size.expandedTo(QSize(1, 1));

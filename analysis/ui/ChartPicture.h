@@ -43,7 +43,8 @@ bool renderPicture(PictureFormat format, const ChartPainter& draw, QSize size, Q
 
 // Renders and writes the picture in the format its name asks for, through a temporary file renamed
 // into place (a failed save leaves an existing file as it was). False with the message in `error`.
-bool saveChartPicture(const QString& fileName, const ChartPainter& draw, QSize size, QString* error = nullptr);
+bool saveChartPicture(const QString& fileName, const ChartPainter& draw, QSize size,
+                      QString* error = nullptr);
 
 // The printed page:
 //   H, W: printable height and width in device pixels; a = round(H / 20), b = round(W / 20);

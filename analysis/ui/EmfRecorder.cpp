@@ -94,7 +94,10 @@ public:
 
     void selectObject(int slot) override { simple(EMR_SELECTOBJECT, static_cast<int>(handle(slot))); }
     void deleteObject(int slot) override { simple(EMR_DELETEOBJECT, static_cast<int>(handle(slot))); }
-    void setTextColor(QRgb color) override { simple(EMR_SETTEXTCOLOR, static_cast<int>(gdi::colorRef(color))); }
+    void setTextColor(QRgb color) override
+    {
+        simple(EMR_SETTEXTCOLOR, static_cast<int>(gdi::colorRef(color)));
+    }
     void setPolyFillMode(int mode) override { simple(EMR_SETPOLYFILLMODE, mode); }
 
     void polyline(const QPolygon& points) override { poly(EMR_POLYLINE16, points); }

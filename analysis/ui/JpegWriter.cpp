@@ -73,7 +73,8 @@ bool encodeJpeg(const QImage& image, int quality, QByteArray& out, QString* erro
     QByteArray rows;
     rows.reserve(static_cast<qsizetype>(rgb.width()) * 3 * rgb.height());
     for (int y = 0; y < rgb.height(); ++y)
-        rows.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), static_cast<qsizetype>(rgb.width()) * 3);
+        rows.append(reinterpret_cast<const char*>(rgb.constScanLine(y)),
+                    static_cast<qsizetype>(rgb.width()) * 3);
 
     unsigned char* buffer = nullptr;
     unsigned long size = 0;

@@ -134,10 +134,14 @@ QPolygonF clipPolygon(const QPolygonF& polygon, const QRectF& clip)
     for (int edge = 0; edge < 4 && !out.isEmpty(); ++edge) {
         auto inside = [&](const QPointF& p) {
             switch (edge) {
-            case 0: return p.x() >= clip.left();
-            case 1: return p.x() <= clip.right();
-            case 2: return p.y() >= clip.top();
-            default: return p.y() <= clip.bottom();
+            case 0:
+                return p.x() >= clip.left();
+            case 1:
+                return p.x() <= clip.right();
+            case 2:
+                return p.y() >= clip.top();
+            default:
+                return p.y() <= clip.bottom();
             }
         };
         auto cross = [&](const QPointF& a, const QPointF& b) {
@@ -179,12 +183,18 @@ QPolygon toPixels(const QPolygonF& in)
 int penStyle(Qt::PenStyle s)
 {
     switch (s) {
-    case Qt::NoPen: return gdi::PS_NULL;
-    case Qt::DashLine: return gdi::PS_DASH;
-    case Qt::DotLine: return gdi::PS_DOT;
-    case Qt::DashDotLine: return gdi::PS_DASHDOT;
-    case Qt::DashDotDotLine: return gdi::PS_DASHDOTDOT;
-    default: return gdi::PS_SOLID;
+    case Qt::NoPen:
+        return gdi::PS_NULL;
+    case Qt::DashLine:
+        return gdi::PS_DASH;
+    case Qt::DotLine:
+        return gdi::PS_DOT;
+    case Qt::DashDotLine:
+        return gdi::PS_DASHDOT;
+    case Qt::DashDotDotLine:
+        return gdi::PS_DASHDOTDOT;
+    default:
+        return gdi::PS_SOLID;
     }
 }
 
@@ -209,13 +219,20 @@ std::optional<QColor> brushColor(const QBrush& b)
 int hatchOf(Qt::BrushStyle s)
 {
     switch (s) {
-    case Qt::HorPattern: return gdi::HS_HORIZONTAL;
-    case Qt::VerPattern: return gdi::HS_VERTICAL;
-    case Qt::FDiagPattern: return gdi::HS_FDIAGONAL;
-    case Qt::BDiagPattern: return gdi::HS_BDIAGONAL;
-    case Qt::CrossPattern: return gdi::HS_CROSS;
-    case Qt::DiagCrossPattern: return gdi::HS_DIAGCROSS;
-    default: return -1;
+    case Qt::HorPattern:
+        return gdi::HS_HORIZONTAL;
+    case Qt::VerPattern:
+        return gdi::HS_VERTICAL;
+    case Qt::FDiagPattern:
+        return gdi::HS_FDIAGONAL;
+    case Qt::BDiagPattern:
+        return gdi::HS_BDIAGONAL;
+    case Qt::CrossPattern:
+        return gdi::HS_CROSS;
+    case Qt::DiagCrossPattern:
+        return gdi::HS_DIAGCROSS;
+    default:
+        return -1;
     }
 }
 
@@ -235,7 +252,8 @@ public:
 
     bool begin(QPaintDevice*) override
     {
-        recorder_ = format_ == MetafileFormat::Wmf ? makeWmfRecorder(size_, dpi_) : makeEmfRecorder(size_, dpi_);
+        recorder_ =
+            format_ == MetafileFormat::Wmf ? makeWmfRecorder(size_, dpi_) : makeEmfRecorder(size_, dpi_);
         slots_.clear();
         maxSlots_ = 0;
         penSlot_ = brushSlot_ = fontSlot_ = -1;
@@ -435,7 +453,8 @@ private:
         double w = pen_.widthF();
         if (!pen_.isCosmetic())
             w *= std::sqrt(std::fabs(transform_.determinant()));
-        return GdiPen{penStyle(pen_.style()), std::max(1, static_cast<int>(std::lround(w))), pen_.color().rgb()};
+        return GdiPen{penStyle(pen_.style()), std::max(1, static_cast<int>(std::lround(w))),
+                      pen_.color().rgb()};
     }
     static GdiPen nullPen() { return GdiPen{gdi::PS_NULL, 1, 0}; }
 
@@ -507,7 +526,8 @@ private:
 
     // A new object takes the lowest free slot, as the WMF object table hands them out; the object it
     // replaces is deleted after the new one is selected.
-    template <class T, class Create> void select(int& slot, std::optional<T>& current, const T& wanted, Create create)
+    template <class T, class Create>
+    void select(int& slot, std::optional<T>& current, const T& wanted, Create create)
     {
         if (slot >= 0 && current == wanted)
             return;
@@ -585,18 +605,27 @@ QByteArray MetafileDevice::data() const
 int MetafileDevice::metric(PaintDeviceMetric m) const
 {
     switch (m) {
-    case PdmWidth: return size_.width();
-    case PdmHeight: return size_.height();
-    case PdmWidthMM: return static_cast<int>(std::lround(size_.width() * 25.4 / dpi_));
-    case PdmHeightMM: return static_cast<int>(std::lround(size_.height() * 25.4 / dpi_));
-    case PdmNumColors: return std::numeric_limits<int>::max();
-    case PdmDepth: return 24;
+    case PdmWidth:
+        return size_.width();
+    case PdmHeight:
+        return size_.height();
+    case PdmWidthMM:
+        return static_cast<int>(std::lround(size_.width() * 25.4 / dpi_));
+    case PdmHeightMM:
+        return static_cast<int>(std::lround(size_.height() * 25.4 / dpi_));
+    case PdmNumColors:
+        return std::numeric_limits<int>::max();
+    case PdmDepth:
+        return 24;
     case PdmDpiX:
     case PdmDpiY:
     case PdmPhysicalDpiX:
-    case PdmPhysicalDpiY: return dpi_;
-    case PdmDevicePixelRatio: return 1;
-    case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+    case PdmPhysicalDpiY:
+        return dpi_;
+    case PdmDevicePixelRatio:
+        return 1;
+    case PdmDevicePixelRatioScaled:
+        return static_cast<int>(devicePixelRatioFScale());
     }
     return 0;
 }

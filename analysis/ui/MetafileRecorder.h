@@ -58,9 +58,9 @@ struct GdiBrush {
 };
 
 struct GdiFont {
-    int height = -11;    // negative: character height in pixels
-    int escapement = 0;  // tenths of a degree, counter-clockwise
-    int weight = 400;    // 400 normal, 700 bold
+    int height = -11;   // negative: character height in pixels
+    int escapement = 0; // tenths of a degree, counter-clockwise
+    int weight = 400;   // 400 normal, 700 bold
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;

@@ -19,8 +19,8 @@ struct AppearanceDialogs {
     // The font dialog preset with a font; nothing when cancelled.
     std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> chooseFont;
     // An open (save false) or save dialog for a scheme file; empty when cancelled.
-    std::function<QString(QWidget* parent, const QString& title, const QString& filter, const QString& initial,
-                          bool save)>
+    std::function<QString(QWidget* parent, const QString& title, const QString& filter,
+                          const QString& initial, bool save)>
         chooseFile;
     // Shows a modal window (the series options from the image settings): QDialog::exec by default.
     std::function<int(QDialog& dialog)> exec;

@@ -57,8 +57,8 @@ TFontRecord TfrmImageSet::fontRecordOf(const QFont& font, const TFontRecord& sto
         points = font.pixelSize() * 72.0 / 96.0;
     r.size = static_cast<std::int32_t>(std::lround(points));
     r.height = -static_cast<std::int32_t>(std::lround(points * 96.0 / 72.0));
-    r.style = (font.bold() ? fsBold : 0) | (font.italic() ? fsItalic : 0) | (font.underline() ? fsUnderline : 0) |
-              (font.strikeOut() ? fsStrikeOut : 0);
+    r.style = (font.bold() ? fsBold : 0) | (font.italic() ? fsItalic : 0) |
+              (font.underline() ? fsUnderline : 0) | (font.strikeOut() ? fsStrikeOut : 0);
     return r;
 }
 

@@ -1,9 +1,9 @@
 // "Экспорт результатов" and "Сохранить картинку" as the window runs them, with the save dialog answered
 // by the test.
 
+#include "analysis/ui/ChartOutput.h"
 #include "analysis/AnalysisState.h"
 #include "analysis/FreqRecord.h"
-#include "analysis/ui/ChartOutput.h"
 
 #include <QFile>
 #include <QImage>
@@ -81,8 +81,9 @@ void ChartOutputTest::exportFollowsTheUnitsWhateverTheFilter()
     QCOMPARE(asked_.defaultSuffix, QString("frq"));
     QVERIFY(!asked_.confirmOverwrite);
     QCOMPARE(written, dir.filePath("out.frq"));
-    QCOMPARE(readAll(written), QByteArray("FREQ\r\nC:\\test\\run1.wav\r\n3\r\n0.004\r\n---------------\r\nSTART\r\n"
-                                          "8460.000\r\n8461.250\r\n8700.000\r\n"));
+    QCOMPARE(readAll(written),
+             QByteArray("FREQ\r\nC:\\test\\run1.wav\r\n3\r\n0.004\r\n---------------\r\nSTART\r\n"
+                        "8460.000\r\n8461.250\r\n8700.000\r\n"));
     TFreq f;
     QVERIFY(f.LoadFromFile(written.toStdString()));
     QCOMPARE(f.RecordCount, 3);
@@ -109,7 +110,8 @@ void ChartOutputTest::exportWithoutPointsAsksNothing()
 void ChartOutputTest::exportFailureIsReported()
 {
     QTemporaryDir dir;
-    QVERIFY(exportResults(nullptr, threePoints(), false, "a.wav", answering(dir.filePath("no/such/a.frq"))).isEmpty());
+    QVERIFY(exportResults(nullptr, threePoints(), false, "a.wav", answering(dir.filePath("no/such/a.frq")))
+                .isEmpty());
     QCOMPARE(errors_.size(), 1);
 }
 

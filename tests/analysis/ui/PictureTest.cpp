@@ -50,7 +50,8 @@ struct Drawing {
 
     bool hasLine(const QPolygon& p, QRgb c) const
     {
-        return std::any_of(lines.begin(), lines.end(), [&](const Shape& s) { return s.points == p && s.color == c; });
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const Shape& s) { return s.points == p && s.color == c; });
     }
     const Text* text(const QString& t) const
     {
@@ -132,19 +133,35 @@ Drawing parseWmf(const QByteArray& b)
             return pts;
         };
         switch (fn) {
-        case 0x02FA: create({'p', fromColorRef(r.u32(p + 6)), 0}); break;
-        case 0x02FC: create({'b', fromColorRef(r.u32(p + 2)), 0}); break;
-        case 0x02FB: create({'f', 0, r.i16(p)}); break;
-        case 0x012D: obj.select(r.u16(p)); break;
-        case 0x01F0: used.at(r.u16(p)) = false; break;
-        case 0x0209: obj.textColor = fromColorRef(r.u32(p)); break;
-        case 0x0325: d.lines << Shape{poly(), obj.pen.color}; break;
+        case 0x02FA:
+            create({'p', fromColorRef(r.u32(p + 6)), 0});
+            break;
+        case 0x02FC:
+            create({'b', fromColorRef(r.u32(p + 2)), 0});
+            break;
+        case 0x02FB:
+            create({'f', 0, r.i16(p)});
+            break;
+        case 0x012D:
+            obj.select(r.u16(p));
+            break;
+        case 0x01F0:
+            used.at(r.u16(p)) = false;
+            break;
+        case 0x0209:
+            obj.textColor = fromColorRef(r.u32(p));
+            break;
+        case 0x0325:
+            d.lines << Shape{poly(), obj.pen.color};
+            break;
         case 0x0A32: {
             const int n = r.i16(p + 4);
-            d.texts << Text{QPoint(r.i16(p + 2), r.i16(p)), cp1251(b.mid(p + 8, n)), obj.textColor, obj.font.height};
+            d.texts << Text{QPoint(r.i16(p + 2), r.i16(p)), cp1251(b.mid(p + 8, n)), obj.textColor,
+                            obj.font.height};
             break;
         }
-        default: break;
+        default:
+            break;
         }
         at += size;
     }
@@ -177,13 +194,27 @@ Drawing parseEmf(const QByteArray& b)
             return pts;
         };
         switch (type) {
-        case 38: obj.table[int(r.u32(p))] = {'p', fromColorRef(r.u32(p + 16)), 0}; break;
-        case 39: obj.table[int(r.u32(p))] = {'b', fromColorRef(r.u32(p + 8)), 0}; break;
-        case 82: obj.table[int(r.u32(p))] = {'f', 0, r.i32(p + 4)}; break;
-        case 37: obj.select(int(r.u32(p))); break;
-        case 40: obj.table.erase(int(r.u32(p))); break;
-        case 24: obj.textColor = fromColorRef(r.u32(p)); break;
-        case 87: d.lines << Shape{poly(), obj.pen.color}; break;
+        case 38:
+            obj.table[int(r.u32(p))] = {'p', fromColorRef(r.u32(p + 16)), 0};
+            break;
+        case 39:
+            obj.table[int(r.u32(p))] = {'b', fromColorRef(r.u32(p + 8)), 0};
+            break;
+        case 82:
+            obj.table[int(r.u32(p))] = {'f', 0, r.i32(p + 4)};
+            break;
+        case 37:
+            obj.select(int(r.u32(p)));
+            break;
+        case 40:
+            obj.table.erase(int(r.u32(p)));
+            break;
+        case 24:
+            obj.textColor = fromColorRef(r.u32(p));
+            break;
+        case 87:
+            d.lines << Shape{poly(), obj.pen.color};
+            break;
         case 84: {
             const quint32 n = r.u32(at + 44), off = r.u32(at + 48);
             QString s;
@@ -192,7 +223,8 @@ Drawing parseEmf(const QByteArray& b)
             d.texts << Text{QPoint(r.i32(at + 36), r.i32(at + 40)), s, obj.textColor, obj.font.height};
             break;
         }
-        default: break;
+        default:
+            break;
         }
         at += size;
     }
@@ -304,10 +336,14 @@ void PictureTest::extensionChoosesTheFormat()
         const char* name;
         QByteArray magic;
     };
-    const Case cases[] = {{"chart.jpeg", "\xFF\xD8\xFF"},       {"chart.JPG", "\xFF\xD8\xFF"},
-                          {"chart.Wmf", "\xD7\xCD\xC6\x9A"},    {"chart.emf", QByteArray("\x01\0\0\0", 4)},
-                          {"chart.png", "\x89PNG\r\n\x1A\n"}, {"chart.svg", "<?xml"},
-                          {"chart.pdf", "%PDF-"},               {"chart.xyz", "BM"},
+    const Case cases[] = {{"chart.jpeg", "\xFF\xD8\xFF"},
+                          {"chart.JPG", "\xFF\xD8\xFF"},
+                          {"chart.Wmf", "\xD7\xCD\xC6\x9A"},
+                          {"chart.emf", QByteArray("\x01\0\0\0", 4)},
+                          {"chart.png", "\x89PNG\r\n\x1A\n"},
+                          {"chart.svg", "<?xml"},
+                          {"chart.pdf", "%PDF-"},
+                          {"chart.xyz", "BM"},
                           {"chart", "BM"}};
     for (const Case& c : cases) {
         const QString name = dir.filePath(c.name);
@@ -327,8 +363,7 @@ void PictureTest::extensionChoosesTheFormat()
     }
     // A file that cannot be written is reported, and an existing picture is kept.
     QString error;
-    QVERIFY(!saveChartPicture(dir.filePath("no/such/chart.png"), chart.painter(), PictureSize,
-                              &error));
+    QVERIFY(!saveChartPicture(dir.filePath("no/such/chart.png"), chart.painter(), PictureSize, &error));
     QVERIFY(!error.isEmpty());
 }
 
@@ -458,14 +493,16 @@ void PictureTest::printedPageLayout()
         p.fillRect(r, Qt::black);
     };
     QPainter painter(&printer);
-    composePrintedPage(painter, QSize(4800, 6600), box, QString::fromUtf8("Файл: C:\\test\\run1.wav    Дата печати:01.02.2024"));
+    composePrintedPage(painter, QSize(4800, 6600), box,
+                       QString::fromUtf8("Файл: C:\\test\\run1.wav    Дата печати:01.02.2024"));
     painter.end();
     QCOMPARE(given, QRectF(QPointF(330, 240), QPointF(4470, 6120)));
 
     if (!haveTool("pdftoppm"))
         QSKIP("pdftoppm is not installed");
     const QString base = dir.filePath("page");
-    QCOMPARE(QProcess::execute(QStringLiteral("pdftoppm"), {"-r", "600", "-png", "-singlefile", pdf, base}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("pdftoppm"), {"-r", "600", "-png", "-singlefile", pdf, base}),
+             0);
     const QImage page(base + ".png");
     QCOMPARE(page.size(), QSize(4800, 6600));
     // Ink: the chart's box and, under it, the footer.
@@ -484,7 +521,8 @@ void PictureTest::printedPageLayout()
 void PictureTest::footerText()
 {
     const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
-    QCOMPARE(printFooter(QString::fromUtf8("C:\\test\\run1.wav"), when, QLocale(QLocale::Russian, QLocale::Russia)),
+    QCOMPARE(printFooter(QString::fromUtf8("C:\\test\\run1.wav"), when,
+                         QLocale(QLocale::Russian, QLocale::Russia)),
              QString::fromUtf8("Файл: C:\\test\\run1.wav    Дата печати:05.03.2024 14:07:09"));
 }
 
