@@ -285,8 +285,6 @@ public:
             pen_ = s.pen();
         if (f & DirtyBrush)
             brush_ = s.brush();
-        if (f & DirtyFont)
-            font_ = s.font();
         if (f & DirtyTransform)
             transform_ = s.transform();
         if (f & DirtyOpacity)
@@ -577,7 +575,6 @@ private:
 
     QPen pen_;
     QBrush brush_;
-    QFont font_;
     QTransform transform_;
     bool clipOn_ = false;
     QRectF clip_;
