@@ -18,6 +18,16 @@ std::string ExportFileName(std::string_view sourceName, ExportKind kind)
     return std::string(base) + ExportExtension(kind);
 }
 
+std::string ExportTargetName(std::string_view chosen, ExportKind kind)
+{
+    const auto slash = chosen.find_last_of("/\\");
+    const std::string_view base = slash == std::string_view::npos ? chosen : chosen.substr(slash + 1);
+    std::string name(chosen);
+    if (base.find('.') == std::string_view::npos)
+        name += ExportExtension(kind);
+    return name;
+}
+
 std::string ExportText(const AnalysisState& state, ExportKind kind, std::string_view sourceName)
 {
     const std::vector<double>& series = kind == ExportKind::Frequency ? state.FreqData

@@ -35,6 +35,16 @@ inline const char* ExportExtension(ExportKind kind)
     return kind == ExportKind::Thrust ? ".trt" : ".frq";
 }
 
+// The save dialog is prepared for the kind: its filter index among "Частота (*.frq)" (1) and
+// "Тяга (*.trt)" (2), and its default extension. Picking the other filter in the dialog does not change
+// the kind.
+inline int ExportFilterIndex(ExportKind kind)
+{
+    return kind == ExportKind::Thrust ? 2 : 1;
+}
+// The file written for a name chosen in the dialog: a name without an extension gets the kind's.
+std::string ExportTargetName(std::string_view chosen, ExportKind kind);
+
 // The name the save dialog proposes: the file-name part of the source name with its extension replaced
 // ("C:\test\run1.wav" gives "run1.frq"). Both '\' and '/' separate folders.
 std::string ExportFileName(std::string_view sourceName, ExportKind kind);

@@ -78,6 +78,10 @@ TEST(ResultsExport, ProposedFileName)
     EXPECT_EQ(ExportFileName("C:\\test\\run1.wav", ExportKind::Thrust), "run1.trt");
     EXPECT_EQ(ExportFileName("/home/u/a.b/rec", ExportKind::Thrust), "rec.trt");
     EXPECT_EQ(ExportFileName("/home/u/x.y.frq", ExportKind::Frequency), "x.y.frq");
+    // A name chosen without an extension gets the kind's; one with any extension is kept.
+    EXPECT_EQ(ExportTargetName("/tmp/a.b/out", ExportKind::Thrust), "/tmp/a.b/out.trt");
+    EXPECT_EQ(ExportTargetName("C:\\x.y\\out", ExportKind::Frequency), "C:\\x.y\\out.frq");
+    EXPECT_EQ(ExportTargetName("/tmp/out.frq", ExportKind::Thrust), "/tmp/out.frq");
 }
 
 TEST(ResultsExport, FrequencyExportOpensAgainThrustExportDoesNot)
