@@ -66,7 +66,10 @@ AnalysisState EngAnalysisState(const EngMotor& motor, double step, std::size_t m
     }
     s.ThrustNet = s.ThrustData;
     s.StartTime = 0;
-    s.EndTime = (s.PointCount - 1) * step;
+    // Divided rather than multiplied when the step is a whole fraction of a second: 1910 points of 0.001 s
+    // end at 1.91, not 1.9100000000000001.
+    const double perSecond = std::round(1 / step);
+    s.EndTime = std::abs(perSecond * step - 1) < 1e-12 ? (s.PointCount - 1) / perSecond : (s.PointCount - 1) * step;
 
     // The results over the whole curve, as ComputeResults sums them.
     double sum = 0, peak = 0;
