@@ -164,10 +164,16 @@ std::vector<CurvePoint> BurnCurve(const std::vector<CurvePoint>& curve, const St
     if (!f.found)
         return {};
     std::vector<CurvePoint> burn = CurveSlice(curve, f.impulseStart, f.impulseEnd);
+    if (burn.empty())
+        return burn;
     for (CurvePoint& p : burn)
         p.time -= f.impulseStart;
-    if (!burn.empty())
-        burn.front().time = 0;
+    burn.front().time = 0;
+    // Ends at zero crossings are exactly zero, whatever the interpolation left.
+    if (f.impulseStart > curve.front().time)
+        burn.front().thrust = 0;
+    if (f.impulseEnd < curve.back().time)
+        burn.back().thrust = 0;
     return burn;
 }
 
