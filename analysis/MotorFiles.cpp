@@ -251,7 +251,7 @@ MotorExport PrepareMotorExport(const AnalysisState& state, bool calibrated, cons
     if (!e.figures.found || e.points.size() < 2 || !(e.figures.totalImpulse > 0))
         throw Error("В анализе нет тяги, которую можно записать");
     if (e.motor.code.empty())
-        e.motor.code = e.figures.designation;
+        e.motor.code = e.figures.designation.empty() ? std::string("Motor") : e.figures.designation;
     return e;
 }
 

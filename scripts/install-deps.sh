@@ -14,7 +14,7 @@ packages=(
   libjpeg62-turbo-dev libemf-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   # tests: a display server, fonts with Cyrillic, locales, a sound server, pseudo-terminals, picture tools
   xvfb xauth x11-utils scrot imagemagick fonts-dejavu-core fonts-liberation2 locales
-  pulseaudio pulseaudio-utils sox socat poppler-utils librsvg2-bin
+  pulseaudio pulseaudio-utils sox socat poppler-utils librsvg2-bin libxml2-utils
 )
 
 missing=()
