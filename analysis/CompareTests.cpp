@@ -36,7 +36,8 @@ AnalysisState EngAnalysisState(const EngMotor& motor, double step, std::size_t m
     // The last sample at or after the curve's end, where the thrust is zero.
     const double count = std::ceil(span / step - 1e-9) + 1;
     if (count > static_cast<double>(maxPoints))
-        throw Error("Слишком много точек анализа (" + formatShortest(count) + ") для шага " + formatShortest(step));
+        throw Error("Слишком много точек анализа (" + formatShortest(count) + ") для шага " +
+                    formatShortest(step));
 
     AnalysisState s;
     s.SourceKind = SourceNone;
@@ -60,7 +61,8 @@ AnalysisState EngAnalysisState(const EngMotor& motor, double step, std::size_t m
         double v = 0;
         if (k + 1 < curve.size()) {
             const CurvePoint &a = curve[k], &b = curve[k + 1];
-            v = b.time > a.time ? a.thrust + (b.thrust - a.thrust) * (t - a.time) / (b.time - a.time) : b.thrust;
+            v = b.time > a.time ? a.thrust + (b.thrust - a.thrust) * (t - a.time) / (b.time - a.time)
+                                : b.thrust;
         }
         s.ThrustData[i] = v;
     }
@@ -69,7 +71,8 @@ AnalysisState EngAnalysisState(const EngMotor& motor, double step, std::size_t m
     // Divided rather than multiplied when the step is a whole fraction of a second: 1910 points of 0.001 s
     // end at 1.91, not 1.9100000000000001.
     const double perSecond = std::round(1 / step);
-    s.EndTime = std::abs(perSecond * step - 1) < 1e-12 ? (s.PointCount - 1) / perSecond : (s.PointCount - 1) * step;
+    s.EndTime =
+        std::abs(perSecond * step - 1) < 1e-12 ? (s.PointCount - 1) / perSecond : (s.PointCount - 1) * step;
 
     // The results over the whole curve, as ComputeResults sums them.
     double sum = 0, peak = 0;
@@ -109,9 +112,8 @@ const std::vector<CompareColumn>& CompareColumns()
 std::vector<double> CompareValues(const ComparedTest& t)
 {
     const StandardFigures& f = t.standard;
-    return {t.totalImpulse,   t.specificImpulse, t.thrustTime, t.maxThrust,
-            t.averageThrust,  f.totalImpulse,    f.burnTime,   f.averageThrust,
-            f.impulseClass.percent};
+    return {t.totalImpulse, t.specificImpulse, t.thrustTime,    t.maxThrust,           t.averageThrust,
+            f.totalImpulse, f.burnTime,        f.averageThrust, f.impulseClass.percent};
 }
 
 MeanStd MeanAndStd(const std::vector<double>& values)

@@ -68,11 +68,21 @@ std::string xmlEscaped(std::string_view s)
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
         default:
             // Control characters other than TAB, CR and LF are not allowed in XML at all.
             if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r')
@@ -98,7 +108,8 @@ std::vector<CurvePoint> thinned(const std::vector<CurvePoint>& p, std::size_t ke
     std::vector<char> gone(n, 0);
     const auto triangle = [&](std::size_t i) {
         const CurvePoint &a = p[prev[i]], &b = p[i], &c = p[next[i]];
-        return 0.5 * std::abs((b.time - a.time) * (c.thrust - a.thrust) - (c.time - a.time) * (b.thrust - a.thrust));
+        return 0.5 * std::abs((b.time - a.time) * (c.thrust - a.thrust) -
+                              (c.time - a.time) * (b.thrust - a.thrust));
     };
     using Entry = std::pair<double, std::size_t>;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
@@ -189,7 +200,8 @@ double MotorFileImpulse(const std::vector<CurvePoint>& points)
     return sum + CurveImpulse(points);
 }
 
-std::vector<CurvePoint> MotorFilePoints(const std::vector<CurvePoint>& burn, const CurveExportOptions& options)
+std::vector<CurvePoint> MotorFilePoints(const std::vector<CurvePoint>& burn,
+                                        const CurveExportOptions& options)
 {
     if (burn.size() < 2)
         return {};
@@ -266,11 +278,12 @@ std::string EngText(const MotorExport& e, const MotorExportInfo& info)
     const std::string date = TestDateText(info.testDate);
     line("; Test date: " + (date.empty() ? std::string("unknown") : date));
     line("; Exported by " + std::string(kProgram));
-    line("; Total impulse " + decimalText(f.totalImpulse, 3) + " N-s, burn time " + decimalText(f.burnTime, 3) +
-         " s, average thrust " + decimalText(f.averageThrust, 3) + " N, peak " + decimalText(f.peakThrust, 3) +
-         " N, " + f.impulseClass.letter + " " + decimalText(f.impulseClass.percent, 0) + "%");
-    line(m.code + " " + decimalText(m.diameterMm, 3) + " " + decimalText(m.lengthMm, 3) + " " + m.delays + " " +
-         decimalText(m.propellantKg, 6) + " " + decimalText(m.totalKg, 6) + " " + m.manufacturer);
+    line("; Total impulse " + decimalText(f.totalImpulse, 3) + " N-s, burn time " +
+         decimalText(f.burnTime, 3) + " s, average thrust " + decimalText(f.averageThrust, 3) + " N, peak " +
+         decimalText(f.peakThrust, 3) + " N, " + f.impulseClass.letter + " " +
+         decimalText(f.impulseClass.percent, 0) + "%");
+    line(m.code + " " + decimalText(m.diameterMm, 3) + " " + decimalText(m.lengthMm, 3) + " " + m.delays +
+         " " + decimalText(m.propellantKg, 6) + " " + decimalText(m.totalKg, 6) + " " + m.manufacturer);
     for (const CurvePoint& p : e.points)
         line("   " + decimalText(p.time, kTimeDecimals) + " " + decimalText(p.thrust, kThrustDecimals));
     return t;
@@ -285,7 +298,8 @@ std::string RseText(const MotorExport& e, const MotorExportInfo& info)
     const auto attr = [](const char* name, const std::string& value) {
         return std::string(" ") + name + "=\"" + xmlEscaped(value) + "\"";
     };
-    std::string t = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<engine-database>\n  <engine-list>\n    <engine";
+    std::string t =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<engine-database>\n  <engine-list>\n    <engine";
     t += attr("code", m.code) + attr("mfg", m.manufacturer) + attr("Type", m.type);
     t += attr("dia", decimalText(m.diameterMm, 3)) + attr("len", decimalText(m.lengthMm, 3));
     t += attr("initWt", decimalText(m.totalKg * 1000, 3)) + attr("propWt", decimalText(propG, 3));
@@ -305,8 +319,8 @@ std::string RseText(const MotorExport& e, const MotorExportInfo& info)
     const auto point = [&](double time, double thrust, double delivered) {
         const double left = whole > 0 ? propG * std::max(0.0, 1 - delivered / whole) : 0;
         t += "        <eng-data" + attr("t", decimalText(time, kTimeDecimals)) +
-             attr("f", decimalText(thrust, kThrustDecimals)) + attr("m", decimalText(left, 4)) + attr("cg", cg) +
-             "/>\n";
+             attr("f", decimalText(thrust, kThrustDecimals)) + attr("m", decimalText(left, 4)) +
+             attr("cg", cg) + "/>\n";
     };
     double delivered = 0;
     CurvePoint before{0, 0};
@@ -324,9 +338,9 @@ std::string RseText(const MotorExport& e, const MotorExportInfo& info)
 
 namespace {
 
-bool writeMotorFile(const std::string& fileName, const AnalysisState& state, bool calibrated, const MotorData& motor,
-                    const CurveExportOptions& options, const MotorExportInfo& info, std::string* error,
-                    std::string (*text)(const MotorExport&, const MotorExportInfo&))
+bool writeMotorFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
+                    const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
+                    std::string* error, std::string (*text)(const MotorExport&, const MotorExportInfo&))
 {
     std::string bytes;
     try {
@@ -347,14 +361,16 @@ bool writeMotorFile(const std::string& fileName, const AnalysisState& state, boo
 
 } // namespace
 
-bool WriteEngFile(const std::string& fileName, const AnalysisState& state, bool calibrated, const MotorData& motor,
-                  const CurveExportOptions& options, const MotorExportInfo& info, std::string* error)
+bool WriteEngFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
+                  const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
+                  std::string* error)
 {
     return writeMotorFile(fileName, state, calibrated, motor, options, info, error, &EngText);
 }
 
-bool WriteRseFile(const std::string& fileName, const AnalysisState& state, bool calibrated, const MotorData& motor,
-                  const CurveExportOptions& options, const MotorExportInfo& info, std::string* error)
+bool WriteRseFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
+                  const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
+                  std::string* error)
 {
     return writeMotorFile(fileName, state, calibrated, motor, options, info, error, &RseText);
 }
@@ -386,18 +402,21 @@ std::vector<EngMotor> ParseEng(std::string_view text, const std::string& fileNam
             if (endedAtLine != 0 && f.size() == 2 && parseDouble(f[0], a) && parseDouble(f[1], b))
                 lineError(fileName, endedAtLine, "нулевая тяга до конца кривой тяги");
             if (f.size() < 7)
-                lineError(fileName, lineNo,
-                          "ожидается заголовок двигателя: обозначение, диаметр, длина, задержки, масса топлива, "
-                          "полная масса, изготовитель");
+                lineError(
+                    fileName, lineNo,
+                    "ожидается заголовок двигателя: обозначение, диаметр, длина, задержки, масса топлива, "
+                    "полная масса, изготовитель");
             EngMotor m;
             m.motor.code = std::string(f[0]);
             m.motor.delays = std::string(f[3]);
-            double* numbers[] = {&m.motor.diameterMm, &m.motor.lengthMm, &m.motor.propellantKg, &m.motor.totalKg};
+            double* numbers[] = {&m.motor.diameterMm, &m.motor.lengthMm, &m.motor.propellantKg,
+                                 &m.motor.totalKg};
             const std::size_t at[] = {1, 2, 4, 5};
             for (int k = 0; k < 4; ++k) {
                 if (!parseDouble(f[at[k]], *numbers[k]) || !std::isfinite(*numbers[k]) || *numbers[k] < 0)
-                    lineError(fileName, lineNo, "в заголовке ожидается число не меньше нуля вместо \"" +
-                                                    std::string(f[at[k]]) + "\"");
+                    lineError(fileName, lineNo,
+                              "в заголовке ожидается число не меньше нуля вместо \"" + std::string(f[at[k]]) +
+                                  "\"");
             }
             m.motor.manufacturer = std::string(f[6]);
             for (std::size_t k = 7; k < f.size(); ++k)
@@ -409,8 +428,8 @@ std::vector<EngMotor> ParseEng(std::string_view text, const std::string& fileNam
         }
 
         CurvePoint p;
-        if (f.size() != 2 || !parseDouble(f[0], p.time) || !parseDouble(f[1], p.thrust) || !std::isfinite(p.time) ||
-            !std::isfinite(p.thrust))
+        if (f.size() != 2 || !parseDouble(f[0], p.time) || !parseDouble(f[1], p.thrust) ||
+            !std::isfinite(p.time) || !std::isfinite(p.thrust))
             lineError(fileName, lineNo, "ожидаются два числа: время и тяга");
         if (p.time < 0)
             lineError(fileName, lineNo, "отрицательное время");
@@ -432,7 +451,8 @@ std::vector<EngMotor> ParseEng(std::string_view text, const std::string& fileNam
         throw Error("В файле " + fileName + " нет двигателя");
     if (inCurve) {
         if (motors.back().points.empty())
-            throw Error("В файле " + fileName + " у двигателя " + motors.back().motor.code + " нет кривой тяги");
+            throw Error("В файле " + fileName + " у двигателя " + motors.back().motor.code +
+                        " нет кривой тяги");
         throw Error("Кривая тяги в файле " + fileName + " не кончается нулевой тягой (файл обрезан?)");
     }
     return motors;
@@ -498,7 +518,8 @@ MotorData LoadMotorData(const std::string& fileName)
 bool SaveMotorData(const std::string& fileName, const MotorData& m, std::string* error)
 {
     const auto oneLine = [](std::string s) {
-        std::replace_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        std::replace_if(
+            s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
         return s;
     };
     std::string t;

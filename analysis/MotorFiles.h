@@ -14,12 +14,12 @@ namespace selva {
 // options fill it; the dialog remembers it between runs (SaveMotorData). Sizes in millimetres, masses in
 // kilograms.
 struct MotorData {
-    std::string code;          // the motor's name; empty: the designation of the results ("G80")
+    std::string code; // the motor's name; empty: the designation of the results ("G80")
     double diameterMm = 0;
     double lengthMm = 0;
-    std::string delays = "P";  // delay times in seconds joined by '-' ("4-6-8"), "0" or "P" (plugged)
-    double propellantKg = 0;   // 0: the charge weight of the analysis
-    double totalKg = 0;        // the loaded motor
+    std::string delays = "P"; // delay times in seconds joined by '-' ("4-6-8"), "0" or "P" (plugged)
+    double propellantKg = 0;  // 0: the charge weight of the analysis
+    double totalKg = 0;       // the loaded motor
     std::string manufacturer = "Custom";
     std::string type = "single-use"; // ".rse" only: single-use, reloadable or hybrid
     bool operator==(const MotorData&) const = default;
@@ -39,10 +39,11 @@ struct CurveExportOptions {
 // The points a motor file carries for a whole-burn curve (BurnCurve): increasing times from the start of
 // thrust, without the implied (0, 0), the last point at zero thrust and no other; times to 1 µs and thrust
 // to 1 mN. Unless at full resolution the curve is thinned to maxPoints by dropping, one at a time, the
-// point whose removal changes the impulse least; should that ever miss the impulse by more than 0.4 %,
-// the thrust of the kept points is scaled back to it, so a file always holds the total impulse within
-// 0.5 %. Empty when the burn has fewer than two points.
-std::vector<CurvePoint> MotorFilePoints(const std::vector<CurvePoint>& burn, const CurveExportOptions& options);
+// point whose removal changes the impulse least; when that misses the impulse by more than 0.4 % (a
+// ragged curve), the thrust of the kept points is scaled back to it, so a file always holds the total
+// impulse within 0.5 %. Empty when the burn has fewer than two points.
+std::vector<CurvePoint> MotorFilePoints(const std::vector<CurvePoint>& burn,
+                                        const CurveExportOptions& options);
 
 // The trapezoid impulse of motor-file points with the implied (0, 0) before them, N·s.
 double MotorFileImpulse(const std::vector<CurvePoint>& points);

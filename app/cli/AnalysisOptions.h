@@ -58,4 +58,4 @@ int runAnalysis(Session& s, const AnalysisOptions& o);
 // The object `analyze --json` prints. `calibrated`: the active sensor gives newtons.
 nlohmann::ordered_json analysisJson(const AnalysisState& st, bool calibrated);
 
-}  // namespace selva::cli
+} // namespace selva::cli

@@ -40,17 +40,21 @@ double today()
     return double((now - sys_days{year{1899} / December / 30}).count());
 }
 
-}  // namespace
+} // namespace
 
 void addMotorExportOptions(CLI::App* sub, MotorExportOptions& o)
 {
-    sub->add_option("--diameter", o.diameter, "motor diameter, mm")->check(CLI::PositiveNumber)->group(kMotorGroup);
+    sub->add_option("--diameter", o.diameter, "motor diameter, mm")
+        ->check(CLI::PositiveNumber)
+        ->group(kMotorGroup);
     sub->add_option("--length", o.length, "motor length, mm")->check(CLI::PositiveNumber)->group(kMotorGroup);
-    sub->add_option("--total-mass", o.totalMass, "loaded motor mass, kg (the propellant mass is the charge weight)")
+    sub->add_option("--total-mass", o.totalMass,
+                    "loaded motor mass, kg (the propellant mass is the charge weight)")
         ->check(CLI::PositiveNumber)
         ->group(kMotorGroup);
     sub->add_option("--code", o.code, "motor name (default: the designation, e.g. G80)")->group(kMotorGroup);
-    sub->add_option("--delays", o.delays, "delays in seconds joined by '-', 0 or P (default P)")->group(kMotorGroup);
+    sub->add_option("--delays", o.delays, "delays in seconds joined by '-', 0 or P (default P)")
+        ->group(kMotorGroup);
     sub->add_option("--manufacturer", o.manufacturer, "maker, one word (default Custom)")->group(kMotorGroup);
     sub->add_option("--type", o.type, "rse motor type (default single-use)")
         ->check(CLI::IsMember({"single-use", "reloadable", "hybrid"}))
@@ -92,7 +96,8 @@ int checkMotorExportOptions(const std::string& kind, const MotorExportOptions& o
     return kExitOk;
 }
 
-int runMotorExport(const Session& s, const std::string& kind, const std::string& out, const MotorExportOptions& o)
+int runMotorExport(const Session& s, const std::string& kind, const std::string& out,
+                   const MotorExportOptions& o)
 {
     if (s.state.PointCount == 0) {
         std::cerr << "The analysis has no points: nothing to export\n";
@@ -129,4 +134,4 @@ int runMotorExport(const Session& s, const std::string& kind, const std::string&
     return kExitOk;
 }
 
-}  // namespace selva::cli
+} // namespace selva::cli

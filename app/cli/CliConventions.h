@@ -35,6 +35,7 @@ bool isMotorExportKind(const std::string& kind);
 // mass, motor data for another kind), else kExitOk.
 int checkMotorExportOptions(const std::string& kind, const MotorExportOptions& o);
 // Writes the analysis of the session as eng, rse or csv; an exit code.
-int runMotorExport(const Session& s, const std::string& kind, const std::string& out, const MotorExportOptions& o);
+int runMotorExport(const Session& s, const std::string& kind, const std::string& out,
+                   const MotorExportOptions& o);
 
-}  // namespace selva::cli
+} // namespace selva::cli

@@ -42,8 +42,8 @@ int analyseOne(const std::string& name, const CompareOptions& o, Compared& out)
         try {
             const std::vector<EngMotor> motors = ReadEngFile(name);
             if (motors.size() > 1)
-                std::cerr << name << " holds " << motors.size() << " motors; the first, " << motors.front().motor.code
-                          << ", is compared\n";
+                std::cerr << name << " holds " << motors.size() << " motors; the first, "
+                          << motors.front().motor.code << ", is compared\n";
             motorState = EngAnalysisState(motors.front(), o.analysis.step.value_or(kMotorFileStep));
         } catch (const Error& e) {
             std::cerr << e.what() << '\n';
@@ -92,8 +92,8 @@ void printJson(const std::vector<Compared>& tests)
 
 std::size_t textWidth(const std::string& s)
 {
-    return static_cast<std::size_t>(
-        std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return static_cast<std::size_t>(std::count_if(
+        s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // One row a figure, one column a test, then the mean and the standard deviation.
@@ -142,17 +142,19 @@ void printTable(const std::vector<Compared>& tests)
     }
 }
 
-}  // namespace
+} // namespace
 
 void registerCompareCommands(CLI::App& app, CommandList& commands)
 {
     auto o = std::make_shared<CompareOptions>();
     CLI::App* sub = app.add_subcommand(
-        "compare", "Analyse several tests and print each one's results with the mean and standard deviation of "
-                   "each figure");
-    sub->add_option("SOURCE", o->sources,
-                    "frequency records, WAV recordings, projects (.proj, with their own settings) or motor files "
-                    "(.eng, the curve sampled at --step, default 0.001 s)")
+        "compare",
+        "Analyse several tests and print each one's results with the mean and standard deviation of "
+        "each figure");
+    sub->add_option(
+           "SOURCE", o->sources,
+           "frequency records, WAV recordings, projects (.proj, with their own settings) or motor files "
+           "(.eng, the curve sampled at --step, default 0.001 s)")
         ->required();
     addAnalysisSettings(sub, o->analysis);
     sub->add_flag("--json", o->json, "one JSON object: tests (one object a source), mean and std");
@@ -169,4 +171,4 @@ void registerCompareCommands(CLI::App& app, CommandList& commands)
     });
 }
 
-}  // namespace selva::cli
+} // namespace selva::cli

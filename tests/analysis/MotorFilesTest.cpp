@@ -1,6 +1,6 @@
+#include "analysis/MotorFiles.h"
 #include "analysis/CompareTests.h"
 #include "analysis/CsvExport.h"
-#include "analysis/MotorFiles.h"
 #include "common/Error.h"
 #include "common/Format.h"
 #include "support/TestSupport.h"
@@ -86,7 +86,8 @@ TEST(MotorFiles, EngWrittenReadsBackAndRseFollowsTheImpulse)
     EXPECT_EQ(e.motor.code, e.figures.designation);
     const std::string eng = EngText(e, {"C:\\tests\\run 1.frq", 45658.5});
     EXPECT_NE(eng.find("; Test date: 2025-01-01\r\n"), std::string::npos) << eng;
-    EXPECT_NE(eng.find("\r\n" + e.figures.designation + " 29 124.5 4-6-8 0.05 0.12 Home\r\n"), std::string::npos);
+    EXPECT_NE(eng.find("\r\n" + e.figures.designation + " 29 124.5 4-6-8 0.05 0.12 Home\r\n"),
+              std::string::npos);
 
     const std::vector<EngMotor> back = ParseEng(eng, "a.eng");
     ASSERT_EQ(back.size(), 1u);
@@ -113,7 +114,8 @@ TEST(MotorFiles, EngWrittenReadsBackAndRseFollowsTheImpulse)
     const auto m = rse.find(" m=\"", at) + 4;
     ASSERT_TRUE(parseDouble(rse.substr(m, rse.find('"', m) - m), mass));
     EXPECT_NEAR(mass, 25, 2);
-    EXPECT_NE(rse.find(" t=\"" + formatShortest(e.points.back().time) + "\" f=\"0\" m=\"0\""), std::string::npos);
+    EXPECT_NE(rse.find(" t=\"" + formatShortest(e.points.back().time) + "\" f=\"0\" m=\"0\""),
+              std::string::npos);
 }
 
 TEST(MotorFiles, ExportRefusesWhatOtherProgramsCannotRead)
@@ -155,9 +157,9 @@ TEST(MotorFiles, EngReaderTakesWhatCommonReadersTake)
         const char* line;
     };
     for (const Bad& b : {Bad{"0.1 5\n0.1 6\n0.2 0\n", "строке 3"}, Bad{"0.2 5\n0.1 6\n0.3 0\n", "строке 3"},
-                         Bad{"0.1 5\n0.2 0\n0.3 4\n0.4 0\n", "строке 3"}, Bad{"0.1 5\n0.2 4\n", "не кончается"},
-                         Bad{"0.1 -5\n0.2 0\n", "строке 2"}, Bad{"0.1 5 7\n0.2 0\n", "строке 2"},
-                         Bad{"0.1 nan\n0.2 0\n", "строке 2"}}) {
+                         Bad{"0.1 5\n0.2 0\n0.3 4\n0.4 0\n", "строке 3"},
+                         Bad{"0.1 5\n0.2 4\n", "не кончается"}, Bad{"0.1 -5\n0.2 0\n", "строке 2"},
+                         Bad{"0.1 5 7\n0.2 0\n", "строке 2"}, Bad{"0.1 nan\n0.2 0\n", "строке 2"}}) {
         SCOPED_TRACE(b.text);
         try {
             ParseEng(head + b.text, "m.eng");

@@ -28,9 +28,17 @@ TEST(StandardFigures, ImpulseClassesAndTheirBoundaries)
         double percent;
     };
     const Case cases[] = {
-        {0.2, "1/8A", 64},      {0.3125, "1/8A", 100}, {0.3126, "1/4A", 0.032}, {1.25, "1/2A", 100},
-        {1.26, "A", 0.8},       {2.50, "A", 100},      {2.51, "B", 0.4},        {120, "G", 50},
-        {40960, "O", 100},      {40961, "P", 100.0 / 40960},                    {0, "", 0},
+        {0.2, "1/8A", 64},
+        {0.3125, "1/8A", 100},
+        {0.3126, "1/4A", 0.032},
+        {1.25, "1/2A", 100},
+        {1.26, "A", 0.8},
+        {2.50, "A", 100},
+        {2.51, "B", 0.4},
+        {120, "G", 50},
+        {40960, "O", 100},
+        {40961, "P", 100.0 / 40960},
+        {0, "", 0},
         {-3, "", 0},
     };
     for (const Case& c : cases) {
@@ -50,7 +58,8 @@ TEST(StandardFigures, CrossingsAreInterpolatedAboveTheRestLine)
     // between 0.5 s (50 N) and 0.6 s (2 N); the thrust leaves zero at 0.1 s and is back at 0.7 s.
     const std::vector<double> net = {0, 0, 4, 100, 100, 50, 2, 0, 0};
     const double start = 0.2 + 0.1 * (5.0 - 4) / 96, end = 0.5 + 0.1 * (50.0 - 5) / 48;
-    const double inside = (end - 0.5) * (50 + 5) / 2 + 0.1 * (100 + 50) / 2 + 0.1 * 100 + (0.3 - start) * (5 + 100) / 2;
+    const double inside =
+        (end - 0.5) * (50 + 5) / 2 + 0.1 * (100 + 50) / 2 + 0.1 * 100 + (0.3 - start) * (5 + 100) / 2;
 
     AnalysisState s;
     s.AnalysisStep = 0.1;

@@ -327,11 +327,13 @@ TEST(CliConventions, TheSampleAsMotorFilesAndTable)
     const double impulse = results["standard_total_impulse"].get<double>();
     EXPECT_NEAR(impulse, kProfileImpulse, 0.005 * kProfileImpulse);
     EXPECT_EQ(results["impulse_class"], "G");
-    EXPECT_EQ(results["designation"], "G" + std::to_string(std::lround(results["standard_average_thrust"].get<double>())));
+    EXPECT_EQ(results["designation"],
+              "G" + std::to_string(std::lround(results["standard_average_thrust"].get<double>())));
     EXPECT_NEAR(results["class_percent"].get<double>(), (impulse - 80) / 80 * 100, 1e-9);
 
     // .eng: seven header fields, at most 32 points ending at zero thrust, the impulse within 0.5 %.
-    ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind eng " + quote(dir.file("s.eng")) + kMotor).code, 0);
+    ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind eng " + quote(dir.file("s.eng")) + kMotor).code,
+              0);
     std::vector<std::string> data;
     std::string header;
     for (const std::string& line : linesOf(test::readFile(dir.file("s.eng"))))
@@ -339,7 +341,8 @@ TEST(CliConventions, TheSampleAsMotorFilesAndTable)
             (header.empty() ? header : data.emplace_back()) = line;
     std::istringstream fields(header);
     std::vector<std::string> words{std::istream_iterator<std::string>(fields), {}};
-    EXPECT_EQ(words, (std::vector<std::string>{results["designation"], "29", "124", "4-6", "0.07", "0.15", "Custom"}));
+    EXPECT_EQ(words, (std::vector<std::string>{results["designation"], "29", "124", "4-6", "0.07", "0.15",
+                                               "Custom"}));
     EXPECT_LE(data.size(), 32u);
     ASSERT_FALSE(data.empty());
     EXPECT_EQ(data.back().substr(data.back().rfind(' ')), " 0");
@@ -353,7 +356,8 @@ TEST(CliConventions, TheSampleAsMotorFilesAndTable)
     EXPECT_NEAR(c["tests"][0]["standard_total_impulse"].get<double>(), impulse, 0.005 * impulse);
 
     // .rse: well-formed XML whose attributes are the results.
-    ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind rse " + quote(dir.file("s.rse")) + kMotor).code, 0);
+    ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind rse " + quote(dir.file("s.rse")) + kMotor).code,
+              0);
     const std::string rse = test::readFile(dir.file("s.rse"));
     if (std::system("xmllint --version >/dev/null 2>&1") == 0) {
         EXPECT_EQ(std::system(("xmllint --noout " + quote(dir.file("s.rse"))).c_str()), 0);
@@ -368,16 +372,22 @@ TEST(CliConventions, TheSampleAsMotorFilesAndTable)
     // CSV in both conventions: three fields a row, every point.
     for (const bool comma : {false, true}) {
         const std::string out = dir.file(comma ? "c.csv" : "p.csv");
-        ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind csv " + quote(out) + (comma ? " --decimal-comma" : "")).code, 0);
+        ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind csv " + quote(out) +
+                               (comma ? " --decimal-comma" : ""))
+                      .code,
+                  0);
         const std::vector<std::string> rows = linesOf(test::readFile(out));
         ASSERT_EQ(rows.size(), 593u);
-        EXPECT_EQ(rows[0], comma ? "\"time (s)\";\"thrust (N)\";\"frequency (Hz)\"" : "\"time (s)\",\"thrust (N)\",\"frequency (Hz)\"");
+        EXPECT_EQ(rows[0], comma ? "\"time (s)\";\"thrust (N)\";\"frequency (Hz)\""
+                                 : "\"time (s)\",\"thrust (N)\",\"frequency (Hz)\"");
         EXPECT_EQ(rows[300].substr(0, 5), comma ? "2,99;" : "2.99,");
     }
 
     // A motor file needs its sizes; motor data do not fit a table.
     EXPECT_EQ(cli(dir, "export " + kSampleProject + " --kind eng " + quote(dir.file("x.eng"))).code, 2);
-    EXPECT_EQ(cli(dir, "export " + kSampleProject + " --kind csv --diameter 29 " + quote(dir.file("x.csv"))).code, 2);
+    EXPECT_EQ(
+        cli(dir, "export " + kSampleProject + " --kind csv --diameter 29 " + quote(dir.file("x.csv"))).code,
+        2);
 }
 
 TEST(CliConventions, CompareGivesTheMeanAndSpreadOfTests)
@@ -420,5 +430,5 @@ TEST(CliConventions, CompareGivesTheMeanAndSpreadOfTests)
     EXPECT_EQ(cli(dir, "compare " + quote(dir.file("missing.frq"))).code, 1);
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva
