@@ -18,7 +18,7 @@ packages=(
   xvfb xauth x11-utils scrot imagemagick fonts-dejavu-core fonts-liberation2 locales
   # the window driven on a real display with a window manager
   openbox xdotool
-  pulseaudio pulseaudio-utils sox socat poppler-utils librsvg2-bin emf2svg printemf
+  pulseaudio pulseaudio-utils sox socat poppler-utils librsvg2-bin emf2svg printemf libxml2-utils
 )
 
 missing=()

@@ -1,4 +1,6 @@
 // analyze, export: what a user does in the analysis window, from a shell.
+#include "app/cli/AnalysisOptions.h"
+#include "app/cli/CliConventions.h"
 #include "app/cli/Commands.h"
 #include "app/cli/Session.h"
 
@@ -22,32 +24,6 @@ bool openSource(Session& s, const std::string& name, std::string& description);
 bool loadSensors(Session& s, const std::string& fileName);
 bool activateSensor(Session& s, std::int32_t number, const std::string& fileName);
 
-namespace {
-
-// The calculation settings a user sets in the windows, with the defaults of a fresh analysis window
-// except that each one is applied explicitly, so a script never depends on what was stored before.
-struct AnalysisOptions {
-    std::string source;
-    std::string sensorsFile;
-    std::int32_t sensor = 0;
-    std::optional<double> step;
-    std::optional<std::int32_t> filter;
-    std::string channel = "right";
-    std::int32_t noise = 0;
-    std::string position = "horizontal";
-    float charge = 0;
-    float rig = 0;
-    bool noChargeWeight = false;
-    bool noRigWeight = false;
-    bool rigid = false;
-    bool gross = false;
-    std::optional<double> start;
-    std::optional<double> end;
-    std::string saveProject;
-    // Options given on the command line (a project source takes its settings from the project).
-    std::vector<std::string> given;
-};
-
 bool isProjectFile(const std::string& name)
 {
     return fileExtUpper(name) == ".PROJ";
@@ -56,6 +32,18 @@ bool isProjectFile(const std::string& name)
 void addAnalysisOptions(CLI::App* sub, AnalysisOptions& o)
 {
     sub->add_option("SOURCE", o.source, "a .frq frequency record, a WAV recording or a .proj project")->required();
+    addAnalysisSettings(sub, o);
+    sub->add_option("--save-project", o.saveProject,
+                    "save the analysis as a project (.proj), as \"Сохранить проект как ...\" does");
+}
+
+// The help shows the settings under a heading of their own, and the heading tells collectGiven which
+// options are settings (a command's own options, such as export's --kind, are not).
+constexpr const char* kSettingsGroup = "Analysis settings";
+
+void addAnalysisSettings(CLI::App* sub, AnalysisOptions& o)
+{
+    const std::size_t first = sub->get_options().size();
     sub->add_option("--sensors", o.sensorsFile, "sensor library (.sns); line errors are reported on stderr");
     sub->add_option("--sensor", o.sensor, "number of the sensor to convert with (default: the default sensor)");
     sub->add_option("--step", o.step, "analysis step in seconds (\"Точность\")");
@@ -74,18 +62,20 @@ void addAnalysisOptions(CLI::App* sub, AnalysisOptions& o)
     sub->add_flag("--gross", o.gross, "results from the thrust without the weight correction");
     sub->add_option("--start", o.start, "start of thrust in seconds, set by hand after the detection");
     sub->add_option("--end", o.end, "end of thrust in seconds, set by hand after the detection");
-    sub->add_option("--save-project", o.saveProject,
-                    "save the analysis as a project (.proj), as \"Сохранить проект как ...\" does");
+    const std::vector<CLI::Option*> options = sub->get_options();
+    for (std::size_t i = first; i < options.size(); ++i)
+        options[i]->group(kSettingsGroup);
 }
 
-// Which of the options were given (after parsing).
 void collectGiven(const CLI::App* sub, AnalysisOptions& o)
 {
     o.given.clear();
     for (const CLI::Option* opt : sub->get_options())
-        if (opt->count() > 0 && !opt->get_lnames().empty())
+        if (opt->count() > 0 && !opt->get_lnames().empty() && opt->get_group() == kSettingsGroup)
             o.given.push_back("--" + opt->get_lnames().front());
 }
+
+namespace {
 
 // The times typed into the start and end edits, committed one after the other as the window does.
 void applyTimeEdits(Session& s, const AnalysisOptions& o)
@@ -139,7 +129,8 @@ int runProject(Session& s, const AnalysisOptions& o)
     return kExitOk;
 }
 
-// Runs the analysis as the window does. Returns an exit code; kExitOk leaves the results in the session.
+}  // namespace
+
 int runAnalysis(Session& s, const AnalysisOptions& o)
 {
     if (isProjectFile(o.source))
@@ -196,7 +187,7 @@ int runAnalysis(Session& s, const AnalysisOptions& o)
     return kExitOk;
 }
 
-void printJson(const AnalysisState& st)
+nlohmann::ordered_json analysisJson(const AnalysisState& st, bool calibrated)
 {
     nlohmann::ordered_json j;
     j["point_count"] = st.PointCount;
@@ -220,8 +211,11 @@ void printJson(const AnalysisState& st)
     j["max_thrust"] = widenSingle(st.MaxThrust);
     j["max_thrust_error"] = widenSingle(st.MaxThrustError);
     j["average_thrust"] = widenSingle(st.AverageThrust);
-    std::cout << j.dump(2) << '\n';
+    addStandardFiguresJson(j, st, calibrated);
+    return j;
 }
+
+namespace {
 
 // The results panel in the window's words; numbers in the general format with 5 significant digits,
 // the uncertainties after "+/-" with one decimal, as "Показать ошибку" shows them.
@@ -241,6 +235,7 @@ void printPanel(const Session& s)
               << "Макс. тяга (Н): " << g(st.MaxThrust) << err(st.MaxThrustError) << '\n'
               << "Средняя тяга (Н): " << g(st.AverageThrust) << '\n'
               << "Вес заряда (кг): " << g(st.ChargeWeight) << '\n';
+    printStandardFigures(std::cout, st, s.sensors.ActiveSensorIndex != 0);
 }
 
 }  // namespace
@@ -278,7 +273,7 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
                 }
             }
             if (*json)
-                printJson(s.state);
+                std::cout << analysisJson(s.state, s.sensors.ActiveSensorIndex != 0).dump(2) << '\n';
             else
                 printPanel(s);
             return kExitOk;
@@ -288,19 +283,27 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
         auto o = std::make_shared<AnalysisOptions>();
         auto kind = std::make_shared<std::string>();
         auto out = std::make_shared<std::string>();
+        auto motor = std::make_shared<MotorExportOptions>();
         CLI::App* sub = app.add_subcommand("export", "Analyse a source and write its frequency (.frq) or thrust "
-                                                     "(.trt) series as \"Экспорт результатов\" does");
+                                                     "(.trt) series as \"Экспорт результатов\" does, or a motor "
+                                                     "file (.eng, .rse) or a table (.csv)");
         addAnalysisOptions(sub, *o);
         sub->add_option("OUT", *out, "the file to write (replaced if it exists)")->required();
-        sub->add_option("--kind", *kind, "frq: frequency series, trt: thrust series")
+        sub->add_option("--kind", *kind, "frq: frequency series, trt: thrust series, eng: RASP motor file, "
+                                         "rse: RockSim motor file, csv: table of time, thrust and frequency")
             ->required()
-            ->check(CLI::IsMember({"frq", "trt"}));
-        commands.add(sub, [o, kind, out, sub]() {
+            ->check(CLI::IsMember({"frq", "trt", "eng", "rse", "csv"}));
+        addMotorExportOptions(sub, *motor);
+        commands.add(sub, [o, kind, out, sub, motor]() {
             collectGiven(sub, *o);
+            if (const int usage = checkMotorExportOptions(*kind, *motor); usage != kExitOk)
+                return usage;
             Session s;
             const int code = runAnalysis(s, *o);
             if (code != kExitOk)
                 return code;
+            if (isMotorExportKind(*kind))
+                return runMotorExport(s, *kind, *out, *motor);
             if (s.state.PointCount == 0) {
                 std::cerr << "The analysis has no points: nothing to export\n";
                 return kExitFailure;

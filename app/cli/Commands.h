@@ -41,5 +41,6 @@ void registerSensorCommands(CLI::App& app, CommandList& commands);   // sensors,
 void registerAnalysisCommands(CLI::App& app, CommandList& commands); // analyze, export
 void registerSynthCommands(CLI::App& app, CommandList& commands);    // synth
 void registerProjectCommands(CLI::App& app, CommandList& commands);  // project-info
+void registerCompareCommands(CLI::App& app, CommandList& commands);  // compare
 
 }  // namespace selva::cli

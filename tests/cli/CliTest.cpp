@@ -1,4 +1,7 @@
 // The command-line tool run as a user runs it: a real process, real files, exit codes and output.
+#include "analysis/MotorFiles.h"
+#include "analysis/ThrustProfile.h"
+#include "common/Format.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +10,8 @@
 #include <cmath>
 #include <filesystem>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -287,3 +292,143 @@ TEST(CliProject, AProjectMovedWithItsDataStillOpens)
 
 }  // namespace
 }  // namespace selva
+
+// The field's conventions: standard figures, motor files and tables, comparisons.
+namespace selva {
+namespace {
+
+const std::string kSampleProject = quote(kSamples + "/sample.proj");
+const std::string kMotor = " --diameter 29 --length 124 --total-mass 0.15 --delays 4-6";
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.empty() || line.back() != '\r' ? line : line.substr(0, line.size() - 1));
+    return lines;
+}
+
+// The value of an XML attribute in a text (the first one of that name after `from`).
+double attribute(const std::string& xml, const std::string& name)
+{
+    const auto at = xml.find(" " + name + "=\"");
+    const auto from = at + name.size() + 3;
+    double v = std::nan("");
+    if (at != std::string::npos)
+        parseDouble(xml.substr(from, xml.find('"', from) - from), v);
+    return v;
+}
+
+TEST(CliConventions, TheSampleAsMotorFilesAndTable)
+{
+    test::TempDir dir;
+    const auto results = analyzeJson(dir, kSampleProject);
+    const double impulse = results["standard_total_impulse"].get<double>();
+    EXPECT_NEAR(impulse, kProfileImpulse, 0.005 * kProfileImpulse);
+    EXPECT_EQ(results["impulse_class"], "G");
+    EXPECT_EQ(results["designation"],
+              "G" + std::to_string(std::lround(results["standard_average_thrust"].get<double>())));
+    EXPECT_NEAR(results["class_percent"].get<double>(), (impulse - 80) / 80 * 100, 1e-9);
+
+    // .eng: seven header fields, at most 32 points ending at zero thrust, the impulse within 0.5 %.
+    ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind eng " + quote(dir.file("s.eng")) + kMotor).code,
+              0);
+    std::vector<std::string> data;
+    std::string header;
+    for (const std::string& line : linesOf(test::readFile(dir.file("s.eng"))))
+        if (!line.empty() && line[0] != ';')
+            (header.empty() ? header : data.emplace_back()) = line;
+    std::istringstream fields(header);
+    std::vector<std::string> words{std::istream_iterator<std::string>(fields), {}};
+    EXPECT_EQ(words, (std::vector<std::string>{results["designation"], "29", "124", "4-6", "0.07", "0.15",
+                                               "Custom"}));
+    EXPECT_LE(data.size(), 32u);
+    ASSERT_FALSE(data.empty());
+    EXPECT_EQ(data.back().substr(data.back().rfind(' ')), " 0");
+    const std::vector<EngMotor> back = ReadEngFile(dir.file("s.eng"));
+    EXPECT_NEAR(MotorFileImpulse(back.at(0).points), impulse, 0.005 * impulse);
+
+    // A motor file compares as a test of its own.
+    const CliRun compared = cli(dir, "compare " + quote(dir.file("s.eng")) + " --json");
+    ASSERT_EQ(compared.code, 0) << compared.err;
+    const auto c = nlohmann::json::parse(compared.out);
+    EXPECT_NEAR(c["tests"][0]["standard_total_impulse"].get<double>(), impulse, 0.005 * impulse);
+
+    // .rse: well-formed XML whose attributes are the results.
+    ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind rse " + quote(dir.file("s.rse")) + kMotor).code,
+              0);
+    const std::string rse = test::readFile(dir.file("s.rse"));
+    if (std::system("xmllint --version >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system(("xmllint --noout " + quote(dir.file("s.rse"))).c_str()), 0);
+    }
+    EXPECT_NE(rse.find(" code=\"" + results["designation"].get<std::string>() + "\""), std::string::npos);
+    EXPECT_NEAR(attribute(rse, "Itot"), impulse, 1e-3);
+    EXPECT_NEAR(attribute(rse, "avgThrust"), results["standard_average_thrust"].get<double>(), 1e-3);
+    EXPECT_NEAR(attribute(rse, "burn-time"), results["standard_burn_time"].get<double>(), 1e-4);
+    EXPECT_NEAR(attribute(rse, "propWt"), 70, 1e-3);
+    EXPECT_NEAR(attribute(rse, "Isp"), impulse / (9.8156 * 0.07), 0.01);
+
+    // CSV in both conventions: three fields a row, every point.
+    for (const bool comma : {false, true}) {
+        const std::string out = dir.file(comma ? "c.csv" : "p.csv");
+        ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind csv " + quote(out) +
+                               (comma ? " --decimal-comma" : ""))
+                      .code,
+                  0);
+        const std::vector<std::string> rows = linesOf(test::readFile(out));
+        ASSERT_EQ(rows.size(), 593u);
+        EXPECT_EQ(rows[0], comma ? "\"time (s)\";\"thrust (N)\";\"frequency (Hz)\""
+                                 : "\"time (s)\",\"thrust (N)\",\"frequency (Hz)\"");
+        EXPECT_EQ(rows[300].substr(0, 5), comma ? "2,99;" : "2.99,");
+    }
+
+    // A motor file needs its sizes; motor data do not fit a table.
+    EXPECT_EQ(cli(dir, "export " + kSampleProject + " --kind eng " + quote(dir.file("x.eng"))).code, 2);
+    EXPECT_EQ(
+        cli(dir, "export " + kSampleProject + " --kind csv --diameter 29 " + quote(dir.file("x.csv"))).code,
+        2);
+}
+
+TEST(CliConventions, CompareGivesTheMeanAndSpreadOfTests)
+{
+    test::TempDir dir;
+    const double burn[] = {1.0, 1.5, 2.0}, peak[] = {40, 50, 60};
+    std::string sources;
+    std::vector<double> truth;
+    for (int i = 0; i < 3; ++i) {
+        const std::string out = quote(dir.file("t" + std::to_string(i) + ".frq"));
+        const std::string shape = " --duration 6 --burn-start 2 --burn-time " + formatShortest(burn[i]) +
+                                  " --peak " + formatShortest(peak[i]);
+        ASSERT_EQ(cli(dir, "synth " + out + shape + " --sensors " + kSensors + " --sensor 1").code, 0);
+        truth.push_back(ThrustProfile::shaped(6, 2, burn[i], peak[i]).impulse());
+        sources += " " + out;
+    }
+    const double mean = (truth[0] + truth[1] + truth[2]) / 3;
+    double squares = 0;
+    for (double t : truth)
+        squares += (t - mean) * (t - mean);
+    const double spread = std::sqrt(squares / 2);
+
+    const CliRun r = cli(dir, "compare" + sources + " --sensors " + kSensors + " --sensor 1 --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j["tests"].size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(j["tests"][i]["standard_total_impulse"].get<double>(), truth[i], 0.005 * truth[i]);
+        EXPECT_NEAR(j["tests"][i]["total_impulse"].get<double>(), truth[i], 0.005 * truth[i]);
+    }
+    for (const char* key : {"standard_total_impulse", "total_impulse"}) {
+        EXPECT_NEAR(j["mean"][key].get<double>(), mean, 0.005 * mean) << key;
+        EXPECT_NEAR(j["std"][key].get<double>(), spread, 0.01 * spread) << key;
+    }
+    EXPECT_FALSE(j["mean"].contains("designation"));
+
+    const CliRun table = cli(dir, "compare" + sources + " --sensors " + kSensors + " --sensor 1");
+    EXPECT_EQ(table.code, 0);
+    EXPECT_NE(table.out.find("Ст. отклонение"), std::string::npos) << table.out;
+    EXPECT_EQ(cli(dir, "compare " + quote(dir.file("missing.frq"))).code, 1);
+}
+
+} // namespace
+} // namespace selva
