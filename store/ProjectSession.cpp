@@ -177,6 +177,9 @@ std::string ProjectSession::activeSensorName() const
 
 bool ProjectSession::selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId, bool report)
 {
+    // Only a project that converts through a calibrated sensor needs its library; one computed with the
+    // default sensor (number 0) names a library it never used.
+    report = report && sensorId != 0;
     bool found = true;
     if (fileExists(sensorFile)) {
         sensors_.LoadSensorFile(sensorFile, true, prompts);

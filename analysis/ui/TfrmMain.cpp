@@ -303,6 +303,7 @@ void TfrmMain::updateAnnotations()
     if (ui->cbxHintOnGraph->isChecked())
         for (const std::string& line : store_.notes)
             a.notes.append(qs(line));
+    a.author = qs(store_.settings.authorName);
     ui->Chart1->setAnnotations(a);
 }
 
@@ -373,6 +374,7 @@ void TfrmMain::ApplyAppearance()
     setPalette(pal);
     setFont(fontFromRecord(store_.settings.formFont));
     RedrawChart();
+    updateAnnotations(); // the author's name may have changed
 }
 
 void TfrmMain::setNewtonsAvailable(bool available)

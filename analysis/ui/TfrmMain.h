@@ -9,6 +9,7 @@
 // UI thread only.
 
 #include "analysis/ThrustAnalysis.h"
+#include "analysis/ui/ChartOutput.h"
 #include "analysis/ui/MainPresenter.h"
 #include "analysis/ui/RecalcRunner.h"
 #include "store/ProjectSession.h"
@@ -60,6 +61,8 @@ struct MainDialogs {
         chooseFile;
     // Shows a modal child window and returns its result (QDialog::exec by default).
     std::function<int(QDialog& dialog)> exec;
+    // The export and picture dialogs and their error messages.
+    OutputDialogs output;
 
     static MainDialogs standard();
 };
@@ -138,6 +141,8 @@ private:
     QString projectDialogInitialName() const;
     void timer1Timer();
     void notAvailable();
+    void openImageSettings();
+    void openSeriesOptions();
     void showError(const QString& text);
     void showError(const std::string& text);
 
@@ -151,6 +156,7 @@ private:
     ProjectSession session_;
     RecalcRunner runner_;
     QTimer* Timer1 = nullptr;
+    ChartPrinting printing_; // the printer and its setup, for the whole run
     TfrmScale* scale_ = nullptr;
 
     MarkerFlags flags_;

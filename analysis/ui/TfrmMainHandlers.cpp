@@ -10,6 +10,8 @@
 #include "store/SettingsStore.h"
 #include "store/ui/TfrmAbout.h"
 #include "store/ui/TfrmAddHint.h"
+#include "store/ui/TfrmImageSet.h"
+#include "store/ui/TfrmSeriesOpt.h"
 #include "store/ui/TfrmScale.h"
 
 #include <QFileInfo>
@@ -231,7 +233,23 @@ void TfrmMain::connectControls()
                              QStringLiteral("    ") + FormatAxisValue(v, r.max, r.min, sep);
         ui->lbxMouse->insertItem(0, line.left(40));
     });
-    connect(u->Chart1, &ThrustChart::rightDoubleClicked, this, &TfrmMain::notAvailable);
+    connect(u->Chart1, &ThrustChart::rightDoubleClicked, this, &TfrmMain::openSeriesOptions);
+}
+
+void TfrmMain::openImageSettings()
+{
+    TfrmImageSet w(store_, this);
+    w.loadScheme = [this](const std::string& name) { applySettingsLoad(session_.LoadSettings(name)); };
+    w.saveScheme = [this](const std::string& name) { session_.SaveSettings(name, currentPlacement()); };
+    if (dialogs_.exec(w) == QDialog::Accepted || w.chartOptionsStored())
+        ApplyAppearance();
+}
+
+void TfrmMain::openSeriesOptions()
+{
+    TfrmSeriesOpt w(store_, this);
+    if (dialogs_.exec(w) == QDialog::Accepted)
+        ApplyAppearance();
 }
 
 void TfrmMain::connectMenu()
@@ -255,8 +273,18 @@ void TfrmMain::connectMenu()
     connect(u->nSaveProjectAs, &QAction::triggered, this, saveAs);
     connect(u->nSaveProject, &QAction::triggered, this, [this] { saveProjectOrAsk(); });
     connect(u->nNewProject, &QAction::triggered, this, &TfrmMain::newProject);
-    for (QAction* a : {u->nSavePicture, u->nPrinterSetup, u->nPrint, u->nExport, u->nSensor, u->nSound,
-                       u->nCom, u->nImageSet})
+    const ChartPainter draw = [this](QPainter& p, const QRectF& r) { ui->Chart1->paintChart(p, r); };
+    connect(u->nExport, &QAction::triggered, this, [this] {
+        exportResults(this, state_, ui->cbxN->isChecked(), ui->lblFileName->text(), dialogs_.output);
+    });
+    connect(u->nSavePicture, &QAction::triggered, this, [this, draw] {
+        savePicture(this, draw, ui->Chart1->size(), ui->lblFileName->text(), dialogs_.output);
+    });
+    connect(u->nPrint, &QAction::triggered, this,
+            [this, draw] { printing_.print(this, draw, ui->lblFileName->text(), dialogs_.output.error); });
+    connect(u->nPrinterSetup, &QAction::triggered, this, [this] { printing_.setup(this); });
+    connect(u->nImageSet, &QAction::triggered, this, &TfrmMain::openImageSettings);
+    for (QAction* a : {u->nSensor, u->nSound, u->nCom})
         connect(a, &QAction::triggered, this, &TfrmMain::notAvailable);
     connect(u->nAbout, &QAction::triggered, this, [this] {
         TfrmAbout about(this);

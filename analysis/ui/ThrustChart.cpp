@@ -49,7 +49,10 @@ void ThrustChart::mousePressEvent(QMouseEvent* event)
         pressed_ = true;
         bandOrigin_ = event->position().toPoint();
     }
-    QChartView::mousePressEvent(event);
+    // Qt Charts 6.4 reads the item under a press without looking whether there is one, and crashed on a
+    // press where the chart did not reach (a window being resized). Its own handling serves only its rubber
+    // band, which this chart does not use: the graphics view gets the press directly.
+    QGraphicsView::mousePressEvent(event);
 }
 
 void ThrustChart::mouseMoveEvent(QMouseEvent* event)
@@ -65,7 +68,7 @@ void ThrustChart::mouseMoveEvent(QMouseEvent* event)
     }
     const QPointF v = valueAt(pos);
     emit pointerMoved(v.x(), v.y());
-    QChartView::mouseMoveEvent(event);
+    QGraphicsView::mouseMoveEvent(event);
 }
 
 void ThrustChart::mouseDoubleClickEvent(QMouseEvent* event)
@@ -83,7 +86,7 @@ void ThrustChart::mouseDoubleClickEvent(QMouseEvent* event)
             plot_->setValueAutomatic();
         }
     }
-    QChartView::mouseDoubleClickEvent(event);
+    QGraphicsView::mouseDoubleClickEvent(event);
 }
 
 void ThrustChart::mouseReleaseEvent(QMouseEvent* event)
@@ -98,7 +101,7 @@ void ThrustChart::mouseReleaseEvent(QMouseEvent* event)
     }
     const bool fire = rightDouble_ && event->button() == Qt::RightButton;
     rightDouble_ = false;
-    QChartView::mouseReleaseEvent(event);
+    QGraphicsView::mouseReleaseEvent(event);
     if (fire)
         emit rightDoubleClicked();
 }

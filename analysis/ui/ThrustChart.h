@@ -76,7 +76,7 @@ public:
     void setAnnotations(const ChartAnnotations& annotations) { plot_->setAnnotations(annotations); }
     const ChartAnnotations& annotations() const { return plot_->annotations(); }
     // Paints the chart as shown, laid out at the target's size (pictures, pages).
-    void render(QPainter& painter, const QRectF& target) const { plot_->render(painter, target); }
+    void paintChart(QPainter& painter, const QRectF& target) const { plot_->render(painter, target); }
 
     // Time and value under a point of the view.
     QPointF valueAt(const QPoint& viewPos) const;

@@ -1,5 +1,7 @@
 #include "analysis/ui/ThrustPlot.h"
 
+#include "analysis/ui/AuthorMark.h"
+
 #include <QGraphicsItem>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
@@ -526,8 +528,8 @@ void ThrustPlot::paintAnnotations(QPainter& painter) const
     textAt(r.left(), r.top(), annotations_.newtons ? QStringLiteral(" F(N)") : QStringLiteral(" f(Hz)"));
     const QString timeUnit = QStringLiteral("T(sec)");
     textAt(r.right() - 3 - fm.horizontalAdvance(timeUnit), r.bottom() - h - 2, timeUnit);
-    if (!annotations_.author.isEmpty())
-        textAt(r.left() + 3, r.bottom() - h - 2, annotations_.author);
+    if (const QString mark = authorMarkText(annotations_.author); !mark.isEmpty())
+        textAt(r.left() + 3, r.bottom() - h - 2, mark);
     if (!annotations_.date.isEmpty())
         rightAligned(p.top() + 4, annotations_.date);
     for (int k = 0; k < annotations_.results.size(); ++k)

@@ -410,7 +410,7 @@ void ChartTest::renderDrawsTheChartAtAnySize()
         img.setDotsPerMeterY(qRound(dpi / 0.0254));
         img.fill(Qt::gray);
         QPainter p(&img);
-        chart.render(p, QRectF(0, 0, w, h));
+        chart.paintChart(p, QRectF(0, 0, w, h));
         p.end();
         const double scale = double(dpi) / 96;
         QVERIFY2(count(img, yellow) > 300 * scale, qPrintable(QString::number(dpi)));
