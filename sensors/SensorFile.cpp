@@ -400,9 +400,11 @@ void LoadSensorText(SensorLibrary& library, std::string_view bytes, bool reportE
         if (firstLine) {
             // The sensor line names the sensor (an existing name is kept, as AddSensor does).
             if (sensor.name.empty()) {
-                const std::string name = cp1251ToUtf8(data.rest);
-                sensor.name = name.empty() ? "Sensor " + std::to_string(sensor.number)
-                                           : utf8Left(name, SensorLibrary::MaxNameLength);
+                // Cut to 30 characters, then trimmed again: a name cut after a blank would otherwise
+                // lose that blank only at its next reading.
+                const std::string name =
+                    std::string(trimBlanks(utf8Left(cp1251ToUtf8(data.rest), SensorLibrary::MaxNameLength)));
+                sensor.name = name.empty() ? "Sensor " + std::to_string(sensor.number) : name;
             }
             // The file's points of the default sensor replace the two points the reset gave it,
             // instead of adding to them (the reset's points were never entered in pointIndex).
