@@ -33,6 +33,18 @@ std::uint32_t rgbOf(const QColor& c)
            static_cast<std::uint32_t>(c.blue()) << 16;
 }
 
+// A font whose character cell (ascent and descent together) is `height` pixels tall, as a font height
+// means in the formula line's measures.
+QFont fontOfCellHeight(QFont font, int height)
+{
+    height = std::max(height, 1);
+    font.setPixelSize(height);
+    const int cell = QFontMetrics(font).height();
+    if (cell > height)
+        font.setPixelSize(std::max(1, height * height / cell));
+    return font;
+}
+
 // The axes, their ticks, captions and labels.
 void drawAxes(QPainter& canvas, const CurveLayout& l, const CurveLook& look)
 {
@@ -178,9 +190,8 @@ void DrawFormula(QPainter& canvas, const QRect& rect, const TSegmentFormula& for
     const FormulaMetrics m = FormulaMetricsFor(rect.top(), rect.height());
     int x = rect.left() + m.left;
     for (const FormulaRun& run : FormulaRuns(formula, symbolic, decimalSeparator())) {
-        QFont font = canvas.font();
         const bool small = run.level != RunLevel::baseline;
-        font.setPixelSize(std::max(1, small ? m.smallHeight : m.mainHeight));
+        QFont font = fontOfCellHeight(canvas.font(), small ? m.smallHeight : m.mainHeight);
         font.setBold(run.bold);
         canvas.setFont(font);
         const int top = run.level == RunLevel::subscript     ? m.subTop

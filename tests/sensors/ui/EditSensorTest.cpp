@@ -1,0 +1,292 @@
+// The sensor editor driven as a user drives it: controls found by their object names, keys and clicks.
+// Runs under the default locale and a Russian one.
+#include "sensors/ui/TfrmEditSensor.h"
+
+#include "controls/EditInt.h"
+#include "sensors/SensorLibrary.h"
+#include "sensors/ui/SensorImage.h"
+#include "sensors/ui/TfrmSensorCurve.h"
+#include "store/SettingsStore.h"
+#include "support/FindControl.h"
+#include "support/Modal.h"
+
+#include <QColorDialog>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace selva;
+
+class EditSensorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void opensSortedWithTheFirstPointSelected();
+    void linearOnABlankPointStartsAtThePoint();
+    void previosOnTheFirstRowStaysNone();
+    void insertAddsAPointAndAFrequencyResortsIt();
+    void deleteKeyRemovesThePoint();
+    void coefficientFieldsOfTheSameCoefficientFollowEachOther();
+    void coloursSolidOrHatched();
+    void clicksOnTheCurve();
+    void doubleClickOpensTheCurveWindow();
+    void editsOfTheActiveSensorReachTheAnalysis();
+
+private:
+    void open(int sensorIndex);
+    template <class T> T* get(const char* name) { return test::control<T>(editor_.get(), name); }
+    TSensor& sensor() { return library_.sensors[1]; }
+    void typeInto(QWidget* field, const QString& text);
+
+    SensorLibrary library_;
+    SettingsStore store_;
+    int notified_ = 0;
+    std::unique_ptr<TfrmEditSensor> editor_;
+};
+
+void EditSensorTest::init()
+{
+    library_ = SensorLibrary();
+    const int i = library_.AddSensor(1, "Stand");
+    // Entered out of order: the editor shows them sorted.
+    library_.sensors[static_cast<std::size_t>(i)].calibration.points = {{8460, 80, {}}, {8700, 0, {}}};
+    notified_ = 0;
+    open(1);
+}
+
+void EditSensorTest::cleanup()
+{
+    editor_.reset();
+}
+
+void EditSensorTest::open(int sensorIndex)
+{
+    editor_ = std::make_unique<TfrmEditSensor>(library_, sensorIndex, store_, [this] { ++notified_; });
+    editor_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor_.get()));
+}
+
+// Types a text into a field as keys (each character on its own: keyClicks cannot send Cyrillic), then Enter.
+void EditSensorTest::typeInto(QWidget* field, const QString& text)
+{
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+void EditSensorTest::opensSortedWithTheFirstPointSelected()
+{
+    QCOMPARE(editor_->windowTitle(), QStringLiteral("Изменение данных датчика: Stand"));
+    auto* grid = get<QTableWidget>("sgrdData");
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("8700"));
+    QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("80"));
+    QCOMPARE(grid->item(0, 2)->text(), QStringLiteral("none"));
+    QCOMPARE(grid->currentRow(), 0);
+    QCOMPARE(get<TEditFloat>("edtFreq")->text(), QStringLiteral("8700"));
+    QCOMPARE(get<TEditPchar>("edtName")->text(), QStringLiteral("Stand"));
+    QVERIFY(!get<QTabWidget>("pcFormul")->isVisible());
+    QVERIFY(!library_.SensorsModified);
+}
+
+void EditSensorTest::linearOnABlankPointStartsAtThePoint()
+{
+    auto* grid = get<QTableWidget>("sgrdData");
+    grid->setCurrentCell(1, 0);
+    QCOMPARE(get<TEditFloat>("edtThrust")->text(), QStringLiteral("80"));
+    auto* combo = get<QComboBox>("cbxFormulType");
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down); // previos
+    QTest::keyClick(combo, Qt::Key_Down); // linear
+    QCOMPARE(combo->currentText(), QStringLiteral("linear"));
+    QCOMPARE(sensor().calibration.points[1].formula.type, TFormulaType::linear);
+    QCOMPARE(sensor().calibration.points[1].formula.c[0], 80.0f);
+    QCOMPARE(get<TEditFloat>("edtA")->text(), QStringLiteral("80"));
+    QCOMPARE(get<TEditFloat>("edtA0")->text(), QStringLiteral("80"));
+    QCOMPARE(grid->item(1, 2)->text(), QStringLiteral("linear"));
+    QVERIFY(get<QTabWidget>("pcFormul")->isVisible());
+    QCOMPARE(get<QTabWidget>("pcFormul")->currentIndex(), 0);
+    QVERIFY(get<SensorImage>("imgFormul")->isVisible());
+    QVERIFY(library_.SensorsModified);
+
+    // Choosing a page chooses its type; coefficients already there are kept.
+    typeInto(get<TEditFloat>("edtB"), QStringLiteral("-2"));
+    get<QTabWidget>("pcFormul")->setCurrentIndex(2);
+    QCOMPARE(combo->currentText(), QStringLiteral("powered"));
+    QCOMPARE(sensor().calibration.points[1].formula.type, TFormulaType::powered);
+    QCOMPARE(get<TEditFloat>("edtBp")->text(), QStringLiteral("-2"));
+    QCOMPARE(sensor().calibration.points[1].formula.c[0], 80.0f);
+}
+
+void EditSensorTest::previosOnTheFirstRowStaysNone()
+{
+    auto* combo = get<QComboBox>("cbxFormulType");
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+    QCOMPARE(combo->currentText(), QStringLiteral("none"));
+    QCOMPARE(sensor().calibration.points[0].formula.type, TFormulaType::none);
+    QVERIFY(!get<QTabWidget>("pcFormul")->isVisible());
+}
+
+void EditSensorTest::insertAddsAPointAndAFrequencyResortsIt()
+{
+    auto* grid = get<QTableWidget>("sgrdData");
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QCOMPARE(grid->rowCount(), 3);
+    QCOMPARE(grid->currentRow(), 2);
+    QCOMPARE(grid->item(2, 0)->text(), QStringLiteral("1"));
+    auto* freq = get<TEditFloat>("edtFreq");
+    QCOMPARE(QApplication::focusWidget(), freq);
+    QCOMPARE(freq->text(), QStringLiteral("1"));
+
+    // With the shift key Insert does nothing.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(grid->rowCount(), 3);
+
+    typeInto(freq, QStringLiteral("8600") + QLocale().decimalPoint() + QStringLiteral("5"));
+    QCOMPARE(grid->item(1, 0)->text(),
+             QStringLiteral("8600") + QLocale().decimalPoint() + QStringLiteral("5"));
+    QCOMPARE(grid->currentRow(), 1);
+    QCOMPARE(sensor().calibration.points[1].frequency, 8600.5);
+    QCOMPARE(freq->text(), QStringLiteral("8600") + QLocale().decimalPoint() + QStringLiteral("5"));
+    QVERIFY(library_.SensorsModified);
+}
+
+void EditSensorTest::deleteKeyRemovesThePoint()
+{
+    auto* grid = get<QTableWidget>("sgrdData");
+    grid->setCurrentCell(1, 0);
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->currentRow(), 0);
+    QCOMPARE(sensor().calibration.points, (std::vector<TCalibPoint>{{8700, 0, {}}}));
+    QVERIFY(library_.SensorsModified);
+    // The only point is reset, not removed.
+    QTest::mouseClick(get<QPushButton>("btnDel"), Qt::LeftButton);
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("0"));
+}
+
+void EditSensorTest::coefficientFieldsOfTheSameCoefficientFollowEachOther()
+{
+    get<QTableWidget>("sgrdData")->setCurrentCell(1, 0);
+    get<QTabWidget>("pcFormul")->setCurrentIndex(1); // polynom
+    QCOMPARE(sensor().calibration.points[1].formula.type, TFormulaType::polynom);
+    const QString value = QStringLiteral("0") + QLocale().decimalPoint() + QStringLiteral("125");
+    typeInto(get<TEditFloat>("edtA1"), value);
+    QCOMPARE(sensor().calibration.points[1].formula.c[1], 0.125f);
+    QCOMPARE(get<TEditFloat>("edtB")->text(), value);
+    QCOMPARE(get<TEditFloat>("edtPe")->text(), QStringLiteral("0"));
+    library_.SensorsModified = false;
+    typeInto(get<TEditFloat>("edtA5"), QStringLiteral("-3"));
+    QVERIFY(library_.SensorsModified);
+}
+
+void EditSensorTest::coloursSolidOrHatched()
+{
+    auto* grid = get<QTableWidget>("sgrdData");
+    auto brushAt = [grid](int row) { return grid->item(row, 3)->data(Qt::BackgroundRole).value<QBrush>(); };
+    QCOMPARE(brushAt(0).style(), Qt::FDiagPattern);
+
+    test::onModal<QColorDialog>([](QColorDialog* dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("dlgColor"));
+        dialog->setCurrentColor(QColor(255, 0, 0));
+        dialog->accept();
+    });
+    QTest::mouseClick(get<QPushButton>("btnColor"), Qt::LeftButton);
+    QCOMPARE(sensor().calibration.points[0].formula.colour, 0x000000FFu);
+    QCOMPARE(brushAt(0).style(), Qt::SolidPattern);
+    QCOMPARE(brushAt(0).color(), QColor(255, 0, 0));
+    QCOMPARE(get<QLabel>("shpColor")->pixmap().toImage().pixelColor(12, 8), QColor(255, 0, 0));
+    QVERIFY(library_.SensorsModified);
+
+    // The second point shows the colour in force there: its own none, so no colour; previos takes red.
+    QCOMPARE(brushAt(1).style(), Qt::FDiagPattern);
+    grid->setCurrentCell(1, 0);
+    auto* combo = get<QComboBox>("cbxFormulType");
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+    QCOMPARE(brushAt(1).color(), QColor(255, 0, 0));
+
+    grid->setCurrentCell(0, 0);
+    QTest::mouseClick(get<QToolButton>("sbtnClearColor"), Qt::LeftButton);
+    QCOMPARE(sensor().calibration.points[0].formula.colour, TSegmentFormula::NoColour);
+    QCOMPARE(brushAt(0).style(), Qt::FDiagPattern);
+    QCOMPARE(brushAt(1).style(), Qt::FDiagPattern);
+}
+
+void EditSensorTest::clicksOnTheCurve()
+{
+    auto* grid = get<QTableWidget>("sgrdData");
+    auto* curve = get<SensorImage>("imgCurve");
+    QCOMPARE(curve->size(), QSize(337, 249));
+    // 8460 Hz is the left edge of the plot (x 17), 8700 Hz the right edge (x 320).
+    QTest::mouseClick(curve, Qt::LeftButton, Qt::NoModifier, QPoint(30, 100));
+    QCOMPARE(grid->currentRow(), 1);
+    QTest::mouseClick(curve, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+    QCOMPARE(grid->currentRow(), 0);
+    // Left of the plot and beyond the calibrated range nothing is selected.
+    QTest::mouseClick(curve, Qt::LeftButton, Qt::NoModifier, QPoint(5, 100));
+    QCOMPARE(grid->currentRow(), 0);
+    grid->setCurrentCell(1, 0);
+    QTest::mouseClick(curve, Qt::LeftButton, Qt::NoModifier, QPoint(330, 100));
+    QCOMPARE(grid->currentRow(), 1);
+}
+
+void EditSensorTest::doubleClickOpensTheCurveWindow()
+{
+    QString title;
+    QSize shown;
+    bool closedByKey = false;
+    test::onModal<TfrmSensorCurve>([&](TfrmSensorCurve* window) {
+        title = window->windowTitle();
+        auto* image = test::control<SensorImage>(window, "imgCurve");
+        window->resize(500, 300);
+        shown = image->image().size();
+        QTest::keyClick(window, Qt::Key_Space);
+        closedByKey = !window->isVisible();
+    });
+    QTest::mouseDClick(get<SensorImage>("imgCurve"), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    QCOMPARE(title, QStringLiteral("Датчик: Stand"));
+    QCOMPARE(shown, QSize(500, 300));
+    QVERIFY(closedByKey);
+}
+
+void EditSensorTest::editsOfTheActiveSensorReachTheAnalysis()
+{
+    // Opening sorted the points of sensor 1, which is not active: nothing to tell.
+    QCOMPARE(notified_, 0);
+    QVERIFY(library_.SelectActiveSensor(1));
+    typeInto(get<TEditFloat>("edtThrust"), QStringLiteral("5"));
+    QCOMPARE(notified_, 1);
+    QCOMPARE(library_.ActiveCalibTable.front().thrust, 5.0);
+    QCOMPARE(library_.ZeroThrustFrequency, 8716.0);
+
+    // Renaming is not a change of the calibration, but the main window's list follows it.
+    int fills = 0;
+    library_.onFillSensorCombo = [&] { ++fills; };
+    typeInto(get<TEditPchar>("edtName"), QStringLiteral("Стенд Ё"));
+    QCOMPARE(sensor().name, std::string("Стенд Ё"));
+    QCOMPARE(editor_->windowTitle(), QStringLiteral("Изменение данных датчика: Стенд Ё"));
+    QCOMPARE(fills, 1);
+    QCOMPARE(notified_, 1);
+    library_.onFillSensorCombo = nullptr;
+}
+
+QTEST_MAIN(EditSensorTest)
+#include "EditSensorTest.moc"
