@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPainter>
@@ -177,7 +178,7 @@ void TfrmNewSensor::btnLoadSensorFileClick()
     // Loading replaces the whole library: unsaved changes are offered for saving first.
     if (!askToSave())
         return;
-    dlgOpenFile->selectFile(ui->edtSensorFileName->text());
+    dlgOpenFile->setDirectory(QFileInfo(ui->edtSensorFileName->text()).absolutePath());
     if (dlgOpenFile->exec() != QDialog::Accepted || dlgOpenFile->selectedFiles().isEmpty())
         return;
     if (!library_.LoadSensorFile(dlgOpenFile->selectedFiles().first().toStdString(), true, prompts_))
