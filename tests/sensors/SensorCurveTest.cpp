@@ -18,70 +18,6 @@ TCalibration calibration(std::vector<TCalibPoint> points)
     return c;
 }
 
-TEST(SensorCurve, DefaultCalibrationFallsFromTopLeftToBottomRight)
-{
-    TCalibration cal = calibration({{8460, 80, {}}, {8700, 0, {}}});
-    SensorCurveCache cache;
-    const auto l = LayoutSensorCurve(cal, 337, 249, cache, Yellow);
-    ASSERT_TRUE(l);
-    EXPECT_EQ(17, l->mx);
-    EXPECT_EQ(12, l->my);
-    EXPECT_EQ(303, l->plotWidth);
-    EXPECT_EQ(225, l->plotHeight);
-    EXPECT_EQ(237, l->bottom);
-    EXPECT_EQ(8460, l->fLow);
-    EXPECT_EQ(8700, l->fHigh);
-    ASSERT_EQ(303u, cache.columns().size());
-    EXPECT_EQ(80, l->tHigh);
-    EXPECT_NEAR(80.0 / 303, l->tLow, 0.02) << "the last column lies one step short of 8700 Hz";
-    EXPECT_EQ(l->top(), l->thrustY(cache.columns().front().thrust));
-    EXPECT_EQ(l->bottom, l->thrustY(cache.columns().back().thrust));
-    // Without segment colours: no colour at the point itself, the data line colour between points.
-    EXPECT_EQ(TSegmentFormula::NoColour, cache.columns().front().colour);
-    EXPECT_EQ(Yellow, cache.columns()[1].colour);
-    EXPECT_EQ(17 + 30, l->tickX(1));
-    EXPECT_EQ(237 - 22, l->tickY(1)) << "22.5 rounds to even";
-    EXPECT_EQ("8460", l->frequencyLabel(0, ','));
-    EXPECT_EQ("8484", l->frequencyLabel(1, ','));
-    EXPECT_EQ("80", l->thrustLabel(10, ','));
-    EXPECT_EQ(l->mx + l->plotWidth, l->frequencyX(8700));
-}
-
-TEST(SensorCurve, ThrustRangeSpansThePlotHeight)
-{
-    TCalibration cal = calibration({{8700, 100, {}}, {8460, 50, {}}});
-    SensorCurveCache cache;
-    const auto l = LayoutSensorCurve(cal, 337, 249, cache, Yellow);
-    ASSERT_TRUE(l);
-    EXPECT_EQ(50, l->tLow);
-    EXPECT_EQ("50", l->thrustLabel(0, '.'));
-    EXPECT_EQ(l->bottom, l->thrustY(cache.columns().front().thrust));
-    EXPECT_EQ(l->top(), l->thrustY(cache.columns().back().thrust));
-
-    // A flat calibration gets a range of one.
-    TCalibration flat = calibration({{8700, 5, {}}, {8460, 5, {}}});
-    SensorCurveCache flatCache;
-    const auto f = LayoutSensorCurve(flat, 337, 249, flatCache, Yellow);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(5, f->tLow);
-    EXPECT_EQ(6, f->tHigh);
-}
-
-TEST(SensorCurve, NothingWithoutARangeOrAPlotArea)
-{
-    SensorCurveCache cache;
-    for (auto points : {std::vector<TCalibPoint>{{8460, 80, {}}}, std::vector<TCalibPoint>{},
-                        std::vector<TCalibPoint>{{8460, 80, {}}, {8460, 10, {}}}}) {
-        TCalibration cal = calibration(points);
-        EXPECT_FALSE(LayoutSensorCurve(cal, 337, 249, cache, Yellow));
-        double f = 1, t = 1;
-        EXPECT_EQ(-1, HitTestSensorCurve(cal, 337, 249, 100, 100, cache, Yellow, f, t));
-    }
-    TCalibration cal = calibration({{8460, 80, {}}, {8700, 0, {}}});
-    EXPECT_FALSE(LayoutSensorCurve(cal, 0, 249, cache, Yellow));
-    EXPECT_TRUE(LayoutSensorCurve(cal, 3, 3, cache, Yellow));
-}
-
 TEST(SensorCurve, WildFormulasKeepTheDrawingFinite)
 {
     TSegmentFormula huge;
@@ -144,24 +80,6 @@ TEST(SensorCurve, CacheIsReusedUntilInvalidatedOrAskedForAnotherCurve)
     EXPECT_EQ(10, cache.columns().front().thrust);
     ASSERT_TRUE(LayoutSensorCurve(other, 209, 161, cache, 0x00FF0000));
     EXPECT_EQ(0x00FF0000u, cache.columns()[1].colour);
-}
-
-TEST(SensorCurve, FormulaMetricsAndSymbols)
-{
-    const FormulaMetrics m = FormulaMetricsFor(0, 25);
-    EXPECT_EQ(5, m.left);
-    EXPECT_EQ(16, m.mainHeight);
-    EXPECT_EQ(11, m.smallHeight);
-    EXPECT_EQ(4, m.textTop) << "4.5 rounds to even";
-    EXPECT_EQ(0, m.superTop);
-    EXPECT_EQ(13, m.subTop);
-    EXPECT_EQ(104, FormulaMetricsFor(100, 25).textTop);
-
-    EXPECT_EQ((std::vector<SymbolLine>{{15, 25, 30, 40}, {30, 25, 15, 40}}),
-              FormulaSymbol(TFormulaType::none, 10, 20, 25));
-    EXPECT_EQ((std::vector<SymbolLine>{{22, 25, 22, 40}, {22, 25, 18, 29}, {22, 25, 26, 29}}),
-              FormulaSymbol(TFormulaType::previos, 10, 20, 25));
-    EXPECT_TRUE(FormulaSymbol(TFormulaType::linear, 10, 20, 25).empty());
 }
 
 } // namespace
