@@ -1,12 +1,15 @@
 #pragma once
 
-// Scripting of modal windows in window tests: a window opened with exec() blocks the test's call that
-// opened it, so what is to happen in it is arranged beforehand and runs from a timer inside its loop.
+// Driving windows in window tests: modal windows, typed text. A window opened with exec() blocks the
+// test's call that opened it, so what is to happen in it is arranged beforehand and runs from a timer
+// inside its loop.
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -46,6 +49,39 @@ inline void answerMessage(QMessageBox::StandardButton button, QString* text = nu
         else
             box->reject();
     });
+}
+
+// Runs `action` and returns the text of a message box it showed (closed at once), empty when none.
+inline QString messageDuring(const std::function<void()>& action)
+{
+    auto text = std::make_shared<QString>();
+    onModal<QMessageBox>(
+        [text](QMessageBox* box) {
+            *text = box->text();
+            box->reject();
+        },
+        300);
+    action();
+    QTest::qWait(400);
+    return *text;
+}
+
+// Types a text into a field key by key (keyClicks cannot send Cyrillic), then Enter.
+inline void typeInto(QWidget* field, const QString& text)
+{
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+// A number written with a point, as the user types it in the current locale.
+inline QString localNumber(const char* number)
+{
+    return QString::fromLatin1(number).replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
 } // namespace selva::test

@@ -41,7 +41,6 @@ private:
     void open(int sensorIndex);
     template <class T> T* get(const char* name) { return test::control<T>(editor_.get(), name); }
     TSensor& sensor() { return library_.sensors[1]; }
-    void typeInto(QWidget* field, const QString& text);
 
     SensorLibrary library_;
     SettingsStore store_;
@@ -71,18 +70,6 @@ void EditSensorTest::open(int sensorIndex)
     QVERIFY(QTest::qWaitForWindowExposed(editor_.get()));
 }
 
-// Types a text into a field as keys (each character on its own: keyClicks cannot send Cyrillic), then Enter.
-void EditSensorTest::typeInto(QWidget* field, const QString& text)
-{
-    field->setFocus();
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-    QTest::keyClick(field, Qt::Key_Return);
-}
-
 void EditSensorTest::linearOnABlankPointStartsAtThePoint()
 {
     auto* grid = get<QTableWidget>("sgrdData");
@@ -101,7 +88,7 @@ void EditSensorTest::linearOnABlankPointStartsAtThePoint()
     QCOMPARE(get<QTabWidget>("pcFormul")->currentIndex(), 0);
 
     // Choosing a page chooses its type; coefficients already there are kept.
-    typeInto(get<TEditFloat>("edtB"), QStringLiteral("-2"));
+    test::typeInto(get<TEditFloat>("edtB"), QStringLiteral("-2"));
     get<QTabWidget>("pcFormul")->setCurrentIndex(2);
     QCOMPARE(combo->currentText(), QStringLiteral("powered"));
     QCOMPARE(sensor().calibration.points[1].formula.type, TFormulaType::powered);
@@ -132,8 +119,8 @@ void EditSensorTest::insertAndDeleteKeys()
     QCOMPARE(QApplication::focusWidget(), freq);
 
     // A typed frequency sorts the point into place and keeps it selected.
-    const QString typed = QStringLiteral("8600") + QLocale().decimalPoint() + QStringLiteral("5");
-    typeInto(freq, typed);
+    const QString typed = test::localNumber("8600.5");
+    test::typeInto(freq, typed);
     QCOMPARE(grid->item(1, 0)->text(), typed);
     QCOMPARE(grid->currentRow(), 1);
     QCOMPARE(sensor().calibration.points[1].frequency, 8600.5);
@@ -215,14 +202,14 @@ void EditSensorTest::editsOfTheActiveSensorReachTheAnalysis()
 {
     QCOMPARE(notified_, 0); // sensor 1 is not active
     QVERIFY(library_.SelectActiveSensor(1));
-    typeInto(get<TEditFloat>("edtThrust"), QStringLiteral("5"));
+    test::typeInto(get<TEditFloat>("edtThrust"), QStringLiteral("5"));
     QCOMPARE(notified_, 1);
     QCOMPARE(library_.ZeroThrustFrequency, 8716.0);
 
     // A new name changes no thrust, but the main window's list follows it.
     int fills = 0;
     library_.onFillSensorCombo = [&] { ++fills; };
-    typeInto(get<TEditPchar>("edtName"), QStringLiteral("Стенд Ё"));
+    test::typeInto(get<TEditPchar>("edtName"), QStringLiteral("Стенд Ё"));
     QCOMPARE(sensor().name, std::string("Стенд Ё"));
     QCOMPARE(editor_->windowTitle(), QStringLiteral("Изменение данных датчика: Стенд Ё"));
     QCOMPARE(fills, 1);

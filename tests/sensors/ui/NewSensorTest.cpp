@@ -28,24 +28,6 @@ using namespace selva;
 
 namespace {
 
-// Types a text into a field key by key (Cyrillic included), then Enter.
-void typeInto(QWidget* field, const QString& text)
-{
-    field->setFocus();
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-    QTest::keyClick(field, Qt::Key_Return);
-}
-
-// The decimal number as the user types it in the current locale.
-QString typed(const char* number)
-{
-    return QString::fromLatin1(number).replace(QLatin1Char('.'), QLocale().decimalPoint());
-}
-
 // Arranges what happens in the editor the list opens next, then closes it with "Выход".
 void inEditor(std::function<void(TfrmEditSensor*)> act)
 {
@@ -84,8 +66,7 @@ private slots:
     void newSensorTakesTheSmallestFreeNumber();
     void removingSensors();
     void setActive();
-    void renameThenCloseWithNo();
-    void renameThenYesAndCancelKeepsTheWindowOpen();
+    void closingAfterARename();
     void loadingAsksToSaveUnsavedChanges();
     void libraryEditedInTheWindowsSurvivesSaveAndLoad();
 
@@ -193,16 +174,7 @@ void NewSensorTest::removingSensors()
 
     // Row 0 only beeps: no question, nothing removed.
     grid->setCurrentCell(0, 0);
-    QString stray;
-    test::onModal<QMessageBox>(
-        [&stray](QMessageBox* box) {
-            stray = box->text();
-            box->reject();
-        },
-        300);
-    QTest::mouseClick(del, Qt::LeftButton);
-    QTest::qWait(400);
-    QVERIFY2(stray.isEmpty(), qPrintable(stray));
+    QCOMPARE(test::messageDuring([del] { QTest::mouseClick(del, Qt::LeftButton); }), QString());
     QCOMPARE(grid->rowCount(), 3);
 
     // The active sensor itself: the sensor before it becomes active, and the analysis hears of it.
@@ -223,52 +195,37 @@ void NewSensorTest::setActive()
     QCOMPARE(fills_, 1);
 }
 
-void NewSensorTest::renameThenCloseWithNo()
+void NewSensorTest::closingAfterARename()
 {
-    get<QTableWidget>("sgrdSensors")->setCurrentCell(1, 0);
-    inEditor(
-        [](TfrmEditSensor* editor) { typeInto(test::control<TEditPchar>(editor, "edtName"), "Стенд А"); });
+    auto* grid = get<QTableWidget>("sgrdSensors");
+    grid->setCurrentCell(1, 0);
+    inEditor([](TfrmEditSensor* editor) {
+        test::typeInto(test::control<TEditPchar>(editor, "edtName"), "Стенд А");
+    });
     QTest::mouseClick(get<QPushButton>("btnEdit"), Qt::LeftButton);
-    QCOMPARE(get<QTableWidget>("sgrdSensors")->item(1, 0)->text(), QStringLiteral("Стенд А"));
-    QCOMPARE(get<QTableWidget>("sgrdSensors")->currentRow(), 1);
+    QCOMPARE(grid->item(1, 0)->text(), QStringLiteral("Стенд А"));
+    QCOMPARE(grid->currentRow(), 1);
 
-    QString question;
-    test::answerMessage(QMessageBox::No, &question);
+    // Yes, then Cancel in the save dialog: the window stays open, the library still modified.
+    QString question, dialog;
+    test::answerMessage(QMessageBox::Yes, &question);
+    inFileDialog(QString(), &dialog);
     QTest::mouseClick(get<QPushButton>("btnExit"), Qt::LeftButton);
     QCOMPARE(question, QStringLiteral("Данные датчиков изменены.  Сохранить ?"));
-    QVERIFY(!window_->isVisible());
-    QCOMPARE(library_.sensors[1].name, std::string("Стенд А"));
-    QVERIFY(!library_.SensorsModified);
-
-    // The next opening closes without a question.
-    open();
-    QString stray;
-    test::onModal<QMessageBox>(
-        [&stray](QMessageBox* box) {
-            stray = box->text();
-            box->reject();
-        },
-        300);
-    QTest::mouseClick(get<QPushButton>("btnExit"), Qt::LeftButton);
-    QTest::qWait(400);
-    QVERIFY2(stray.isEmpty(), qPrintable(stray));
-    QVERIFY(!window_->isVisible());
-}
-
-void NewSensorTest::renameThenYesAndCancelKeepsTheWindowOpen()
-{
-    get<QTableWidget>("sgrdSensors")->setCurrentCell(3, 0);
-    inEditor([](TfrmEditSensor* editor) { typeInto(test::control<TEditPchar>(editor, "edtName"), "Five"); });
-    QTest::mouseClick(get<QPushButton>("btnEdit"), Qt::LeftButton);
-    QVERIFY(library_.SensorsModified);
-
-    QString dialog;
-    test::answerMessage(QMessageBox::Yes);
-    inFileDialog(QString(), &dialog);
-    window_->close();
     QCOMPARE(dialog, QStringLiteral("dlgSaveFile"));
     QVERIFY(window_->isVisible());
     QVERIFY(library_.SensorsModified);
+
+    // No: the window closes, the new name stays in memory, and the next opening closes without a question.
+    test::answerMessage(QMessageBox::No);
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(library_.sensors[1].name, std::string("Стенд А"));
+    QVERIFY(!library_.SensorsModified);
+    open();
+    QCOMPARE(test::messageDuring([this] { QTest::mouseClick(get<QPushButton>("btnExit"), Qt::LeftButton); }),
+             QString());
+    QVERIFY(!window_->isVisible());
 }
 
 void NewSensorTest::loadingAsksToSaveUnsavedChanges()
@@ -308,16 +265,16 @@ void NewSensorTest::libraryEditedInTheWindowsSurvivesSaveAndLoad()
     inEditor([](TfrmEditSensor* editor) {
         auto* points = test::control<QTableWidget>(editor, "sgrdData");
         points->setCurrentCell(0, 0);
-        typeInto(test::control<TEditFloat>(editor, "edtFreq"), "8690");
+        test::typeInto(test::control<TEditFloat>(editor, "edtFreq"), "8690");
         points->setCurrentCell(1, 0);
-        typeInto(test::control<TEditFloat>(editor, "edtFreq"), "8470");
+        test::typeInto(test::control<TEditFloat>(editor, "edtFreq"), "8470");
     });
     QTest::mouseClick(edit, Qt::LeftButton);
 
     // Sensor 1: renamed, a red linear segment, a polynomial on a new point, a previos on another.
     grid->setCurrentCell(1, 0);
     inEditor([](TfrmEditSensor* editor) {
-        typeInto(test::control<TEditPchar>(editor, "edtName"), "Тяга №1 Ёж");
+        test::typeInto(test::control<TEditPchar>(editor, "edtName"), "Тяга №1 Ёж");
         auto* points = test::control<QTableWidget>(editor, "sgrdData");
         auto* combo = test::control<QComboBox>(editor, "cbxFormulType");
         auto chooseType = [combo](int downs) {
@@ -328,7 +285,7 @@ void NewSensorTest::libraryEditedInTheWindowsSurvivesSaveAndLoad()
         };
         points->setCurrentCell(1, 0); // 8460 Hz
         chooseType(2);                // linear, A = 80
-        typeInto(test::control<TEditFloat>(editor, "edtB"), typed("-0.25"));
+        test::typeInto(test::control<TEditFloat>(editor, "edtB"), test::localNumber("-0.25"));
         test::onModal<QColorDialog>([](QColorDialog* dialog) {
             dialog->setCurrentColor(QColor(255, 0, 0));
             dialog->accept();
@@ -337,16 +294,16 @@ void NewSensorTest::libraryEditedInTheWindowsSurvivesSaveAndLoad()
 
         points->setFocus();
         QTest::keyClick(points, Qt::Key_Insert);
-        typeInto(test::control<TEditFloat>(editor, "edtFreq"), typed("8580.5"));
-        typeInto(test::control<TEditFloat>(editor, "edtThrust"), "40");
+        test::typeInto(test::control<TEditFloat>(editor, "edtFreq"), test::localNumber("8580.5"));
+        test::typeInto(test::control<TEditFloat>(editor, "edtThrust"), "40");
         test::control<QTabWidget>(editor, "pcFormul")->setCurrentIndex(1); // polynom, A0 = 40
-        typeInto(test::control<TEditFloat>(editor, "edtA2"), typed("0.003"));
-        typeInto(test::control<TEditFloat>(editor, "edtA5"), typed("-0.5"));
+        test::typeInto(test::control<TEditFloat>(editor, "edtA2"), test::localNumber("0.003"));
+        test::typeInto(test::control<TEditFloat>(editor, "edtA5"), test::localNumber("-0.5"));
 
         points->setFocus();
         QTest::keyClick(points, Qt::Key_Insert);
-        typeInto(test::control<TEditFloat>(editor, "edtFreq"), "8520");
-        typeInto(test::control<TEditFloat>(editor, "edtThrust"), "60");
+        test::typeInto(test::control<TEditFloat>(editor, "edtFreq"), "8520");
+        test::typeInto(test::control<TEditFloat>(editor, "edtThrust"), "60");
         chooseType(1); // previos
     });
     QTest::mouseClick(edit, Qt::LeftButton);
