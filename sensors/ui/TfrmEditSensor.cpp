@@ -123,9 +123,11 @@ TfrmEditSensor::TfrmEditSensor(SensorLibrary& library, int sensorIndex, const Se
         DrawFormula(painter, image->image().rect(), formula, true);
     }
 
+    // Seven significant digits, as the grid shows them, and no rounding to whole units: that would show
+    // 8600.5 Hz as 8601 and a coefficient of -0.25 as 0.
     for (TEditFloat* edit : {ui->edtFreq, ui->edtThrust}) {
         edit->setPrecision(7);
-        edit->setDigits(18); // the grid's seven significant digits, not whole hertz: see the report
+        edit->setDigits(18);
     }
     ui->edtFreq->Value(&frequency_);
     ui->edtThrust->Value(&thrust_);
