@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace selva {
@@ -22,21 +22,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class ReadResult { ok, missing, unreadable };
+enum class ReadResult { ok, missing, notRegular, tooLarge, unreadable };
 
 // Reads a whole file, refusing anything that is not a regular file or is larger than a sensor library
-// can sensibly be.
-ReadResult readWholeFile(const std::string& name, std::string& bytes)
+// can sensibly be. `size` receives the size found on disk.
+ReadResult readWholeFile(const std::string& name, std::string& bytes, std::uintmax_t& size)
 {
     std::error_code ec;
     const fs::file_status status = fs::status(name, ec);
     if (!fs::exists(status))
         return ReadResult::missing;
     if (!fs::is_regular_file(status))
+        return ReadResult::notRegular;
+    size = fs::file_size(name, ec);
+    if (ec)
         return ReadResult::unreadable;
-    const auto size = fs::file_size(name, ec);
-    if (ec || size > MaxSensorFileSize)
-        return ReadResult::unreadable;
+    if (size > MaxSensorFileSize)
+        return ReadResult::tooLarge;
     std::ifstream in(name, std::ios::binary);
     if (!in)
         return ReadResult::unreadable;
@@ -48,23 +50,56 @@ ReadResult readWholeFile(const std::string& name, std::string& bytes)
     return ReadResult::ok;
 }
 
-// Lines end with CR LF as written; a lone LF or CR ends a line too, so files edited elsewhere still read.
-std::vector<std::string_view> splitLines(std::string_view bytes)
+// What the user is told when a library file cannot be read. A missing file keeps the plain message;
+// otherwise the message says why.
+std::string unreadableMessage(const std::string& name, ReadResult read, std::uintmax_t size)
 {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n')
-            continue;
-        lines.push_back(bytes.substr(start, i - start));
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-        start = i + 1;
+    std::string text = "Невозможно прочитать файл " + name;
+    switch (read) {
+    case ReadResult::notRegular:
+        text += ": это не обычный файл";
+        break;
+    case ReadResult::tooLarge:
+        text += ": его размер " + std::to_string(size) +
+                " байт, а библиотека датчиков не может быть больше " +
+                std::to_string(MaxSensorFileSize / (1u << 20)) + " МБ (" + std::to_string(MaxSensorFileSize) +
+                " байт)";
+        break;
+    case ReadResult::unreadable:
+        text += ": ошибка чтения";
+        break;
+    default:
+        break;
     }
-    if (start < bytes.size())
-        lines.push_back(bytes.substr(start));
-    return lines;
+    return text;
 }
+
+// Lines end with CR LF as written; a lone LF or CR ends a line too, so files edited elsewhere still read.
+class LineReader {
+public:
+    explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
+
+    // The next line without its end, false after the last one.
+    bool next(std::string_view& line)
+    {
+        if (pos_ >= bytes_.size())
+            return false;
+        std::size_t i = pos_;
+        while (i < bytes_.size() && bytes_[i] != '\r' && bytes_[i] != '\n')
+            ++i;
+        line = bytes_.substr(pos_, i - pos_);
+        if (i < bytes_.size() && bytes_[i] == '\r' && i + 1 < bytes_.size() && bytes_[i + 1] == '\n')
+            ++i;
+        pos_ = i + 1;
+        return true;
+    }
+    // Bytes not read yet.
+    std::size_t remaining() const { return pos_ < bytes_.size() ? bytes_.size() - pos_ : 0; }
+
+private:
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+};
 
 bool isStartLine(std::string_view line)
 {
@@ -127,13 +162,46 @@ std::uint64_t frequencyKey(double frequency)
     return std::bit_cast<std::uint64_t>(frequency == 0 ? 0.0 : frequency);
 }
 
+// Index of a sensor's points by frequency key, built once the sensor has many points.
+using PointTable = std::unordered_map<std::uint64_t, std::uint32_t>;
+constexpr std::size_t PointTableFrom = 16;
+
+// AddCalibPoint for the reader: the point of exactly the same frequency is replaced, otherwise the point
+// is appended. Linear while the list is short, through `table` (created here when the list grows) after.
+void storePoint(std::vector<TCalibPoint>& list, std::unique_ptr<PointTable>& table, const TCalibPoint& point)
+{
+    if (!table && list.size() >= PointTableFrom) {
+        table = std::make_unique<PointTable>();
+        for (std::size_t i = 0; i < list.size(); ++i)
+            table->emplace(frequencyKey(list[i].frequency), static_cast<std::uint32_t>(i));
+    }
+    if (table) {
+        const auto [slot, added] =
+            table->emplace(frequencyKey(point.frequency), static_cast<std::uint32_t>(list.size()));
+        if (added)
+            list.push_back(point);
+        else
+            list[slot->second] = point;
+        return;
+    }
+    for (TCalibPoint& p : list) {
+        if (p.frequency == point.frequency) {
+            p = point;
+            return;
+        }
+    }
+    list.push_back(point);
+}
+
 std::vector<std::string> headerLinesOf(const std::string& fileName)
 {
     std::vector<std::string> header;
     std::string bytes;
-    if (fileName.empty() || readWholeFile(fileName, bytes) != ReadResult::ok)
+    std::uintmax_t size = 0;
+    if (fileName.empty() || readWholeFile(fileName, bytes, size) != ReadResult::ok)
         return header;
-    for (std::string_view line : splitLines(bytes)) {
+    LineReader lines(bytes);
+    for (std::string_view line; lines.next(line);) {
         if (isStartLine(line))
             break;
         header.emplace_back(line);
@@ -248,103 +316,142 @@ bool ParseFormulaFields(std::string_view text, TSegmentFormula& formula)
     return true;
 }
 
+std::string LineErrorMessage(const std::vector<long long>& firstLines, long long count)
+{
+    if (count <= 0 || firstLines.empty())
+        return {};
+    if (count == 1)
+        return "Ошибка в строке " + std::to_string(firstLines.front());
+    std::string text = "Ошибки в строках ";
+    for (std::size_t i = 0; i < firstLines.size(); ++i) {
+        if (i > 0)
+            text += ", ";
+        text += std::to_string(firstLines[i]);
+    }
+    const long long more = count - static_cast<long long>(firstLines.size());
+    if (more > 0) {
+        // "в 1 строке", "в 21 строке", but "в 11 строках", "в 2 строках"
+        const bool singular = more % 10 == 1 && more % 100 != 11;
+        text += " и ещё в " + std::to_string(more) + (singular ? " строке" : " строках");
+    }
+    return text;
+}
+
+void LoadSensorText(SensorLibrary& library, std::string_view bytes, bool reportErrors,
+                    const UserPrompts& prompts)
+{
+    LineReader lines(bytes);
+    std::string_view line;
+    long long counter = 0;
+    while (lines.next(line)) {
+        ++counter;
+        if (isStartLine(line))
+            break;
+    }
+
+    library.ResetSensorLibrary();
+
+    // Lookups by sensor number and by frequency keep a load linear in the file size. They mirror
+    // AddSensor and AddCalibPoint, which search linearly. A sensor's points are searched linearly while
+    // they are few and through a table of their own once they are many, so that a library of many small
+    // sensors does not spend its time building tables.
+    std::unordered_map<std::int32_t, std::uint32_t> sensorIndex;
+    // A sensor takes at least two lines of some ten bytes: enough room for most files at once.
+    sensorIndex.reserve(library.sensors.size() + lines.remaining() / 64);
+    for (std::size_t i = 0; i < library.sensors.size(); ++i)
+        sensorIndex.emplace(library.sensors[i].number, static_cast<std::uint32_t>(i));
+    std::vector<bool> seen(library.sensors.size()); // sensors whose first line was read from this file
+    std::vector<std::unique_ptr<PointTable>> pointTables(library.sensors.size());
+
+    // Lines that cannot be read: the first few are named, the rest counted, all in one message at the
+    // end (a damaged file of thousands of lines must not become thousands of message boxes).
+    std::vector<long long> badLines;
+    long long badCount = 0;
+
+    while (lines.next(line)) {
+        if (trimBlanks(line).empty())
+            continue;
+        DataLine data;
+        if (!parseDataLine(line, data)) {
+            if (badLines.size() < MaxLinesNamed)
+                badLines.push_back(counter);
+            ++badCount;
+            ++counter;
+            continue;
+        }
+        ++counter;
+        if (data.number < 0)
+            continue;
+
+        auto found = sensorIndex.find(data.number);
+        if (found == sensorIndex.end()) {
+            TSensor sensor;
+            sensor.number = data.number;
+            library.sensors.push_back(std::move(sensor));
+            seen.push_back(false);
+            pointTables.emplace_back();
+            found = sensorIndex.emplace(data.number, static_cast<std::uint32_t>(library.sensors.size() - 1))
+                        .first;
+        }
+        const std::uint32_t index = found->second;
+        const bool firstLine = !seen[index];
+        seen[index] = true;
+        TSensor& sensor = library.sensors[index];
+        if (firstLine) {
+            // The sensor line names the sensor (an existing name is kept, as AddSensor does).
+            if (sensor.name.empty()) {
+                // Cut to 30 characters, then trimmed again: a name cut after a blank would otherwise
+                // lose that blank only at its next reading.
+                const std::string name =
+                    std::string(trimBlanks(utf8Left(cp1251ToUtf8(data.rest), SensorLibrary::MaxNameLength)));
+                sensor.name = name.empty() ? "Sensor " + std::to_string(sensor.number) : name;
+            }
+            // The file's points of the default sensor replace the two points the reset gave it,
+            // instead of adding to them (the reset's points were never entered in pointIndex).
+            if (sensor.number == 0) {
+                sensor.calibration.points.clear();
+                pointTables[index].reset();
+            }
+        }
+
+        TCalibPoint point{data.frequency, data.thrust, {}};
+        // On the lines after the sensor line the text after the thrust is the point's formula; a
+        // malformed one leaves the point without formula.
+        if (!firstLine && !data.rest.empty())
+            ParseFormulaFields(data.rest, point.formula);
+
+        storePoint(sensor.calibration.points, pointTables[index], point);
+        sensor.calibration.lowIndex = -1;
+        sensor.calibration.highIndex = -1;
+    }
+
+    if (library.ActiveSensorIndex >= library.SensorCount())
+        library.ActiveSensorIndex = 0;
+    // The reset activated the default sensor before its points were read from the file: activate it
+    // again so that the calibration table and zero-thrust frequency match the loaded points.
+    library.SelectActiveSensor(library.ActiveSensorIndex);
+
+    if (reportErrors && badCount > 0)
+        prompts.tell(LineErrorMessage(badLines, badCount));
+}
+
 bool LoadSensorFile(SensorLibrary& library, const std::string& fileName, bool reportErrors,
                     const UserPrompts& prompts)
 {
     std::string bytes;
-    const ReadResult read = readWholeFile(fileName, bytes);
+    std::uintmax_t size = 0;
+    const ReadResult read = readWholeFile(fileName, bytes, size);
     if (read != ReadResult::ok) {
         if (reportErrors) {
-            prompts.tell("Невозможно прочитать файл " + fileName);
+            prompts.tell(unreadableMessage(fileName, read, size));
             return false;
         }
         // At start a missing library is normal: the name is kept for the next save. A file that exists but
         // cannot be read is not taken over as the library file.
-        if (read == ReadResult::unreadable)
+        if (read != ReadResult::missing)
             return false;
     } else {
-        const std::vector<std::string_view> lines = splitLines(bytes);
-        std::size_t next = 0;
-        long long counter = 0;
-        while (next < lines.size()) {
-            ++counter;
-            if (isStartLine(lines[next++]))
-                break;
-        }
-
-        library.ResetSensorLibrary();
-
-        // Lookups by sensor number and by frequency keep a load linear in the file size. They mirror
-        // AddSensor and AddCalibPoint, which search linearly.
-        std::unordered_map<std::int32_t, std::size_t> sensorIndex;
-        std::vector<std::unordered_map<std::uint64_t, std::size_t>> pointIndex(library.sensors.size());
-        for (std::size_t i = 0; i < library.sensors.size(); ++i)
-            sensorIndex.emplace(library.sensors[i].number, i);
-        std::unordered_set<std::int32_t> seen; // sensors whose first line was read from this file
-
-        for (; next < lines.size(); ++next) {
-            const std::string_view line = lines[next];
-            if (trimBlanks(line).empty())
-                continue;
-            DataLine data;
-            if (!parseDataLine(line, data)) {
-                if (reportErrors)
-                    prompts.tell("Ошибка в строке " + std::to_string(counter));
-                ++counter;
-                continue;
-            }
-            ++counter;
-            if (data.number < 0)
-                continue;
-
-            const bool firstLine = seen.insert(data.number).second;
-            auto found = sensorIndex.find(data.number);
-            if (found == sensorIndex.end()) {
-                TSensor sensor;
-                sensor.number = data.number;
-                library.sensors.push_back(std::move(sensor));
-                pointIndex.emplace_back();
-                found = sensorIndex.emplace(data.number, library.sensors.size() - 1).first;
-            }
-            const std::size_t index = found->second;
-            TSensor& sensor = library.sensors[index];
-            auto& points = pointIndex[index];
-            if (firstLine) {
-                // The sensor line names the sensor (an existing name is kept, as AddSensor does).
-                if (sensor.name.empty()) {
-                    const std::string name = cp1251ToUtf8(data.rest);
-                    sensor.name = name.empty() ? "Sensor " + std::to_string(sensor.number)
-                                               : utf8Left(name, SensorLibrary::MaxNameLength);
-                }
-                // The file's points of the default sensor replace the two points the reset gave it,
-                // instead of adding to them.
-                if (sensor.number == 0) {
-                    sensor.calibration.points.clear();
-                    points.clear();
-                }
-            }
-
-            TCalibPoint point{data.frequency, data.thrust, {}};
-            // On the lines after the sensor line the text after the thrust is the point's formula; a
-            // malformed one leaves the point without formula.
-            if (!firstLine && !data.rest.empty())
-                ParseFormulaFields(data.rest, point.formula);
-
-            auto& list = sensor.calibration.points;
-            const auto [slot, added] = points.emplace(frequencyKey(point.frequency), list.size());
-            if (added)
-                list.push_back(point);
-            else
-                list[slot->second] = point;
-            sensor.calibration.lowIndex = -1;
-            sensor.calibration.highIndex = -1;
-        }
-
-        if (library.ActiveSensorIndex >= library.SensorCount())
-            library.ActiveSensorIndex = 0;
-        // The reset activated the default sensor before its points were read from the file: activate it
-        // again so that the calibration table and zero-thrust frequency match the loaded points.
-        library.SelectActiveSensor(library.ActiveSensorIndex);
+        LoadSensorText(library, bytes, reportErrors, prompts);
     }
 
     library.FillSensorCombo();
@@ -360,16 +467,10 @@ bool LoadSensorFile(SensorLibrary& library, const std::string& fileName, bool re
     return true;
 }
 
-bool SaveSensorFile(SensorLibrary& library, const std::string& fileName, const UserPrompts& prompts)
+std::string SensorFileText(const SensorLibrary& library, const std::vector<std::string>& header)
 {
-    std::error_code ec;
-    if (fs::exists(fileName, ec) && !prompts.ask("Переписать существующий файл " + fileName + "?"))
-        return false;
-
     std::string out;
-    // Header lines of the current library file come first. They are read before anything is written, so
-    // a save onto the current file itself keeps them too (the file is replaced only at the end).
-    for (const std::string& line : headerLinesOf(library.SensorFileName)) {
+    for (const std::string& line : header) {
         out += line;
         out += "\r\n";
     }
@@ -392,6 +493,18 @@ bool SaveSensorFile(SensorLibrary& library, const std::string& fileName, const U
         }
         out += "\r\n";
     }
+    return out;
+}
+
+bool SaveSensorFile(SensorLibrary& library, const std::string& fileName, const UserPrompts& prompts)
+{
+    std::error_code ec;
+    if (fs::exists(fileName, ec) && !prompts.ask("Переписать существующий файл " + fileName + "?"))
+        return false;
+
+    // Header lines of the current library file come first. They are read before anything is written, so
+    // a save onto the current file itself keeps them too (the file is replaced only at the end).
+    const std::string out = SensorFileText(library, headerLinesOf(library.SensorFileName));
 
     std::string error;
     if (!writeFileAtomically(fileName, out, &error)) {

@@ -65,14 +65,18 @@ int SensorLibrary::AddSensor(std::int32_t number, const std::string& name)
     return index;
 }
 
-void SensorLibrary::DeleteSensor(int index)
+bool SensorLibrary::DeleteSensor(int index)
 {
     if (index < 1 || index >= SensorCount())
-        return;
+        return false;
+    const bool wasActive = index == ActiveSensorIndex;
     sensors.erase(sensors.begin() + index);
     SensorsModified = true;
     if (ActiveSensorIndex >= index)
         --ActiveSensorIndex;
+    // The thrust computation converts through the sensor at ActiveSensorIndex: the rest of the active
+    // state must follow it, not stay with the removed sensor.
+    return wasActive && SelectActiveSensor(ActiveSensorIndex);
 }
 
 bool SensorLibrary::EnsureDefaultPoints(int index)
@@ -120,31 +124,42 @@ double zeroThrustFrequency(const std::vector<TCalibPoint>& points)
 
 int SensorLibrary::SetActiveSensor(std::int32_t number)
 {
-    int index = -1;
     for (int i = 0; i < SensorCount(); ++i) {
         if (sensors[static_cast<std::size_t>(i)].number == number) {
-            index = i;
-            break;
+            activate(i);
+            return i;
         }
     }
-    if (index < 0)
-        return 0;
-    const auto& points = sensors[static_cast<std::size_t>(index)].calibration.points;
-    ActiveCalibTable.clear();
-    ActiveCalibTable.reserve(points.size());
-    for (const TCalibPoint& p : points)
-        ActiveCalibTable.push_back(TCalibTableEntry{p.frequency, p.thrust});
-    ZeroThrustFrequency = zeroThrustFrequency(points);
-    ActiveSensorId = number;
-    ActiveSensorIndex = index;
-    return index;
+    return 0;
 }
 
 bool SensorLibrary::SelectActiveSensor(int index)
 {
     if (index < 0 || index >= SensorCount())
         return false;
-    return SetActiveSensor(sensors[static_cast<std::size_t>(index)].number) == index;
+    activate(index);
+    return true;
+}
+
+bool SensorLibrary::RefreshActiveSensor(int index)
+{
+    if (index != ActiveSensorIndex || index < 0 || index >= SensorCount() ||
+        sensors[static_cast<std::size_t>(index)].number != ActiveSensorId)
+        return false;
+    activate(index);
+    return true;
+}
+
+void SensorLibrary::activate(int index)
+{
+    const TSensor& sensor = sensors[static_cast<std::size_t>(index)];
+    ActiveCalibTable.clear();
+    ActiveCalibTable.reserve(sensor.calibration.points.size());
+    for (const TCalibPoint& p : sensor.calibration.points)
+        ActiveCalibTable.push_back(TCalibTableEntry{p.frequency, p.thrust});
+    ZeroThrustFrequency = zeroThrustFrequency(sensor.calibration.points);
+    ActiveSensorId = sensor.number;
+    ActiveSensorIndex = index;
 }
 
 void SensorLibrary::FillSensorCombo() const

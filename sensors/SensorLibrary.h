@@ -35,11 +35,11 @@ public:
     // Starts reset: the default sensor with its default points, active.
     SensorLibrary();
 
-    // Index 0 always holds the default sensor (number 0).
+    // Index 0 always holds the default sensor (number 0). Numbers are unique (AddSensor and the reader
+    // keep them so).
     std::vector<TSensor> sensors;
     std::int32_t ActiveSensorId = 0;
-    // Index of the active sensor and of the main window's sensor combo item. After DeleteSensor of the
-    // active sensor it names the sensor before it while the other active values keep the removed one's.
+    // Index of the active sensor and of the main window's sensor combo item.
     std::int32_t ActiveSensorIndex = 0;
     bool SensorsModified = false;
     std::string SensorFileName = "Selvarondine.sns";
@@ -58,15 +58,22 @@ public:
     // free number from 1 up). An empty name becomes `name` cut to 30 characters, or "Sensor <number>".
     // Returns the list index.
     int AddSensor(std::int32_t number, const std::string& name);
-    // Index 0 and indices outside the list do nothing. Activates nothing (see ActiveSensorIndex).
-    void DeleteSensor(int index);
+    // Index 0 and indices outside the list do nothing. Removing the active sensor itself activates the
+    // sensor before it (the one ActiveSensorIndex then names), so that the active number, table and
+    // zero-thrust frequency never describe a sensor that is gone; returns true in that case.
+    bool DeleteSensor(int index);
     // A sensor with fewer than two points gets the default points (8460 Hz -> 80, 8700 Hz -> 0).
     bool EnsureDefaultPoints(int index);
     // Activates the first sensor with `number`: rebuilds ActiveCalibTable and ZeroThrustFrequency. Returns
     // its index, or 0 with nothing changed when no sensor has that number.
     int SetActiveSensor(std::int32_t number);
-    // True when the sensor at `index` became active.
+    // True when the sensor at `index` became active. Numbers are unique in the library, so the sensor is
+    // activated by its index without a search: listing a library activates every sensor in turn.
     bool SelectActiveSensor(int index);
+    // After the points of the sensor at `index` changed (edited, sorted, loaded): when it is the active
+    // sensor, ActiveCalibTable and ZeroThrustFrequency are rebuilt from its points and the result is true,
+    // so the caller can have the analysis recomputed.
+    bool RefreshActiveSensor(int index);
     void FillSensorCombo() const;
 
     // The calibration the thrust computation converts with: that of the sensor at ActiveSensorIndex, or
@@ -80,6 +87,10 @@ public:
 
     // The default points of a new sensor and of the default sensor after a reset.
     static void AppendDefaultPoints(TCalibration& calibration);
+
+private:
+    // Makes the sensor at `index` (in range) the active one.
+    void activate(int index);
 };
 
 } // namespace selva

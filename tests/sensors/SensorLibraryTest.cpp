@@ -69,7 +69,7 @@ TEST(SensorLibrary, AddSensorFindsOrCreates)
     EXPECT_EQ("Тензодатчик стенда номер один,", lib.sensors[static_cast<std::size_t>(i)].name);
 }
 
-TEST(SensorLibrary, DeleteSensorKeepsTheDefaultAndLeavesActiveValuesStale)
+TEST(SensorLibrary, DeleteSensorKeepsTheDefaultAndActivatesTheSensorBeforeARemovedActiveOne)
 {
     SensorLibrary lib;
     lib.AddSensor(1, "A");
@@ -80,24 +80,72 @@ TEST(SensorLibrary, DeleteSensorKeepsTheDefaultAndLeavesActiveValuesStale)
     EXPECT_EQ(9000, lib.ZeroThrustFrequency);
 
     for (int index : {0, -1, 4, 100})
-        lib.DeleteSensor(index);
+        EXPECT_FALSE(lib.DeleteSensor(index));
     EXPECT_EQ(4, lib.SensorCount());
     EXPECT_FALSE(lib.SensorsModified);
 
     // Removing a sensor before the active one follows the active sensor.
-    lib.DeleteSensor(1);
+    EXPECT_FALSE(lib.DeleteSensor(1));
     EXPECT_TRUE(lib.SensorsModified);
     EXPECT_EQ(1, lib.ActiveSensorIndex);
     EXPECT_EQ(2, lib.sensors[1].number);
-
-    // Removing the active sensor itself: the index names the sensor before it, the rest stays.
-    lib.DeleteSensor(1);
-    EXPECT_EQ(0, lib.ActiveSensorIndex);
-    EXPECT_EQ(2, lib.ActiveSensorId);
     EXPECT_EQ(9000, lib.ZeroThrustFrequency);
-    EXPECT_EQ(2u, lib.ActiveCalibTable.size());
-    EXPECT_EQ(9000, lib.ActiveCalibTable[0].frequency);
+
+    // Removing the active sensor itself: the sensor before it becomes active, every active value with it.
+    EXPECT_TRUE(lib.DeleteSensor(1));
+    EXPECT_EQ(0, lib.ActiveSensorIndex);
+    EXPECT_EQ(0, lib.ActiveSensorId);
+    EXPECT_EQ(8700, lib.ZeroThrustFrequency);
+    EXPECT_EQ((std::vector<TCalibTableEntry>{{8460, 80}, {8700, 0}}), lib.ActiveCalibTable);
     EXPECT_EQ(&lib.sensors[0].calibration, lib.ActiveCalibration());
+}
+
+TEST(SensorLibrary, RefreshActiveSensorRebuildsOnlyTheActiveOne)
+{
+    SensorLibrary lib;
+    const int a = lib.AddSensor(1, "A");
+    lib.EnsureDefaultPoints(a);
+    const int b = lib.AddSensor(2, "B");
+    lib.EnsureDefaultPoints(b);
+    ASSERT_TRUE(lib.SelectActiveSensor(a));
+
+    // An edit of another sensor leaves the active values alone.
+    lib.sensors[static_cast<std::size_t>(b)].calibration.points[1].thrust = 5;
+    EXPECT_FALSE(lib.RefreshActiveSensor(b));
+    EXPECT_FALSE(lib.RefreshActiveSensor(-1));
+    EXPECT_FALSE(lib.RefreshActiveSensor(9));
+    EXPECT_EQ(8700, lib.ZeroThrustFrequency);
+
+    // An edit of the active sensor rebuilds its table and zero-thrust frequency (list order counts).
+    auto& points = lib.sensors[static_cast<std::size_t>(a)].calibration.points;
+    points[1].thrust = 5;
+    SortCalibPoints(lib.sensors[static_cast<std::size_t>(a)].calibration);
+    EXPECT_TRUE(lib.RefreshActiveSensor(a));
+    EXPECT_EQ((std::vector<TCalibTableEntry>{{8700, 5}, {8460, 80}}), lib.ActiveCalibTable);
+    EXPECT_NEAR(8716, lib.ZeroThrustFrequency, 1e-9);
+    EXPECT_EQ(1, lib.ActiveSensorId);
+}
+
+TEST(SensorLibrary, ListingEverySensorOfALargeLibraryStaysLinear)
+{
+    // Activating each sensor in turn, as the sensor listing does: with a search by number per activation
+    // this was quadratic (close to a minute here); by index it takes milliseconds. bench/BenchSensorLibrary
+    // measures the growth.
+    SensorLibrary lib;
+    lib.sensors.reserve(300001);
+    for (int i = 1; i <= 300000; ++i) {
+        TSensor s;
+        s.number = i;
+        s.calibration.points = {{8700, 0, {}}, {8460, 80, {}}};
+        lib.sensors.push_back(std::move(s));
+    }
+    double sum = 0;
+    for (int i = 0; i < lib.SensorCount(); ++i) {
+        ASSERT_TRUE(lib.SelectActiveSensor(i));
+        sum += lib.ZeroThrustFrequency;
+    }
+    EXPECT_EQ(300000, lib.ActiveSensorId);
+    EXPECT_EQ(8700.0 * 300001, sum);
 }
 
 TEST(SensorLibrary, ActiveCalibrationIsBoundsChecked)
