@@ -9,6 +9,7 @@ void registerCommands(CLI::App& app, CommandList& commands)
     registerAnalysisCommands(app, commands);
     registerSynthCommands(app, commands);
     registerProjectCommands(app, commands);
+    registerRecordCommands(app, commands);
 }
 
 }  // namespace selva::cli
