@@ -90,7 +90,7 @@ TfrmCommPort::TfrmCommPort(SettingsStore& store, SerialPortTable& ports, QWidget
     connect(ui->cbxPorts, &QComboBox::activated, this, &TfrmCommPort::cbxPortsActivated);
     connect(ui->btnAddPort, &QPushButton::clicked, this, &TfrmCommPort::btnAddPortClick);
     connect(ui->btnSave, &QPushButton::clicked, this, &TfrmCommPort::btnSaveClick);
-    connect(ui->btnExit, &QPushButton::clicked, this, &QDialog::close);
+    connect(ui->btnExit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TfrmCommPort::~TfrmCommPort()

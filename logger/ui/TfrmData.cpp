@@ -143,7 +143,7 @@ TfrmData::TfrmData(SettingsStore& store, SerialPortTable& ports, OpenSource open
     connect(ui->sbtnAS, &QToolButton::clicked, this, &TfrmData::sbtnASClick);
     connect(ui->sbtnRec, &QToolButton::clicked, this, &TfrmData::sbtnRecClick);
     connect(ui->btnFile, &QPushButton::clicked, this, &TfrmData::btnFileClick);
-    connect(ui->btnExit, &QPushButton::clicked, this, &QDialog::close);
+    connect(ui->btnExit, &QPushButton::clicked, this, &QDialog::reject);
     connect(tmrShow_, &QTimer::timeout, this, &TfrmData::tmrShowTimer);
     connect(tmrInfo_, &QTimer::timeout, this, &TfrmData::tmrInfoTimer);
 }
