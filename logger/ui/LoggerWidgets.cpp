@@ -139,13 +139,16 @@ void TLoggerPlot::paintEvent(QPaintEvent*)
     p.restore();
 }
 
-TStatusPanel::TStatusPanel(Symbol symbol, int width, QWidget* parent) : QLabel(parent), symbol_(symbol)
+TStatusPanel::TStatusPanel(Symbol symbol, int width, const QString& widest, QWidget* parent)
+    : QLabel(parent), symbol_(symbol)
 {
-    setMinimumWidth(width);
     setFrameShape(QFrame::Panel);
     setFrameShadow(QFrame::Sunken);
     if (symbol_ != Symbol::None)
         setIndent(kSymbolWidth + 2);
+    const int needed = fontMetrics().horizontalAdvance(widest) + (symbol_ != Symbol::None ? kSymbolWidth + 2 : 0) +
+                       2 * frameWidth() + 4;
+    setMinimumWidth(std::max(width, needed));
 }
 
 void TStatusPanel::setConnected(bool connected)

@@ -42,7 +42,8 @@ class TStatusPanel : public QLabel {
     Q_OBJECT
 public:
     enum class Symbol { None, Connection, Battery };
-    TStatusPanel(Symbol symbol, int width, QWidget* parent = nullptr);
+    // At least `width` pixels wide, and wide enough for `widest`, the longest text the panel shows.
+    TStatusPanel(Symbol symbol, int width, const QString& widest, QWidget* parent = nullptr);
 
     void setConnected(bool connected);
     // Hidden (empty) until `shown`.

@@ -114,13 +114,25 @@ TfrmData::TfrmData(SettingsStore& store, SerialPortTable& ports, OpenSource open
     link_.clearStatus();
 
     static constexpr int kWidths[7] = {50, 90, 80, 70, 70, 70, 50};
+    const QString widest[7] = {QString(),
+                               QStringLiteral("diconnected"),
+                               QLocale().toString(199.99, 'f', 2) + QStringLiteral(" V"),
+                               QStringLiteral("t ") + QLocale().toString(-55.55, 'f', 2) + QStringLiteral("°C"),
+                               QStringLiteral("Бат. подкл."),
+                               QStringLiteral("Восп. подкл."),
+                               QString()};
     for (int i = 0; i < 7; ++i) {
         const auto symbol = i == 1 ? TStatusPanel::Symbol::Connection
                             : i == 2 ? TStatusPanel::Symbol::Battery : TStatusPanel::Symbol::None;
-        panels_[static_cast<std::size_t>(i)] = new TStatusPanel(symbol, kWidths[i], ui->sbarInfo);
+        panels_[static_cast<std::size_t>(i)] = new TStatusPanel(symbol, kWidths[i], widest[i], ui->sbarInfo);
         panels_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("pnlInfo%1").arg(i));
         ui->sbarInfo->addWidget(panels_[static_cast<std::size_t>(i)], i == 0 ? 1 : 0);
     }
+    // The panels are as wide as their texts need in this font; the window never clips them.
+    int panelsWidth = 0;
+    for (const TStatusPanel* p : panels_)
+        panelsWidth += p->minimumWidth() + 4;
+    setMinimumWidth(std::max(460, panelsWidth + 2 * layout()->contentsMargins().left()));
     showPortText();
     refreshStatus();
 
@@ -215,6 +227,7 @@ void TfrmData::showPortText()
     const int index = store_.settings.logger.portIndex;
     const QString name = index >= 0 && index < ports_.count() ? ports_.entry(index).portName : QString();
     p->setText(name + ' ' + QString::number(store_.settings.logger.dcb.BaudRate));
+    p->setToolTip(p->text());
 }
 
 // ------------------------------------------------------------------------------------------ live display
