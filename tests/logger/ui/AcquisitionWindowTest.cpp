@@ -3,6 +3,7 @@
 // recording.
 #include "logger/io/SerialPortTable.h"
 #include "logger/ui/LoggerWidgets.h"
+#include "logger/ui/RecordingDialogs.h"
 #include "logger/ui/TfrmData.h"
 
 #include "controls/EditInt.h"
@@ -10,8 +11,11 @@
 #include "support/FindControl.h"
 #include "support/SimulatedLogger.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -41,6 +45,7 @@ private slots:
     void automaticRecordingEndsInTheAnalysisWindow();
     void aLostLoggerEndsTheRecordingWithEverythingSaved();
     void aRefusedOverwriteKeepsTheFileAndSavesBesideIt();
+    void leftoverRecordingsAreOfferedAtStart();
 
 private:
     void open(LoggerSimulatorOptions options = {});
@@ -203,6 +208,43 @@ void AcquisitionWindowTest::aRefusedOverwriteKeepsTheFileAndSavesBesideIt()
     QCOMPARE(told_.size(), 1);
     QVERIFY(told_[0].contains(QStringLiteral("run_1.frq")));
     QCOMPARE(store_.settings.logger.displayFlag, 0);
+}
+
+// A run that ended while recording left two temporary files: the empty one goes without a question, the
+// other is offered; "Да", a cancelled save dialog, and the record is written under the default name.
+void AcquisitionWindowTest::leftoverRecordingsAreOfferedAtStart()
+{
+    QTemporaryDir dir;
+    for (const auto& [name, bytes] : {std::pair{"data_tmp_3.bin", QByteArray("\0\0\xfa\x45\0\x20\xfa\x45", 8)},
+                                      std::pair{"data_tmp_4.bin", QByteArray()}}) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QStringList asked;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&asked] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            asked << box->text();
+            box->button(box->button(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok)->click();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            files->reject();
+        }
+    });
+    answer.start(20);
+    QStringList opened;
+    offerLeftoverRecordings(nullptr, 0.01, [&opened](const QString& f) { opened << f; }, dir.path());
+    QCOMPARE(asked.size(), 2);
+    QVERIFY(asked[0].contains(QStringLiteral("data_tmp_3.bin")));
+    QVERIFY(asked[1].contains(dir.filePath(QStringLiteral("data.frq"))));
+    QCOMPARE(opened, QStringList{dir.filePath(QStringLiteral("data.frq"))});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.frq")});
+    TFreq freq;
+    QVERIFY(freq.LoadFromFile(opened[0].toStdString()));
+    QCOMPARE(freq.RecordCount, 2);
+    QCOMPARE(freq.First(), 8000.0f);
+    QCOMPARE(freq.Next(), 8004.0f);
 }
 
 QTEST_MAIN(AcquisitionWindowTest)
