@@ -107,11 +107,11 @@ private:
 
 // The simulated logger firing the built-in profile through sensor 1 on its own, `fireAfter` seconds of its
 // time after the start, at twice the real pace.
-std::unique_ptr<Child> startLogger(double fireAfter, std::string& path)
+std::unique_ptr<Child> startLogger(const char* fireAfter, std::string& path)
 {
     auto logger = std::make_unique<Child>(std::vector<std::string>{
         SELVA_LOGGER_SIM_PATH, "--sensors", kSensors, "--sensor", "1", "--counted", "--speed", "2", "--fire-after",
-        std::to_string(fireAfter)});
+        fireAfter});
     if (!logger->waitFor(false, "\n", 10))
         return nullptr;
     path = logger->out.substr(0, logger->out.find('\n'));
@@ -130,7 +130,7 @@ TEST(RecordCommand, RecordsAFiringAutomaticallyWithItsImpulse)
 {
     test::TempDir dir;
     std::string path;
-    auto logger = startLogger(2, path);
+    auto logger = startLogger("2", path);
     ASSERT_TRUE(logger);
     const std::string out = dir.file("firing.frq");
     Child record({SELVA_CLI_PATH, "record", "--port", path, "--out", out, "--auto", "--duration", "30"});
@@ -145,7 +145,7 @@ TEST(RecordCommand, ALoggerKilledMidBurnLeavesWhatItSent)
 {
     test::TempDir dir;
     std::string path;
-    auto logger = startLogger(2, path);
+    auto logger = startLogger("2", path);
     ASSERT_TRUE(logger);
     const std::string out = dir.file("cut.frq");
     Child record({SELVA_CLI_PATH, "record", "--port", path, "--out", out, "--auto", "--duration", "30"});
