@@ -183,7 +183,8 @@ void AutoRecordMachine::findEnd(const ReadingWindow& window, std::int64_t last, 
                                 const AutoRecordCounts& c)
 {
     const double mean = restLine_;
-    const std::int64_t m = std::min<std::int64_t>({n + c.refresh, window.length(), last - window.oldest() + 1});
+    const std::int64_t m =
+        std::min<std::int64_t>({n + c.refresh, window.length(), last - window.oldest() + 1});
     double high = mean, low = mean;
     std::int64_t highAt = -1, lowAt = -1;
     // Newest first: on a tie the earlier reading, examined later, wins.

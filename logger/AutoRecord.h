@@ -36,8 +36,8 @@ private:
 // The thresholds of automatic recording as reading counts: durations divided by the time step and rounded
 // to the nearest integer, halves to even.
 struct AutoRecordCounts {
-    double excess = 5;     // E: distance from the rest line that marks the start
-    double band = 5;       // R: distance within which the readings count as back at rest
+    double excess = 5;         // E: distance from the rest line that marks the start
+    double band = 5;           // R: distance within which the readings count as back at rest
     std::int64_t rest = 200;   // Td / h: readings averaged for the rest line
     std::int64_t end = 100;    // Tc / h: readings that must stay within R
     std::int64_t guard = 200;  // Tg / h: kept before the start, and recorded after the end
@@ -49,11 +49,11 @@ struct AutoRecordCounts {
 // The six states of automatic recording.
 enum class AutoState : std::uint8_t {
     Idle = 0,
-    RestLine = 1,     // measuring the rest line
-    WaitStart = 2,    // waiting for the readings to leave it
-    Started = 3,      // start found; recording for at least Tc
-    WaitEnd = 4,      // waiting for Tc readings back within R
-    Guard = 5,        // the guard interval after the end
+    RestLine = 1,  // measuring the rest line
+    WaitStart = 2, // waiting for the readings to leave it
+    Started = 3,   // start found; recording for at least Tc
+    WaitEnd = 4,   // waiting for Tc readings back within R
+    Guard = 5,     // the guard interval after the end
 };
 // The state's text as the window shows it ("" for idle) and its picture number.
 const char* autoStateText(AutoState state);
@@ -67,7 +67,7 @@ public:
     struct Step {
         bool startRecording = false; // write the readings [writeFrom, last) now, then keep recording
         std::int64_t writeFrom = 0;
-        bool finished = false;       // the guard interval has passed: stop recording and write the file
+        bool finished = false; // the guard interval has passed: stop recording and write the file
     };
 
     AutoState state() const { return state_; }
@@ -85,7 +85,8 @@ public:
     std::int64_t endReference() const { return endReference_; }
 
 private:
-    void findEnd(const ReadingWindow& window, std::int64_t last, std::int64_t n, const AutoRecordCounts& counts);
+    void findEnd(const ReadingWindow& window, std::int64_t last, std::int64_t n,
+                 const AutoRecordCounts& counts);
 
     AutoState state_ = AutoState::Idle;
     std::int64_t restStart_ = 0;

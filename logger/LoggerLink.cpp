@@ -129,7 +129,8 @@ void LoggerLink::pollCycle()
         if (ask >= 0 && (expected & Pending) == 0)
             wanted = static_cast<std::uint16_t>(Pending | ask);
         // A failed exchange reloads `expected` (the reader took the command meanwhile) and decides again.
-        if (command_.compare_exchange_weak(expected, wanted, std::memory_order_release, std::memory_order_relaxed))
+        if (command_.compare_exchange_weak(expected, wanted, std::memory_order_release,
+                                           std::memory_order_relaxed))
             return;
     }
 }

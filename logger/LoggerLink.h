@@ -51,8 +51,8 @@ struct LoggerLink {
         Idle,    // no reader thread
         Opening, // started, opening the port
         Running,
-        Failed,  // the port could not be opened, or was lost: see failure()
-        Ended,   // stopped on request
+        Failed, // the port could not be opened, or was lost: see failure()
+        Ended,  // stopped on request
     };
 
     ReadingRing readings;

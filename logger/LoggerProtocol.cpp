@@ -35,7 +35,8 @@ std::uint32_t sixDigits(std::string_view line, std::size_t from)
         const std::size_t hi = from + 2 * static_cast<std::size_t>(pair);
         if (!hexAt(line, hi + 1))
             break;
-        const auto byte = static_cast<std::uint32_t>(looseHexValue(at(line, hi)) * 16 + looseHexValue(at(line, hi + 1)));
+        const auto byte =
+            static_cast<std::uint32_t>(looseHexValue(at(line, hi)) * 16 + looseHexValue(at(line, hi + 1)));
         n |= byte << (8 * (2 - pair));
     }
     return n;

@@ -87,9 +87,9 @@ int looseHexValue(char c);
 // The logger's side of the protocol, for the simulator and for tests: each returns a whole line with
 // CR LF.
 std::string encodeStatusLine(std::uint8_t flags);
-std::string encodeBatteryLine(double volts);        // clamped to what 16 bits hold
-std::string encodeTemperatureLine(double celsius);  // clamped to the signed 16-bit range
-std::string encodeDirectReading(double frequency);  // rounded, clamped to 0..65535
+std::string encodeBatteryLine(double volts);       // clamped to what 16 bits hold
+std::string encodeTemperatureLine(double celsius); // clamped to the signed 16-bit range
+std::string encodeDirectReading(double frequency); // rounded, clamped to 0..65535
 // A counted reading of `frequency` over an interval of `seconds`: N whole periods (at least 1) and the
 // reference clock's ticks T over them, both within six hex digits.
 std::string encodeCountedReading(double frequency, double seconds);

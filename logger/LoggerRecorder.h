@@ -14,9 +14,9 @@ namespace selva {
 struct FinishedRecording {
     std::string tempFile;
     std::uint64_t readings = 0;
-    double step = 0.01;      // s between readings, for the frequency record
-    bool automatic = false;  // ended by the automatic recording (the guard interval passed)
-    std::string writeError;  // set when writing the temporary file failed: it holds what was written
+    double step = 0.01;     // s between readings, for the frequency record
+    bool automatic = false; // ended by the automatic recording (the guard interval passed)
+    std::string writeError; // set when writing the temporary file failed: it holds what was written
 };
 
 // The acquisition window's recording, without a window: the reading window the display shows, manual
@@ -104,9 +104,9 @@ private:
 // What became of a finished recording.
 struct SavedRecording {
     bool ok = false;
-    std::string fileName;  // the frequency record written
+    std::string fileName; // the frequency record written
     std::uint64_t readings = 0;
-    std::string error;     // why nothing was written; the temporary file is then kept and named here
+    std::string error; // why nothing was written; the temporary file is then kept and named here
 };
 
 // Turns a finished recording into a frequency record: the name is chosen as chooseRecordingName says

@@ -5,8 +5,8 @@
 #include "common/Format.h"
 #include "common/LittleEndian.h"
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -185,7 +185,8 @@ ConversionResult convertRecording(const std::string& tempName, const std::string
         text.clear();
         if (got < want) {
             // The file shrank under us: what the header counted is no longer there.
-            result.error = tempName + ": " + (std::ferror(in) ? std::strerror(errno) : "unexpected end of file");
+            result.error =
+                tempName + ": " + (std::ferror(in) ? std::strerror(errno) : "unexpected end of file");
             ok = false;
         }
     }
@@ -221,7 +222,8 @@ std::string freeNameBeside(const std::string& name)
     }
 }
 
-std::string chooseRecordingName(const std::string& name, const std::string& folder, const SaveNamePrompts& prompts)
+std::string chooseRecordingName(const std::string& name, const std::string& folder,
+                                const SaveNamePrompts& prompts)
 {
     const auto tell = [&](const std::string& text) {
         if (prompts.tell)

@@ -92,7 +92,8 @@ struct SaveNamePrompts {
 // never dropped and never replaces a file the person refused to replace: when the dialog is cancelled the
 // recording goes to a free name beside the intended one (or to a free "data.frq" in `folder` when no name
 // was given), and the person is told where.
-std::string chooseRecordingName(const std::string& name, const std::string& folder, const SaveNamePrompts& prompts);
+std::string chooseRecordingName(const std::string& name, const std::string& folder,
+                                const SaveNamePrompts& prompts);
 
 // The first of "name_1.ext", "name_2.ext", ... that does not exist (`name` itself when it does not).
 std::string freeNameBeside(const std::string& name);

@@ -86,7 +86,8 @@ int runRecord(const RecordOptions& o)
     if (!o.settings.empty()) {
         const StoreLoad loaded = store.ReadSettingsFile(o.settings);
         if (loaded != StoreLoad::Loaded) {
-            std::cerr << (loaded == StoreLoad::Missing ? "Cannot read the settings file " : "Damaged settings file ")
+            std::cerr << (loaded == StoreLoad::Missing ? "Cannot read the settings file "
+                                                       : "Damaged settings file ")
                       << o.settings << '\n';
             return kExitFailure;
         }
@@ -134,7 +135,8 @@ int runRecord(const RecordOptions& o)
     }
 
     std::vector<FinishedRecording> finished;
-    LoggerRecorder recorder(config, [&link](float* out, std::size_t max) { return link.readings.pop(out, max); });
+    LoggerRecorder recorder(config,
+                            [&link](float* out, std::size_t max) { return link.readings.pop(out, max); });
     recorder.setFolder(folder.string());
     recorder.onFinished = [&finished](const FinishedRecording& f) { finished.push_back(f); };
     if (!(o.automatic ? recorder.pressAuto() : recorder.pressRecord())) {
@@ -146,8 +148,9 @@ int runRecord(const RecordOptions& o)
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                                             o.duration > 0 ? o.duration : 1e9));
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(o.duration > 0 ? o.duration : 1e9));
     const auto tick = std::chrono::duration<double>(config.refresh);
     std::string lost;
     AutoState state = recorder.autoState();
@@ -177,7 +180,8 @@ int runRecord(const RecordOptions& o)
         std::cerr << "The port " << o.port << " was lost: " << lost << "\n";
 
     if (finished.empty()) {
-        std::cerr << (o.automatic ? "No firing was detected; nothing was written\n" : "Nothing was recorded\n");
+        std::cerr << (o.automatic ? "No firing was detected; nothing was written\n"
+                                  : "Nothing was recorded\n");
         return kExitFailure;
     }
     const SavedRecording saved = saveRecording(finished.front(), o.out, folder.string(), {});
@@ -195,10 +199,11 @@ void registerRecordCommands(CLI::App& app, CommandList& commands)
 {
     auto o = std::make_shared<RecordOptions>();
     CLI::App* sub = app.add_subcommand(
-        "record", "Record from the data logger into a frequency record: everything for --duration seconds, or "
-                  "with --auto a firing found as the acquisition window finds it (rest line, start, end, guard "
-                  "interval). Thresholds and step come from the options, else from --settings, else the "
-                  "defaults");
+        "record",
+        "Record from the data logger into a frequency record: everything for --duration seconds, or "
+        "with --auto a firing found as the acquisition window finds it (rest line, start, end, guard "
+        "interval). Thresholds and step come from the options, else from --settings, else the "
+        "defaults");
     sub->add_option("--port", o->port, "the logger's serial port (a device path)")->required();
     sub->add_option("--out", o->out, "the frequency record to write (.frq)")->required();
     sub->add_option("--settings", o->settings, "settings file (.rsr) with the logger's line and thresholds");
@@ -212,7 +217,10 @@ void registerRecordCommands(CLI::App& app, CommandList& commands)
         ->check(CLI::NonNegativeNumber);
     sub->add_option("--guard", o->guard, "guard interval kept before the start and after the end, s")
         ->check(CLI::NonNegativeNumber);
-    sub->add_option("--duration", o->duration, "end after this many seconds at the latest")->check(CLI::PositiveNumber);
+    sub->add_option(
+           "--duration", o->duration,
+           "end after this many seconds at the latest (without it: when interrupted, or when --auto ends)")
+        ->check(CLI::PositiveNumber);
     commands.add(sub, [o]() { return runRecord(*o); });
 }
 

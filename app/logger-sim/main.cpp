@@ -38,11 +38,14 @@ int main(int argc, char** argv)
     double duration = 0, burnStart = 0, burnTime = 0, peak = 0, exitAfter = 0;
     bool noTemperature = false, noIgniter = false;
     app.add_option("--profile", profileName, "builtin, or a text file of time/thrust pairs");
-    auto* dur = app.add_option("--duration", duration, "length of a shaped firing's profile, s")->check(CLI::PositiveNumber);
+    auto* dur = app.add_option("--duration", duration, "length of a shaped firing's profile, s")
+                    ->check(CLI::PositiveNumber);
     auto* bs = app.add_option("--burn-start", burnStart, "start of the shaped burn in its profile, s")
                    ->check(CLI::NonNegativeNumber);
-    auto* bt = app.add_option("--burn-time", burnTime, "length of the shaped burn, s")->check(CLI::PositiveNumber);
-    auto* pk = app.add_option("--peak", peak, "peak thrust of the shaped burn, N")->check(CLI::PositiveNumber);
+    auto* bt =
+        app.add_option("--burn-time", burnTime, "length of the shaped burn, s")->check(CLI::PositiveNumber);
+    auto* pk =
+        app.add_option("--peak", peak, "peak thrust of the shaped burn, N")->check(CLI::PositiveNumber);
     for (CLI::Option* opt : {dur, bs, bt, pk})
         for (CLI::Option* other : {dur, bs, bt, pk})
             if (other != opt)
@@ -52,8 +55,10 @@ int main(int argc, char** argv)
     app.add_option("--rate", o.rate, "readings per second")->check(CLI::Range(1.0, 5000.0));
     app.add_option("--speed", o.speed, "how many times faster than real time the readings go out")
         ->check(CLI::Range(0.01, 100.0));
-    app.add_flag("--counted", o.counted, "counted readings (periods against the 18.432 MHz clock) instead of direct");
-    app.add_option("--noise", o.noise, "uniform noise on every reading, +- Hz")->check(CLI::NonNegativeNumber);
+    app.add_flag("--counted", o.counted,
+                 "counted readings (periods against the 18.432 MHz clock) instead of direct");
+    app.add_option("--noise", o.noise, "uniform noise on every reading, +- Hz")
+        ->check(CLI::NonNegativeNumber);
     app.add_option("--seed", o.seed, "seed of the noise");
     app.add_option("--battery", o.battery, "battery voltage, V")->check(CLI::Range(0.0, 199.0));
     app.add_option("--temperature", o.temperature, "temperature, deg C")->check(CLI::Range(-2000.0, 2000.0));
@@ -79,14 +84,16 @@ int main(int argc, char** argv)
         sensors.SetActiveSensor(sensorNumber);
         selva::TCalibration* calibration = sensors.ActiveCalibration();
         const selva::InverseCalibration inverse(*calibration);
-        const selva::ThrustProfile profile = dur->count() > 0     ? selva::ThrustProfile::shaped(duration, burnStart, burnTime, peak)
-                                             : profileName == "builtin" ? selva::ThrustProfile::builtin()
-                                                                        : selva::ThrustProfile::fromFile(profileName);
+        const selva::ThrustProfile profile =
+            dur->count() > 0           ? selva::ThrustProfile::shaped(duration, burnStart, burnTime, peak)
+            : profileName == "builtin" ? selva::ThrustProfile::builtin()
+                                       : selva::ThrustProfile::fromFile(profileName);
         // Fail now, not on the engine's thread, when the profile goes beyond the sensor.
         for (const selva::ThrustProfile::Point& p : profile.points())
             inverse.frequencyAt(p.thrust);
 
-        selva::LoggerSimulator sim(profile, [&inverse](double thrust) { return inverse.frequencyAt(thrust); }, o);
+        selva::LoggerSimulator sim(
+            profile, [&inverse](double thrust) { return inverse.frequencyAt(thrust); }, o);
         const std::string path = sim.open();
         if (!link.empty()) {
             std::error_code ec;
@@ -99,8 +106,8 @@ int main(int argc, char** argv)
         std::signal(SIGTERM, onSignal);
         sim.start();
         std::cout << path << std::endl;
-        std::cerr << "logger on " << path << ", " << selva::formatShortest(o.rate) << " readings/s, profile impulse "
-                  << selva::formatShortest(profile.impulse()) << " N*s\n";
+        std::cerr << "logger on " << path << ", " << selva::formatShortest(o.rate)
+                  << " readings/s, profile impulse " << selva::formatShortest(profile.impulse()) << " N*s\n";
 
         const auto start = std::chrono::steady_clock::now();
         bool armed = false;
@@ -115,7 +122,8 @@ int main(int argc, char** argv)
                 firings = sim.firings();
                 std::cerr << "fired\n";
             }
-            if (exitAfter > 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(exitAfter))
+            if (exitAfter > 0 &&
+                std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(exitAfter))
                 break;
         }
         sim.stop();

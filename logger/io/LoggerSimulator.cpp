@@ -3,8 +3,8 @@
 #include "common/Error.h"
 #include "logger/LoggerProtocol.h"
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <random>
 
@@ -158,7 +158,8 @@ void LoggerSimulator::run()
             double f = thrust == 0 ? restFrequency : frequencyAt_(thrust);
             if (o_.noise > 0)
                 f += noise(random);
-            const std::string line = o_.counted ? encodeCountedReading(f, 1.0 / o_.rate) : encodeDirectReading(f);
+            const std::string line =
+                o_.counted ? encodeCountedReading(f, 1.0 / o_.rate) : encodeDirectReading(f);
             last_ = decodeLoggerLine(line).value;
             send(line);
             ++k;
@@ -166,7 +167,8 @@ void LoggerSimulator::run()
             continue;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(due - now);
-        const timespec ts{static_cast<time_t>(wait.count() / 1'000'000'000), static_cast<long>(wait.count() % 1'000'000'000)};
+        const timespec ts{static_cast<time_t>(wait.count() / 1'000'000'000),
+                          static_cast<long>(wait.count() % 1'000'000'000)};
         pollfd p{master_, POLLIN, 0};
         if (::ppoll(&p, 1, &ts, nullptr) > 0 && (p.revents & POLLIN)) {
             unsigned char bytes[64];

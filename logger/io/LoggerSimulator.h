@@ -11,10 +11,10 @@
 namespace selva {
 
 struct LoggerSimulatorOptions {
-    double rate = 100;     // readings per second of the firing's time
-    double speed = 1;      // how many times faster than real time the readings go out
-    bool counted = false;  // counted readings (N periods against the reference clock) instead of direct
-    double noise = 0;      // uniform noise, +- Hz, on every reading
+    double rate = 100;    // readings per second of the firing's time
+    double speed = 1;     // how many times faster than real time the readings go out
+    bool counted = false; // counted readings (N periods against the reference clock) instead of direct
+    double noise = 0;     // uniform noise, +- Hz, on every reading
     std::uint64_t seed = 1;
     double battery = 9.0;      // V
     double temperature = 21.5; // deg C

@@ -187,8 +187,9 @@ bool SerialPortTable::ReadSettings(TDcb& dcb, TCommTimeouts& timeouts) const
             dcb.Parity = 0;
             break;
         }
-        dcb.StopBits = shared_->stopBits() == QSerialPort::TwoStop ? 2
-                       : shared_->stopBits() == QSerialPort::OneAndHalfStop ? 1 : 0;
+        dcb.StopBits = shared_->stopBits() == QSerialPort::TwoStop          ? 2
+                       : shared_->stopBits() == QSerialPort::OneAndHalfStop ? 1
+                                                                            : 0;
     }
     return true;
 }

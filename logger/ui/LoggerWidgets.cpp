@@ -17,7 +17,8 @@ constexpr int kSymbolWidth = 22;
 
 QColor fromBgr(std::uint32_t bgr)
 {
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF), static_cast<int>((bgr >> 16) & 0xFF));
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
 }
 
 } // namespace
@@ -49,7 +50,8 @@ void TLoggerPlot::setGrid(int horizontal, int vertical)
     update();
 }
 
-void TLoggerPlot::setColours(const QColor& background, const QColor& axis, const QColor& text, const QColor& line)
+void TLoggerPlot::setColours(const QColor& background, const QColor& axis, const QColor& text,
+                             const QColor& line)
 {
     background_ = background.isValid() ? background : QColor(Qt::black);
     axis_ = axis.isValid() ? axis : QColor(Qt::white);
@@ -71,7 +73,8 @@ void TLoggerPlot::paintEvent(QPaintEvent*)
     const QFontMetrics fm(font());
     const QLocale locale;
     const QString widest = locale.toString(std::max(std::fabs(low_), std::fabs(high_)), 'g', 6);
-    const QRect area = rect().adjusted(fm.horizontalAdvance(widest) + 10, fm.height() / 2 + 2, -6, -fm.height() / 2 - 2);
+    const QRect area =
+        rect().adjusted(fm.horizontalAdvance(widest) + 10, fm.height() / 2 + 2, -6, -fm.height() / 2 - 2);
     if (area.width() < 4 || area.height() < 4)
         return;
 
@@ -87,7 +90,8 @@ void TLoggerPlot::paintEvent(QPaintEvent*)
             p.drawLine(area.left(), y, area.right(), y);
         p.setPen(text_);
         const QString label = locale.toString(low_ + (high_ - low_) * i / vDivisions_, 'g', 6);
-        p.drawText(QRect(0, y - fm.height() / 2, area.left() - 4, fm.height()), Qt::AlignRight | Qt::AlignVCenter, label);
+        p.drawText(QRect(0, y - fm.height() / 2, area.left() - 4, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, label);
         p.setPen(QPen(axis_, 0, Qt::DotLine));
     }
     p.setPen(axis_);
@@ -121,7 +125,8 @@ void TLoggerPlot::paintEvent(QPaintEvent*)
         for (int c = 0; c < area.width(); ++c) {
             const double i0 = std::ceil(c / dx - first), i1 = std::ceil((c + 1) / dx - first);
             const auto from = static_cast<std::size_t>(std::max(0.0, i0));
-            const auto to = static_cast<std::size_t>(std::clamp(i1, 0.0, static_cast<double>(readings_.size())));
+            const auto to =
+                static_cast<std::size_t>(std::clamp(i1, 0.0, static_cast<double>(readings_.size())));
             if (from >= to)
                 continue;
             const auto [lo, hi] = std::minmax_element(readings_.begin() + static_cast<std::ptrdiff_t>(from),
@@ -146,8 +151,8 @@ TStatusPanel::TStatusPanel(Symbol symbol, int width, const QString& widest, QWid
     setFrameShadow(QFrame::Sunken);
     if (symbol_ != Symbol::None)
         setIndent(kSymbolWidth + 2);
-    const int needed = fontMetrics().horizontalAdvance(widest) + (symbol_ != Symbol::None ? kSymbolWidth + 2 : 0) +
-                       2 * frameWidth() + 4;
+    const int needed = fontMetrics().horizontalAdvance(widest) +
+                       (symbol_ != Symbol::None ? kSymbolWidth + 2 : 0) + 2 * frameWidth() + 4;
     setMinimumWidth(std::max(width, needed));
 }
 

@@ -28,7 +28,8 @@ SaveNamePrompts recordingPrompts(QWidget* parent)
 {
     SaveNamePrompts p;
     p.confirm = [parent](const std::string& question) {
-        return QMessageBox::question(parent, QStringLiteral("Ошибка записи"), QString::fromStdString(question),
+        return QMessageBox::question(parent, QStringLiteral("Ошибка записи"),
+                                     QString::fromStdString(question),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     p.chooseName = [parent](const std::string& proposed) -> std::optional<std::string> {
@@ -50,8 +51,8 @@ SaveNamePrompts recordingPrompts(QWidget* parent)
     return p;
 }
 
-void offerLeftoverRecordings(QWidget* parent, double step, const std::function<void(const QString&)>& openSource,
-                             const QString& folder)
+void offerLeftoverRecordings(QWidget* parent, double step,
+                             const std::function<void(const QString&)>& openSource, const QString& folder)
 {
     const SaveNamePrompts prompts = recordingPrompts(parent);
     for (const LeftoverRecording& left : findLeftoverRecordings(folder.toStdString())) {
@@ -59,11 +60,12 @@ void offerLeftoverRecordings(QWidget* parent, double step, const std::function<v
             std::remove(left.fileName.c_str());
             continue;
         }
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Получение данных"),
-                        QStringLiteral("Найдена незавершенная запись %1 (%2 отсчетов). Преобразовать ее в файл "
-                                       "частот?")
-                            .arg(QString::fromStdString(left.fileName), QLocale().toString(qulonglong(left.readings))),
-                        QMessageBox::Yes | QMessageBox::No, parent);
+        QMessageBox box(
+            QMessageBox::Question, QStringLiteral("Получение данных"),
+            QStringLiteral("Найдена незавершенная запись %1 (%2 отсчетов). Преобразовать ее в файл "
+                           "частот?")
+                .arg(QString::fromStdString(left.fileName), QLocale().toString(qulonglong(left.readings))),
+            QMessageBox::Yes | QMessageBox::No, parent);
         QPushButton* remove = box.addButton(QStringLiteral("Удалить"), QMessageBox::DestructiveRole);
         box.exec();
         if (box.clickedButton() == remove) {
@@ -76,7 +78,8 @@ void offerLeftoverRecordings(QWidget* parent, double step, const std::function<v
         rec.tempFile = left.fileName;
         rec.readings = left.readings;
         rec.step = step;
-        const std::string proposed = QFileInfo(QString::fromStdString(left.fileName)).absolutePath().toStdString();
+        const std::string proposed =
+            QFileInfo(QString::fromStdString(left.fileName)).absolutePath().toStdString();
         const SavedRecording saved = saveRecording(rec, std::string(), proposed, prompts);
         if (!saved.ok)
             prompts.tell(saved.error);

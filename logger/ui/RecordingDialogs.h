@@ -25,7 +25,8 @@ SaveNamePrompts recordingPrompts(QWidget* parent);
 // ("Да" converts and opens the record through `openSource`, "Нет" keeps the file for the next start,
 // "Удалить" deletes it). Empty ones are deleted without a question. `step` is the time between readings
 // the records get (the logger block's "Точность").
-void offerLeftoverRecordings(QWidget* parent, double step, const std::function<void(const QString&)>& openSource,
+void offerLeftoverRecordings(QWidget* parent, double step,
+                             const std::function<void(const QString&)>& openSource,
                              const QString& folder = recordingFolder());
 
 } // namespace selva

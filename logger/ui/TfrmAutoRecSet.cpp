@@ -8,7 +8,8 @@
 namespace selva {
 
 TfrmAutoRecSet::TfrmAutoRecSet(SettingsStore& store, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TfrmAutoRecSet>()), store_(store), working_(store.settings.autoRecord)
+    : QDialog(parent), ui(std::make_unique<Ui::TfrmAutoRecSet>()), store_(store),
+      working_(store.settings.autoRecord)
 {
     ui->setupUi(this);
     takeLookFrom(this, parent);

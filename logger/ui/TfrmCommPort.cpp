@@ -18,8 +18,9 @@ struct Choice {
     const char* text;
 };
 
-constexpr Choice kBitRates[] = {{115200, "115 200"}, {57600, "57 600"}, {38400, "38 400"}, {19200, "19 200"},
-                                {14400, "14 400"},   {9600, "9 600"},   {4800, "4 800"},   {256000, "256000"}};
+constexpr Choice kBitRates[] = {{115200, "115 200"}, {57600, "57 600"}, {38400, "38 400"},
+                                {19200, "19 200"},   {14400, "14 400"}, {9600, "9 600"},
+                                {4800, "4 800"},     {256000, "256000"}};
 constexpr Choice kParities[] = {{2, "Even"}, {3, "Mark"}, {0, "No parity"}, {1, "Odd"}};
 constexpr Choice kDataBits[] = {{5, "5"}, {6, "6"}, {7, "7"}, {8, "8"}};
 constexpr Choice kStopBits[] = {{0, "1 stop bit"}, {1, "1.5 stop bits"}, {2, "2 stop bits"}};
@@ -52,7 +53,8 @@ TfrmCommPort::TfrmCommPort(SettingsStore& store, SerialPortTable& ports, QWidget
     const QWidget* top = parent ? parent->window() : nullptr;
     while (top && top->parentWidget())
         top = top->parentWidget()->window();
-    setWindowTitle((top ? top->windowTitle() : QStringLiteral("Selvarondine")) + QStringLiteral(" (Set COM port)"));
+    setWindowTitle((top ? top->windowTitle() : QStringLiteral("Selvarondine")) +
+                   QStringLiteral(" (Set COM port)"));
     showMessage = [this](const QString& caption, const QString& text) {
         QMessageBox::information(this, caption, text);
     };
@@ -71,7 +73,8 @@ TfrmCommPort::TfrmCommPort(SettingsStore& store, SerialPortTable& ports, QWidget
     dcb_ = store_.project.logger.dcb;
     dcb_.DCBlength = TDcb::Size;
     const TCommTimeouts& t = store_.project.logger.timeouts;
-    timeouts_ = {static_cast<std::int32_t>(t.ReadIntervalTimeout), static_cast<std::int32_t>(t.ReadTotalTimeoutMultiplier),
+    timeouts_ = {static_cast<std::int32_t>(t.ReadIntervalTimeout),
+                 static_cast<std::int32_t>(t.ReadTotalTimeoutMultiplier),
                  static_cast<std::int32_t>(t.ReadTotalTimeoutConstant),
                  static_cast<std::int32_t>(t.WriteTotalTimeoutMultiplier),
                  static_cast<std::int32_t>(t.WriteTotalTimeoutConstant)};
@@ -79,7 +82,9 @@ TfrmCommPort::TfrmCommPort(SettingsStore& store, SerialPortTable& ports, QWidget
                           ui->edtWriteTotalTOMult, ui->edtWriteTotalTOConst};
     for (std::size_t i = 0; i < 5; ++i) {
         fields[i]->Value(&timeouts_[i]);
-        fields[i]->OnCommit = [](TEditInt*, std::int32_t* value, bool& canCommit) { canCommit = *value >= 0; };
+        fields[i]->OnCommit = [](TEditInt*, std::int32_t* value, bool& canCommit) {
+            canCommit = *value >= 0;
+        };
         // Leaving a field commits it, changed or not (TEditInt commits on every loss of the focus).
     }
 
@@ -122,8 +127,8 @@ bool TfrmCommPort::openShared(int index)
 
 void TfrmCommPort::clearPanel()
 {
-    for (TEditInt* e : {ui->edtReadIntervalTO, ui->edtReadTotalTOMult, ui->edtReadTotalTOConst, ui->edtWriteTotalTOMult,
-                        ui->edtWriteTotalTOConst})
+    for (TEditInt* e : {ui->edtReadIntervalTO, ui->edtReadTotalTOMult, ui->edtReadTotalTOConst,
+                        ui->edtWriteTotalTOMult, ui->edtWriteTotalTOConst})
         e->clear();
     for (QComboBox* box : {ui->cbxBaudRate, ui->cbxDataBits, ui->cbxParity, ui->cbxStopBits})
         box->setCurrentIndex(-1);
@@ -142,12 +147,13 @@ void TfrmCommPort::ShowPortSettings()
     TCommTimeouts t;
     ports_.ReadSettings(dcb_, t);
     dcb_.DCBlength = TDcb::Size;
-    timeouts_ = {static_cast<std::int32_t>(t.ReadIntervalTimeout), static_cast<std::int32_t>(t.ReadTotalTimeoutMultiplier),
+    timeouts_ = {static_cast<std::int32_t>(t.ReadIntervalTimeout),
+                 static_cast<std::int32_t>(t.ReadTotalTimeoutMultiplier),
                  static_cast<std::int32_t>(t.ReadTotalTimeoutConstant),
                  static_cast<std::int32_t>(t.WriteTotalTimeoutMultiplier),
                  static_cast<std::int32_t>(t.WriteTotalTimeoutConstant)};
-    for (TEditInt* e : {ui->edtReadIntervalTO, ui->edtReadTotalTOMult, ui->edtReadTotalTOConst, ui->edtWriteTotalTOMult,
-                        ui->edtWriteTotalTOConst})
+    for (TEditInt* e : {ui->edtReadIntervalTO, ui->edtReadTotalTOMult, ui->edtReadTotalTOConst,
+                        ui->edtWriteTotalTOMult, ui->edtWriteTotalTOConst})
         e->Refresh();
     select(ui->cbxBaudRate, dcb_.BaudRate);
     select(ui->cbxDataBits, dcb_.ByteSize);
@@ -175,8 +181,8 @@ void TfrmCommPort::btnAddPortClick()
 
 void TfrmCommPort::btnSaveClick()
 {
-    for (TEditInt* e : {ui->edtReadIntervalTO, ui->edtReadTotalTOMult, ui->edtReadTotalTOConst, ui->edtWriteTotalTOMult,
-                        ui->edtWriteTotalTOConst})
+    for (TEditInt* e : {ui->edtReadIntervalTO, ui->edtReadTotalTOMult, ui->edtReadTotalTOConst,
+                        ui->edtWriteTotalTOMult, ui->edtWriteTotalTOConst})
         if (e->isModified() && !e->Commit())
             return;
     dcb_.BaudRate = static_cast<std::uint32_t>(ui->cbxBaudRate->currentData().toInt());

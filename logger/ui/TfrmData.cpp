@@ -82,7 +82,9 @@ TfrmData::TfrmData(SettingsStore& store, SerialPortTable& ports, OpenSource open
     ui->edtValDown->Value(&block.valDown);
     for (TEditInt* edit : {ui->edtHPoints, ui->edtVPoints}) {
         edit->setInputLimit(2);
-        edit->OnCommit = [](TEditInt*, std::int32_t* value, bool& canCommit) { canCommit = *value >= 1 && *value <= 99; };
+        edit->OnCommit = [](TEditInt*, std::int32_t* value, bool& canCommit) {
+            canCommit = *value >= 1 && *value <= 99;
+        };
     }
     ui->edtHPoints->Value(&hPoints_);
     ui->edtVPoints->Value(&vPoints_);
@@ -117,13 +119,15 @@ TfrmData::TfrmData(SettingsStore& store, SerialPortTable& ports, OpenSource open
     const QString widest[7] = {QString(),
                                QStringLiteral("diconnected"),
                                QLocale().toString(199.99, 'f', 2) + QStringLiteral(" V"),
-                               QStringLiteral("t ") + QLocale().toString(-55.55, 'f', 2) + QStringLiteral("°C"),
+                               QStringLiteral("t ") + QLocale().toString(-55.55, 'f', 2) +
+                                   QStringLiteral("°C"),
                                QStringLiteral("Бат. подкл."),
                                QStringLiteral("Восп. подкл."),
                                QString()};
     for (int i = 0; i < 7; ++i) {
-        const auto symbol = i == 1 ? TStatusPanel::Symbol::Connection
-                            : i == 2 ? TStatusPanel::Symbol::Battery : TStatusPanel::Symbol::None;
+        const auto symbol = i == 1   ? TStatusPanel::Symbol::Connection
+                            : i == 2 ? TStatusPanel::Symbol::Battery
+                                     : TStatusPanel::Symbol::None;
         panels_[static_cast<std::size_t>(i)] = new TStatusPanel(symbol, kWidths[i], widest[i], ui->sbarInfo);
         panels_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("pnlInfo%1").arg(i));
         ui->sbarInfo->addWidget(panels_[static_cast<std::size_t>(i)], i == 0 ? 1 : 0);
@@ -334,11 +338,12 @@ void TfrmData::refreshStatus()
     panels_[1]->setConnected(connected);
     const bool battery = link_.batteryReported.load(std::memory_order_acquire);
     panels_[2]->setBattery(battery, link_.batteryVoltage.load(std::memory_order_relaxed));
-    panels_[3]->setText((flags & StatusTemperatureSensor)
-                            ? QStringLiteral("t ") +
-                                  QLocale().toString(link_.temperature.load(std::memory_order_relaxed), 'f', 2) +
-                                  QStringLiteral("°C")
-                            : QString());
+    panels_[3]->setText(
+        (flags & StatusTemperatureSensor)
+            ? QStringLiteral("t ") +
+                  QLocale().toString(link_.temperature.load(std::memory_order_relaxed), 'f', 2) +
+                  QStringLiteral("°C")
+            : QString());
     panels_[4]->setText((flags & StatusBatteryConnected) ? QStringLiteral("Бат. подкл.") : QString());
     panels_[4]->setSunken(flags & StatusBatteryConnected);
     panels_[5]->setText((flags & StatusIgniterConnected) ? QStringLiteral("Восп. подкл.") : QString());
@@ -441,7 +446,8 @@ void TfrmData::edtFileCommit(TEditStr* sender, std::string* value, bool& canComm
         name += ui->rbtnSelCom->isChecked() ? QStringLiteral(".frq") : QStringLiteral(".wav");
     const QString full = QFileInfo(name).isAbsolute() ? name : QDir(folder_).filePath(name);
     if (QFileInfo::exists(full)) {
-        const std::optional<std::string> chosen = prompts.chooseName ? prompts.chooseName(full.toStdString()) : std::nullopt;
+        const std::optional<std::string> chosen =
+            prompts.chooseName ? prompts.chooseName(full.toStdString()) : std::nullopt;
         if (!chosen) {
             canCommit = false;
             return;
@@ -453,7 +459,8 @@ void TfrmData::edtFileCommit(TEditStr* sender, std::string* value, bool& canComm
 
 void TfrmData::btnFileClick()
 {
-    const std::string start = outputName_.empty() ? QDir(folder_).filePath(QString()).toStdString() : outputPath();
+    const std::string start =
+        outputName_.empty() ? QDir(folder_).filePath(QString()).toStdString() : outputPath();
     if (!prompts.chooseName)
         return;
     if (const std::optional<std::string> chosen = prompts.chooseName(start)) {

@@ -11,10 +11,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <poll.h>
 #include <unistd.h>
 #include <vector>
 
@@ -67,7 +67,8 @@ public:
         std::string& seen = fromErr ? err : out;
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (seen.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
             if (left.count() <= 0 || !readSome(fromErr ? err_ : out_, seen, static_cast<int>(left.count())))
                 return seen.find(text) != std::string::npos;
         }
@@ -109,9 +110,9 @@ private:
 // time after the start, at twice the real pace.
 std::unique_ptr<Child> startLogger(const char* fireAfter, std::string& path)
 {
-    auto logger = std::make_unique<Child>(std::vector<std::string>{
-        SELVA_LOGGER_SIM_PATH, "--sensors", kSensors, "--sensor", "1", "--counted", "--speed", "2", "--fire-after",
-        fireAfter});
+    auto logger = std::make_unique<Child>(
+        std::vector<std::string>{SELVA_LOGGER_SIM_PATH, "--sensors", kSensors, "--sensor", "1", "--counted",
+                                 "--speed", "2", "--fire-after", fireAfter});
     if (!logger->waitFor(false, "\n", 10))
         return nullptr;
     path = logger->out.substr(0, logger->out.find('\n'));
@@ -138,7 +139,8 @@ TEST(RecordCommand, RecordsAFiringAutomaticallyWithItsImpulse)
     for (const char* said : {"rest line", "start at reading", "end of thrust", "readings written"})
         EXPECT_NE(record.err.find(said), std::string::npos) << said << "\n" << record.err;
     EXPECT_NEAR(totalImpulse(out), 92.27, 0.01 * 92.27);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1); // no temporary file left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
+              1); // no temporary file left
 }
 
 TEST(RecordCommand, ALoggerKilledMidBurnLeavesWhatItSent)
@@ -171,13 +173,14 @@ TEST(RecordCommand, ALoggerKilledMidBurnLeavesWhatItSent)
 TEST(RecordCommand, AMissingPortIsAClearFailure)
 {
     test::TempDir dir;
-    Child record({SELVA_CLI_PATH, "record", "--port", dir.file("ttyNone"), "--out", dir.file("x.frq"), "--duration", "1"});
+    Child record({SELVA_CLI_PATH, "record", "--port", dir.file("ttyNone"), "--out", dir.file("x.frq"),
+                  "--duration", "1"});
     EXPECT_EQ(record.exitCode(), 1);
     EXPECT_NE(record.err.find("Error opening port"), std::string::npos) << record.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.frq")));
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva
 
 #endif

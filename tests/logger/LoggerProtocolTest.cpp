@@ -1,6 +1,6 @@
 // The logger's report lines, the line buffer, the command hand-over and the reading ring.
-#include "logger/LoggerLink.h"
 #include "logger/LoggerProtocol.h"
+#include "logger/LoggerLink.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +18,10 @@ TEST(LoggerProtocol, ReportLinesDecodeAsTheLoggerMeansThem)
         LoggerReport::Kind kind;
         double value; // flags for status lines
     } cases[] = {
-        {"a04\n", K::Status, 4},        // only the temperature sensor
-        {"a03\n", K::Status, 3},        // igniter and battery
-        {"aZ3\n", K::Ignored, 0},       // H1 is not a hex digit: nothing changes
-        {"a0z\n", K::Ignored, 0},       // lower case is not hex
+        {"a04\n", K::Status, 4},  // only the temperature sensor
+        {"a03\n", K::Status, 3},  // igniter and battery
+        {"aZ3\n", K::Ignored, 0}, // H1 is not a hex digit: nothing changes
+        {"a0z\n", K::Ignored, 0}, // lower case is not hex
         {"b0800\n", K::Battery, 6.25},
         {"bFFFF\r\n", K::Battery, 65535 * 12.5 / 4096},
         {"b08G0\n", K::Ignored, 0},
@@ -32,12 +32,12 @@ TEST(LoggerProtocol, ReportLinesDecodeAsTheLoggerMeansThem)
         {"1F40\r\n", K::Reading, 8000}, // the CR is one more byte: still the short form
         {"1g40\n", K::Ignored, 0},
         {"\n", K::Ignored, 0},
-        {"000064001200\n", K::Reading, 400000},               // 100 * 18432000 / 4608
+        {"000064001200\n", K::Reading, 400000}, // 100 * 18432000 / 4608
         {"000064001200\r\n", K::Reading, 400000},
-        {"000064000000\n", K::Reading, 100.0 * 18432000},     // T of 0 counts as 1
-        {"0Z0064001200\n", K::Reading, 400000},               // N stops at its first pair: the bytes so far stay
-        {"00006400120Z\n", K::Reading, 100.0 * 18432000},     // T's last pair is broken: T is 0
-        {"0000641\n", K::Reading, 100.0 * 18432000},          // length 8: the long form, T beyond the line
+        {"000064000000\n", K::Reading, 100.0 * 18432000}, // T of 0 counts as 1
+        {"0Z0064001200\n", K::Reading, 400000},           // N stops at its first pair: the bytes so far stay
+        {"00006400120Z\n", K::Reading, 100.0 * 18432000}, // T's last pair is broken: T is 0
+        {"0000641\n", K::Reading, 100.0 * 18432000},      // length 8: the long form, T beyond the line
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -162,12 +162,12 @@ TEST(LoggerLink, BatterySymbolColourBlendsBetweenSevenAndEightVolts)
         double volts;
         std::uint32_t colour; // 0x00BBGGRR
     } cases[] = {
-        {3.0, 0x0000FF},  {6.99, 0x0000FF}, {7.0, 0x0000FF}, {7.25, 0x007FFF}, // 255 - round(127.5)
-        {7.5, 0x00FFFF},  {7.75, 0x00FF80}, {8.0, 0x00FF00}, {8.01, 0x008000}, {20, 0x008000},
+        {3.0, 0x0000FF}, {6.99, 0x0000FF}, {7.0, 0x0000FF}, {7.25, 0x007FFF}, // 255 - round(127.5)
+        {7.5, 0x00FFFF}, {7.75, 0x00FF80}, {8.0, 0x00FF00}, {8.01, 0x008000}, {20, 0x008000},
     };
     for (const auto& c : cases)
         EXPECT_EQ(batteryFillColour(c.volts), c.colour) << c.volts;
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

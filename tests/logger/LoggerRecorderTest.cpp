@@ -142,8 +142,9 @@ TEST(AutoRecord, AFiringIsRecordedFromTgBeforeTheStartToTgAfterTheEnd)
             if (states.back() != b.recorder.autoState())
                 states.push_back(b.recorder.autoState());
         }
-        EXPECT_EQ(states, (std::vector<AutoState>{AutoState::RestLine, AutoState::WaitStart, AutoState::Started,
-                                                  AutoState::WaitEnd, AutoState::Guard, AutoState::Idle}));
+        EXPECT_EQ(states,
+                  (std::vector<AutoState>{AutoState::RestLine, AutoState::WaitStart, AutoState::Started,
+                                          AutoState::WaitEnd, AutoState::Guard, AutoState::Idle}));
         ASSERT_EQ(b.finished.size(), 1u);
         EXPECT_TRUE(b.finished[0].automatic);
         const std::vector<float> r = b.recorded();
@@ -237,5 +238,5 @@ TEST(ReadingWindow, KeepsTheLatestReadingsWhenItsLengthChanges)
     EXPECT_EQ(LoggerRecorder::windowLength(5.0, 0.0), 2);
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

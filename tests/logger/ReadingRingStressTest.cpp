@@ -66,5 +66,5 @@ TEST(ReadingRingStress, ReaderPublishesWhileTheWindowDrainsAndCommands)
         EXPECT_TRUE(c == CmdFire || c == CmdStatus || c == CmdBattery || c == 0) << int(c);
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

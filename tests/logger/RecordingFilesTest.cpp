@@ -1,6 +1,6 @@
 // Temporary recordings, leftovers, the conversion into a frequency record and the choice of its name.
-#include "logger/LoggerRecorder.h"
 #include "logger/RecordingFiles.h"
+#include "logger/LoggerRecorder.h"
 
 #include "analysis/FreqRecord.h"
 #include "support/TestSupport.h"
@@ -76,9 +76,9 @@ TEST(RecordingFiles, TheRecordingIsNeverDroppedNorWrittenOverAFileTheUserKept)
 {
     const struct {
         const char* label;
-        bool givenName;    // the output name field holds a name (else it is empty)
-        bool exists;       // a file of that name exists
-        std::optional<bool> overwrite; // the answer to the question, when asked
+        bool givenName;                    // the output name field holds a name (else it is empty)
+        bool exists;                       // a file of that name exists
+        std::optional<bool> overwrite;     // the answer to the question, when asked
         std::optional<const char*> dialog; // what the save dialog returns, when shown (nullptr: cancelled)
         const char* expected;
         bool told;
@@ -137,7 +137,8 @@ TEST(RecordingFiles, ARecordThatCannotBeWrittenLeavesTheTemporaryFile)
     test::TempDir dir;
     const std::string temp = tempWith(dir, {8000});
     FinishedRecording rec{temp, 1, 0.01, false, {}};
-    const SavedRecording saved = saveRecording(rec, dir.file("no/such/folder/x.frq"), dir.path().string(), {});
+    const SavedRecording saved =
+        saveRecording(rec, dir.file("no/such/folder/x.frq"), dir.path().string(), {});
     EXPECT_FALSE(saved.ok);
     EXPECT_TRUE(fs::exists(temp));
     EXPECT_NE(saved.error.find(temp), std::string::npos) << saved.error;
@@ -150,5 +151,5 @@ TEST(RecordingFiles, ARecordThatCannotBeWrittenLeavesTheTemporaryFile)
     EXPECT_FALSE(fs::exists(dir.file("e.frq")));
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

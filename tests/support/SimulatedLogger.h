@@ -18,16 +18,22 @@ namespace selva::test {
 inline TCalibration sampleSensorCalibration()
 {
     TCalibration c;
-    for (const auto& [f, t] : {std::pair{8702.5, 0.0}, {8643.0, 19.62}, {8584.1, 39.24}, {8525.9, 58.86},
-                               {8468.2, 78.48}, {8411.3, 98.1}})
+    for (const auto& [f, t] : {std::pair{8702.5, 0.0},
+                               {8643.0, 19.62},
+                               {8584.1, 39.24},
+                               {8525.9, 58.86},
+                               {8468.2, 78.48},
+                               {8411.3, 98.1}})
         AddCalibPoint(c, TCalibPoint{f, t, {}});
     SortCalibPoints(c);
     return c;
 }
 
 struct SimulatedLogger {
-    explicit SimulatedLogger(LoggerSimulatorOptions options = {}, ThrustProfile profile = ThrustProfile::builtin())
-        : sim(std::move(profile), [this](double thrust) { return inverse.frequencyAt(thrust); }, options)
+    explicit SimulatedLogger(LoggerSimulatorOptions options = {},
+                             ThrustProfile profile = ThrustProfile::builtin())
+        : sim(
+              std::move(profile), [this](double thrust) { return inverse.frequencyAt(thrust); }, options)
     {
         sim.open();
         sim.start();

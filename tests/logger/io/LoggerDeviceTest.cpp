@@ -146,9 +146,11 @@ TEST(LoggerEndToEnd, AutomaticRecordingCapturesTheFiringWithItsImpulse)
     ASSERT_TRUE(a.tickUntil(30s, [&] { return !a.finished.empty(); }));
     EXPECT_TRUE(a.finished[0].automatic);
 
-    const SavedRecording saved = saveRecording(a.finished[0], a.dir.file("firing.frq"), a.dir.path().string(), {});
+    const SavedRecording saved =
+        saveRecording(a.finished[0], a.dir.file("firing.frq"), a.dir.path().string(), {});
     ASSERT_TRUE(saved.ok) << saved.error;
-    EXPECT_NEAR(logger.impulseOf(saved.fileName), logger.sim.profileImpulse(), 0.01 * logger.sim.profileImpulse());
+    EXPECT_NEAR(logger.impulseOf(saved.fileName), logger.sim.profileImpulse(),
+                0.01 * logger.sim.profileImpulse());
 }
 
 TEST(LoggerEndToEnd, ALoggerThatGoesAwayMidBurnLeavesEveryReadingItSent)
@@ -171,7 +173,8 @@ TEST(LoggerEndToEnd, ALoggerThatGoesAwayMidBurnLeavesEveryReadingItSent)
     a.recorder.stopRecording();
     ASSERT_EQ(a.finished.size(), 1u);
 
-    const SavedRecording saved = saveRecording(a.finished[0], a.dir.file("cut.frq"), a.dir.path().string(), {});
+    const SavedRecording saved =
+        saveRecording(a.finished[0], a.dir.file("cut.frq"), a.dir.path().string(), {});
     ASSERT_TRUE(saved.ok) << saved.error;
     TFreq freq;
     ASSERT_TRUE(freq.LoadFromFile(saved.fileName));
@@ -184,5 +187,5 @@ TEST(LoggerEndToEnd, ALoggerThatGoesAwayMidBurnLeavesEveryReadingItSent)
     EXPECT_EQ(last, logger.sim.lastReading());
 }
 
-}  // namespace
-}  // namespace selva
+} // namespace
+} // namespace selva

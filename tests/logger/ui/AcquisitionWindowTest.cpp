@@ -14,12 +14,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -71,8 +71,8 @@ void AcquisitionWindowTest::open(LoggerSimulatorOptions options)
     logger_ = std::make_unique<test::SimulatedLogger>(options);
     ports_ = std::make_unique<SerialPortTable>([] { return std::vector<SerialPortTable::SystemPort>{}; });
     store_ = SettingsStore();
-    store_.settings.logger.portIndex = static_cast<std::int8_t>(
-        ports_->AddPortByPath(QString::fromStdString(logger_->sim.path())));
+    store_.settings.logger.portIndex =
+        static_cast<std::int8_t>(ports_->AddPortByPath(QString::fromStdString(logger_->sim.path())));
     store_.CopySettingsToProject();
     told_.clear();
     opened_.clear();
@@ -143,7 +143,8 @@ void AcquisitionWindowTest::automaticRecordingEndsInTheAnalysisWindow()
     click("btnReady");
     QTRY_VERIFY_WITH_TIMEOUT(logger_->sim.armed(), 1000);
     click("btnFire");
-    QTRY_COMPARE_WITH_TIMEOUT(get<QLabel>("sBaseLine")->text(), QStringLiteral("Ожидание окончание тяги"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(get<QLabel>("sBaseLine")->text(), QStringLiteral("Ожидание окончание тяги"),
+                              5000);
     QTRY_COMPARE_WITH_TIMEOUT(opened_.size(), 1, 10000);
     QCOMPARE(get<QLabel>("sBaseLine")->text(), QString());
     QVERIFY(get<QToolButton>("sbtnRec")->isEnabled());
@@ -215,8 +216,9 @@ void AcquisitionWindowTest::aRefusedOverwriteKeepsTheFileAndSavesBesideIt()
 void AcquisitionWindowTest::leftoverRecordingsAreOfferedAtStart()
 {
     QTemporaryDir dir;
-    for (const auto& [name, bytes] : {std::pair{"data_tmp_3.bin", QByteArray("\0\0\xfa\x45\0\x20\xfa\x45", 8)},
-                                      std::pair{"data_tmp_4.bin", QByteArray()}}) {
+    for (const auto& [name, bytes] :
+         {std::pair{"data_tmp_3.bin", QByteArray("\0\0\xfa\x45\0\x20\xfa\x45", 8)},
+          std::pair{"data_tmp_4.bin", QByteArray()}}) {
         QFile f(dir.filePath(QString::fromLatin1(name)));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
@@ -234,7 +236,8 @@ void AcquisitionWindowTest::leftoverRecordingsAreOfferedAtStart()
     });
     answer.start(20);
     QStringList opened;
-    offerLeftoverRecordings(nullptr, 0.01, [&opened](const QString& f) { opened << f; }, dir.path());
+    offerLeftoverRecordings(
+        nullptr, 0.01, [&opened](const QString& f) { opened << f; }, dir.path());
     QCOMPARE(asked.size(), 2);
     QVERIFY(asked[0].contains(QStringLiteral("data_tmp_3.bin")));
     QVERIFY(asked[1].contains(dir.filePath(QStringLiteral("data.frq"))));

@@ -100,7 +100,9 @@ void CommPortTest::aRateNotInTheListShowsAndSavesTheFirstEntry()
     Pty pty;
     store_->settings.logger.portIndex = 5; // a port that is not there
     auto w = std::make_unique<TfrmCommPort>(*store_, *ports_);
-    w->showMessage = [](const QString& caption, const QString& text) { QFAIL(qPrintable(caption + ": " + text)); };
+    w->showMessage = [](const QString& caption, const QString& text) {
+        QFAIL(qPrintable(caption + ": " + text));
+    };
     test::control<QLineEdit>(w.get(), "edtPortPath")->setText(pty.path);
     QTest::mouseClick(test::control<QPushButton>(w.get(), "btnAddPort"), Qt::LeftButton);
 
