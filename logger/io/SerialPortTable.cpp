@@ -68,7 +68,8 @@ int SerialPortTable::AddPortByPath(const QString& path)
 
 bool SerialPortTable::readerRunning() const
 {
-    return reader_ != nullptr && reader_->isRunning();
+    // The reader publishes a lost port in the link before its thread ends.
+    return reader_ != nullptr && lastLink_ != nullptr && lastLink_->state() == LoggerLink::ReaderState::Running;
 }
 
 void SerialPortTable::OpenExclusive(int index, TLoggerBlock& stored, LoggerLink& link)
