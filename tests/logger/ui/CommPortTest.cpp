@@ -1,5 +1,6 @@
 // The port settings window and the automatic-recording settings window, driven by their controls, on a
 // machine without serial ports and with a pseudo-terminal added by path.
+#include "logger/LoggerLink.h"
 #include "logger/io/SerialPortTable.h"
 #include "logger/ui/TfrmAutoRecSet.h"
 #include "logger/ui/TfrmCommPort.h"
@@ -73,6 +74,7 @@ private slots:
     void noPortsMeansNoComPortAndNothingToSave();
     void aRateNotInTheListShowsAndSavesTheFirstEntry();
     void exitStoresNothing();
+    void theAcquisitionsPortIsOpenedAgainOnClosing();
     void autoRecordSettingsAreStoredOnlyOnSet();
 
 private:
@@ -147,6 +149,26 @@ void CommPortTest::exitStoresNothing()
     QTest::mouseClick(test::control<QPushButton>(&w, "btnExit"), Qt::LeftButton);
     QVERIFY(store_->settings == before);
     QVERIFY(!ports_->portOpen());
+}
+
+void CommPortTest::theAcquisitionsPortIsOpenedAgainOnClosing()
+{
+    Pty pty;
+    ports_->AddPortByPath(pty.path);
+    LoggerLink link;
+    ports_->OpenExclusive(0, store_->project.logger, link);
+    {
+        TfrmCommPort w(*store_, *ports_);
+        QVERIFY(test::control<QPushButton>(&w, "btnSave")->isEnabled());
+        test::control<QComboBox>(&w, "cbxBaudRate")->setCurrentIndex(1);
+        QTest::mouseClick(test::control<QPushButton>(&w, "btnSave"), Qt::LeftButton);
+        QTest::mouseClick(test::control<QPushButton>(&w, "btnExit"), Qt::LeftButton);
+    }
+    QVERIFY(ports_->exclusive());
+    QVERIFY(ports_->readerRunning());
+    QCOMPARE(ports_->currentIndex(), 0);
+    QCOMPARE(store_->project.logger.dcb.BaudRate, 57600u);
+    ports_->CloseAll(); // before the link goes
 }
 
 void CommPortTest::autoRecordSettingsAreStoredOnlyOnSet()
