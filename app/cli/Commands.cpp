@@ -10,6 +10,7 @@ void registerCommands(CLI::App& app, CommandList& commands)
     registerSynthCommands(app, commands);
     registerProjectCommands(app, commands);
     registerCompareCommands(app, commands);
+    registerRecordCommands(app, commands);
 }
 
 }  // namespace selva::cli

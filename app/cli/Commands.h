@@ -42,5 +42,6 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands); // analyze,
 void registerSynthCommands(CLI::App& app, CommandList& commands);    // synth
 void registerProjectCommands(CLI::App& app, CommandList& commands);  // project-info
 void registerCompareCommands(CLI::App& app, CommandList& commands);  // compare
+void registerRecordCommands(CLI::App& app, CommandList& commands);   // record
 
 }  // namespace selva::cli
