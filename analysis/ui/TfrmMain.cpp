@@ -6,6 +6,7 @@
 #include "analysis/ui/TfrmCalcSet.h"
 #include "analysis/ui/TfrmFilterSet.h"
 #include "analysis/ui/WindowMessages.h"
+#include "logger/io/SerialPortTable.h"
 #include "common/Error.h"
 #include "common/Format.h"
 #include "sensors/SensorLibrary.h"

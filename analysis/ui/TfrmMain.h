@@ -29,6 +29,7 @@ class TfrmMain;
 namespace selva {
 
 class SensorLibrary;
+class SerialPortTable;
 class SettingsStore;
 class TEditFloat;
 class TFreq;
@@ -143,6 +144,8 @@ private:
     void notAvailable();
     void openImageSettings();
     void openSeriesOptions();
+    void openSensorList();
+    void openLogger();
     void showError(const QString& text);
     void showError(const std::string& text);
 
@@ -157,6 +160,7 @@ private:
     RecalcRunner runner_;
     QTimer* Timer1 = nullptr;
     ChartPrinting printing_; // the printer and its setup, for the whole run
+    std::unique_ptr<SerialPortTable> ports_; // the serial ports, for the whole run (made when first used)
     TfrmScale* scale_ = nullptr;
 
     MarkerFlags flags_;

@@ -9,6 +9,9 @@
 #include "sensors/SensorLibrary.h"
 #include "store/SettingsStore.h"
 #include "store/ui/TfrmAbout.h"
+#include "logger/io/SerialPortTable.h"
+#include "logger/ui/TfrmData.h"
+#include "sensors/ui/TfrmNewSensor.h"
 #include "store/ui/TfrmAddHint.h"
 #include "store/ui/TfrmImageSet.h"
 #include "store/ui/TfrmSeriesOpt.h"
@@ -252,6 +255,22 @@ void TfrmMain::openSeriesOptions()
         ApplyAppearance();
 }
 
+void TfrmMain::openSensorList()
+{
+    // Every change of the active sensor or its points reaches the analysis at once.
+    TfrmNewSensor w(sensors_, store_, [this] { afterSensorChange(); }, this);
+    dialogs_.exec(w);
+    fillSensorCombo();
+}
+
+void TfrmMain::openLogger()
+{
+    if (!ports_)
+        ports_ = std::make_unique<SerialPortTable>();
+    TfrmData w(store_, *ports_, [this](const QString& frq) { OpenSource(frq, true); }, this);
+    dialogs_.exec(w);
+}
+
 void TfrmMain::connectMenu()
 {
     auto* u = ui.get();
@@ -284,8 +303,9 @@ void TfrmMain::connectMenu()
             [this, draw] { printing_.print(this, draw, ui->lblFileName->text(), dialogs_.output.error); });
     connect(u->nPrinterSetup, &QAction::triggered, this, [this] { printing_.setup(this); });
     connect(u->nImageSet, &QAction::triggered, this, &TfrmMain::openImageSettings);
-    for (QAction* a : {u->nSensor, u->nSound, u->nCom})
-        connect(a, &QAction::triggered, this, &TfrmMain::notAvailable);
+    connect(u->nSensor, &QAction::triggered, this, &TfrmMain::openSensorList);
+    connect(u->nCom, &QAction::triggered, this, &TfrmMain::openLogger);
+    connect(u->nSound, &QAction::triggered, this, &TfrmMain::notAvailable);
     connect(u->nAbout, &QAction::triggered, this, [this] {
         TfrmAbout about(this);
         dialogs_.exec(about);

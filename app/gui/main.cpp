@@ -5,6 +5,8 @@
 #include "analysis/AnalysisState.h"
 #include "analysis/FreqRecord.h"
 #include "analysis/ui/TfrmMain.h"
+#include "common/Format.h"
+#include "logger/ui/RecordingDialogs.h"
 #include "common/Progress.h"
 #include "sensors/SensorLibrary.h"
 #include "sound/Wave.h"
@@ -80,7 +82,12 @@ int main(int argc, char** argv)
     selva::TfrmScale frmScale(&frmMain);
     frmMain.setProgressWindow(&frmScale);
     frmMain.show();
-    if (args.size() > 1)
-        QTimer::singleShot(0, &frmMain, [&frmMain, name = args.at(1)] { frmMain.openFromCommandLine(name); });
+    QTimer::singleShot(0, &frmMain, [&frmMain, &store, args] {
+        if (args.size() > 1)
+            frmMain.openFromCommandLine(args.at(1));
+        // A recording the data logger left behind when the program ended during it.
+        selva::offerLeftoverRecordings(&frmMain, selva::widenSingle(store.settings.logger.accur),
+                                       [&frmMain](const QString& frq) { frmMain.OpenSource(frq, true); });
+    });
     return app.exec();
 }
