@@ -151,91 +151,11 @@ bool ThrustAnalysis::checkCancel(std::size_t i)
     return cancelled_;
 }
 
-// ------------------------------------------------------------------------------------------ opening
-
-void ThrustAnalysis::clearAnalysisState()
-{
-    state_.StartTime = 0;
-    state_.EndTime = 0;
-    state_.RestFreq = 0;
-    state_.RestThrust = 0;
-    state_.MotorPosition = MotorHorizontal;
-    state_.IncludeChargeWeight = false;
-}
-
-bool ThrustAnalysis::OpenSourceFile(const std::string& fileName, bool reset, std::uint8_t& kind,
-                                    std::string& description)
-{
-    kind = SourceNone;
-
-    // The extension: from the last point after the last path separator.
-    const auto slash = fileName.find_last_of("/\\");
-    const auto dot = fileName.find_last_of('.');
-    std::string extension;
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        extension = toUpperAscii(std::string_view(fileName).substr(dot));
-    // A project replaces the notes itself when it loads; a damaged one must leave the current notes
-    // alone, or the next save would store the project without them.
-    if (ProjectNotes && extension != ".PROJ")
-        ProjectNotes->clear();
-
-    if (extension == ".FRQ") {
-        if (!freq_.LoadFromFile(fileName))
-            return false;
-        // A record has one channel; a record that failed to open leaves the channel choice alone.
-        state_.LeftChannelEnabled = false;
-        state_.UseLeftChannel = false;
-        kind = SourceFreq;
-        description = "FREQ  " + freq_.Describe();
-        // The step as the record writes it (0.01, not the single's 0.009999999776): times derived from
-        // it then come out as a person reads them.
-        const double step = widenSingle(freq_.SampleStep);
-        // The smallest step is the record's, however the record was opened (a project opens its source
-        // without a reset): a record cannot be resolved finer than it was taken, and a smaller limit left
-        // from an earlier source must go.
-        state_.MinStep = step == 0 ? 0.01 : step;
-        if (reset) {
-            clearAnalysisState();
-            if (state_.AnalysisStep != step)
-                state_.AnalysisStep = step == 0 ? 0.01 : step;
-        }
-    } else if (extension == ".PROJ") {
-        return OpenProject ? OpenProject(fileName) : false;
-    } else {
-        if (!wave_.Open(fileName))
-            return false;
-        kind = SourceWave;
-        description = "WAV  " + wave_.GetDescription();
-        if (reset) {
-            clearAnalysisState();
-            state_.NetThrust = false;
-            if (state_.AnalysisStep == 0)
-                state_.AnalysisStep = 0.01;
-        }
-        state_.LeftChannelEnabled = wave_.GetChannels() > 1;
-        if (!state_.LeftChannelEnabled)
-            state_.UseLeftChannel = false;
-    }
-    state_.NoiseControlsVisible = kind == SourceWave;
-    return true;
-}
-
-void ThrustAnalysis::ResetViewToSource()
-{
-    if (state_.SourceKind == SourceWave && wave_.IsLoaded() && wave_.GetSampleRate() > 0)
-        state_.RecordDuration = static_cast<double>(wave_.GetTotalFrames()) / wave_.GetSampleRate();
-    else if (state_.SourceKind == SourceFreq && freq_.Loaded)
-        state_.RecordDuration = static_cast<double>(freq_.RecordCount) * widenSingle(freq_.SampleStep);
-    state_.ViewFrom = 0;
-    state_.ViewTo = static_cast<float>(state_.RecordDuration);
-}
-
 // ------------------------------------------------------------------------------------------ stages
 
-bool ThrustAnalysis::Recalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate,
-                                 bool convert)
+bool ThrustAnalysis::Recalculate(Stages stages)
 {
-    progress_.cancel.store(false);
+    const bool detectLevels = stages.has(Stage::DetectLevels);
     cancelled_ = false;
     struct Done {
         Progress& progress;
@@ -246,14 +166,14 @@ bool ThrustAnalysis::Recalculate(bool prepare, bool detectTimes, bool detectLeve
         }
     } done{progress_};
 
-    if (prepare) {
-        PrepareFrequency(detectTimes, detectLevels);
+    if (stages.has(Stage::Prepare)) {
+        PrepareFrequency(stages.has(Stage::DetectTimes), detectLevels);
         if (cancelled_)
             return false;
     }
-    if (compensate)
+    if (stages.has(Stage::Compensate))
         CompensateZero();
-    if (convert) {
+    if (stages.has(Stage::Convert)) {
         ConvertToThrust(detectLevels);
         if (cancelled_)
             return false;

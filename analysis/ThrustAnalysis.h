@@ -50,10 +50,42 @@ struct StepCheck {
 };
 StepCheck CheckAnalysisStep(double candidate, double minStep, double recordDuration);
 
+// The stages of the thrust computation, in the order Recalculate runs them. A change names the stages it
+// needs, e.g. Stages::All for "Пересчитать" or Stage::Prepare | Stage::DetectLevels | Stage::Convert for
+// a new step.
+enum class Stage : unsigned {
+    Prepare = 1,      // the frequency series from the source at the step, smoothed, with its extremes
+    DetectTimes = 2,  // start and end of thrust (with Prepare)
+    DetectLevels = 4, // the rest lines (with Prepare); with Convert, the rest thrusts from them
+    Compensate = 8,   // the zero offset of the mounting
+    Convert = 16,     // thrust and net thrust from the frequencies
+};
+
+class Stages {
+public:
+    constexpr Stages() = default;
+    constexpr Stages(Stage s) : bits_(static_cast<unsigned>(s)) {}
+    constexpr bool has(Stage s) const { return (bits_ & static_cast<unsigned>(s)) != 0; }
+    constexpr bool empty() const { return bits_ == 0; }
+    constexpr Stages operator|(Stages o) const { return Stages(bits_ | o.bits_); }
+    constexpr bool operator==(const Stages&) const = default;
+    static const Stages All;
+
+private:
+    constexpr explicit Stages(unsigned bits) : bits_(bits) {}
+    unsigned bits_ = 0;
+};
+constexpr Stages operator|(Stage a, Stage b)
+{
+    return Stages(a) | Stages(b);
+}
+inline constexpr Stages Stages::All =
+    Stage::Prepare | Stage::DetectTimes | Stage::DetectLevels | Stage::Compensate | Stage::Convert;
+
 // The thrust computation over the analysis state: builds the frequency series from the current source,
 // smooths it, finds start, end and rest lines, converts to thrust through the active sensor, corrects
-// for the weights and computes the results. One object serves the analysis window (or the command-line
-// tool); it holds references only.
+// for the weights and computes the results. It holds references only; opening sources and projects is
+// the workspace's (workspace/Workspace.h).
 //
 // Threads: the stages may run on a worker thread; while they run nobody else touches the state, the
 // sensor library, the record or the WAV buffer. The only shared values are in `progress`: the stage and
@@ -72,35 +104,11 @@ public:
     // refused with selva::Error instead of exhausting memory.
     static constexpr std::uint32_t MaxFrequencyPoints = 1u << 25;
 
-    // ---- opening a source
-
-    // Note lines of the current project; emptied whenever a source is opened. May be left null.
-    std::vector<std::string>* ProjectNotes = nullptr;
-    // Opens a ".proj" file as a project and reports success. Unset: a project cannot be opened here.
-    std::function<bool(const std::string& fileName)> OpenProject;
-
-    // Opens an analysis source by its extension: ".frq" into the shared TFreq, ".proj" through OpenProject,
-    // anything else into the shared TWave. `kind` becomes 1 or 0, and stays 3 for a project (unless the
-    // project's own source opening changes it) and after any failure, so that a later recalculation never
-    // takes a record or recording other than the one shown as the source. `description` is
-    // "FREQ  " + the record's description or "WAV  " + the recording's. With `reset` the times, rest
-    // lines, mounting and charge flag are cleared and the step is adapted to the source. Sets the channel
-    // choice and the noise-control visibility of the state. False when the file cannot be opened as that
-    // kind of source. Errors the WAV reader raises (selva::Error with its English message) and malformed
-    // frequency records (selva::Error naming the line) propagate to the caller, which shows the message:
-    // they end the operation like a failure, with a better text than "Ошибка открытия файла".
-    bool OpenSourceFile(const std::string& fileName, bool reset, std::uint8_t& kind,
-                        std::string& description);
-
-    // The chart window and RecordDuration after a source was opened: the whole record.
-    void ResetViewToSource();
-
-    // ---- the stages
-
     // Runs the stages a change needs, then ComputeResults. False when the computation was cancelled
-    // through `progress.cancel` (the flag is cleared at the start and at the end). Stage and fraction are
+    // through `progress.cancel` (a cancel set before the call cancels it at once; the flag is cleared at
+    // the end, so whoever starts a computation clears a stale one first). Stage and fraction are
     // 0 afterwards. selva::Error from the source propagates.
-    bool Recalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
+    bool Recalculate(Stages stages);
 
     // The single stages report their stage number through `progress` while they run and set it back to 0
     // when they end.
@@ -131,7 +139,6 @@ public:
 
 private:
     void resampleRecord();
-    void clearAnalysisState();
     bool checkCancel(std::size_t i);
     std::size_t pointCount(const std::vector<double>& series) const;
 

@@ -2,6 +2,7 @@
 // record included) and the single stages an edit in the analysis window runs.
 #include "analysis/FreqRecord.h"
 #include "analysis/ThrustAnalysis.h"
+#include "workspace/Workspace.h"
 #include "common/Format.h"
 #include "sensors/Calibration.h"
 #include "sensors/SensorLibrary.h"
@@ -45,27 +46,18 @@ const std::string& recordFile()
     return name;
 }
 
-struct Setup {
-    selva::AnalysisState state;
-    selva::SensorLibrary library;
-    selva::TFreq freq;
-    selva::TWave wave;
-    selva::Progress progress;
-    selva::ThrustAnalysis analysis{state, library, freq, wave, progress};
-
+struct Setup : selva::Workspace {
     Setup()
     {
-        library.AddSensor(1, "Bench");
-        selva::SensorLibrary::AppendDefaultPoints(library.sensors[1].calibration);
-        library.SetActiveSensor(1);
-        std::string description;
-        if (!analysis.OpenSourceFile(recordFile(), true, state.SourceKind, description))
+        sensors.AddSensor(1, "Bench");
+        selva::SensorLibrary::AppendDefaultPoints(sensors.sensors[1].calibration);
+        sensors.SetActiveSensor(1);
+        if (!OpenSource(recordFile(), true).accepted)
             std::abort();
-        analysis.ResetViewToSource();
         state.MotorPosition = selva::MotorNozzleUp;
         state.ChargeWeight = 0.1f;
         state.IncludeChargeWeight = true;
-        analysis.Recalculate(true, true, true, true, true);
+        analysis.Recalculate(selva::Stages::All);
     }
 };
 
@@ -73,7 +65,7 @@ void BM_Recalculate(benchmark::State& bench)
 {
     Setup s;
     for (auto _ : bench)
-        s.analysis.Recalculate(true, true, true, true, true);
+        s.analysis.Recalculate(selva::Stages::All);
     bench.counters["points"] = s.state.PointCount;
 }
 BENCHMARK(BM_Recalculate)->Unit(benchmark::kMillisecond);
@@ -84,7 +76,7 @@ void BM_RecalculateFiltered(benchmark::State& bench)
     s.state.FilterOn = true;
     s.state.FilterWindow = 7;
     for (auto _ : bench)
-        s.analysis.Recalculate(true, true, true, true, true);
+        s.analysis.Recalculate(selva::Stages::All);
 }
 BENCHMARK(BM_RecalculateFiltered)->Unit(benchmark::kMillisecond);
 
@@ -111,7 +103,7 @@ BENCHMARK(BM_ReadRecord)->Unit(benchmark::kMillisecond);
 void BM_SensorThrust(benchmark::State& bench)
 {
     Setup s;
-    selva::TCalibration& cal = *s.library.ActiveCalibration();
+    selva::TCalibration& cal = *s.sensors.ActiveCalibration();
     for (auto _ : bench) {
         double sum = 0;
         for (double f : s.state.FreqData)

@@ -1,12 +1,10 @@
 // The chart with a 400 001-point record: the redraw that follows a marker edit, and one scroll step,
 // each including the repaint of the chart. Both must stay well under a frame (16 ms).
 
-#include "analysis/FreqRecord.h"
 #include "analysis/ui/TfrmMain.h"
 #include "analysis/ui/ThrustChart.h"
-#include "sensors/SensorLibrary.h"
-#include "sound/Wave.h"
-#include "store/SettingsStore.h"
+#include "common/Format.h"
+#include "workspace/Workspace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +14,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
+#include <memory>
 
 using namespace selva;
 
@@ -24,40 +24,32 @@ namespace {
 constexpr std::uint32_t kPoints = 400001;
 
 struct Fixture {
-    AnalysisState state;
-    SensorLibrary sensors;
-    SettingsStore store;
-    TFreq freq;
-    TWave wave;
-    Progress progress;
+    Workspace ws;
     std::unique_ptr<TfrmMain> win;
     ThrustChart* chart = nullptr;
     QImage canvas{1000, 600, QImage::Format_ARGB32_Premultiplied};
 
     Fixture()
     {
-        store.defaultSettingsFileName = QDir::temp().filePath("selva-bench.rsr").toStdString();
+        ws.store.defaultSettingsFileName = QDir::temp().filePath("selva-bench.rsr").toStdString();
+        // A firing every 40 s with noise, at 0.01 s.
+        const QString record = QDir::temp().filePath("selva-bench-chart.frq");
+        {
+            std::string text = "FREQ\r\nbench\r\n" + std::to_string(kPoints) + "\r\n0.01\r\n---------------\r\nSTART\r\n";
+            for (std::uint32_t i = 0; i < kPoints; ++i)
+                text += formatFixed(8700 - ((i % 4000) > 1000 && (i % 4000) < 2000 ? 240 : 0) + std::sin(i * 0.7) * 3,
+                                    3) + "\r\n";
+            std::FILE* out = std::fopen(record.toStdString().c_str(), "wb");
+            std::fwrite(text.data(), 1, text.size(), out);
+            std::fclose(out);
+        }
         MainDialogs d = MainDialogs::standard();
-        d.information = [](QWidget*, const QString&) {};
-        win = std::make_unique<TfrmMain>(MainContext{state, sensors, store, freq, wave, progress}, "", d);
+        d.information = d.warning = [](QWidget*, const QString&) {};
+        win = std::make_unique<TfrmMain>(ws, "", d);
         win->resize(1280, 900);
         win->show();
         chart = win->findChild<ThrustChart*>("Chart1");
-        // A firing every 40 s with noise, at 0.01 s.
-        state.AnalysisStep = 0.01;
-        state.RecordDuration = (kPoints - 1) * 0.01;
-        state.ViewFrom = 0;
-        state.ViewTo = static_cast<float>(state.RecordDuration);
-        state.PointCount = kPoints;
-        state.FreqData.resize(kPoints);
-        state.FreqError.assign(kPoints, 0.5);
-        for (std::uint32_t i = 0; i < kPoints; ++i)
-            state.FreqData[i] =
-                8700 - ((i % 4000) > 1000 && (i % 4000) < 2000 ? 240 : 0) + std::sin(i * 0.7) * 3;
-        state.StartTime = 10;
-        state.EndTime = 20;
-        state.MeanFreq = 8500;
-        win->RedrawChart();
+        win->OpenSource(record);
     }
     void paint()
     {
@@ -78,7 +70,7 @@ void BM_RedrawAfterMarkerEdit(benchmark::State& st)
     double t = 10;
     for (auto _ : st) {
         t = t >= 30 ? 10 : t + 0.01;
-        f.state.StartTime = t;
+        f.ws.state.StartTime = t;
         f.win->RedrawChart();
         f.paint();
     }

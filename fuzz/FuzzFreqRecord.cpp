@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (double factor : {1.0, 2.5}) {
         state.AnalysisStep = static_cast<double>(freq.SampleStep) * factor;
         try {
-            analysis.Recalculate(true, true, true, true, true);
+            analysis.Recalculate(selva::Stages::All);
         } catch (const selva::Error&) {
             continue; // too many points for the step
         }

@@ -1,6 +1,6 @@
 #include "analysis/ui/RecalcRunner.h"
 
-#include "analysis/ThrustAnalysis.h"
+#include "workspace/Workspace.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,24 +13,21 @@
 
 namespace selva {
 
-RecalcRunner::RecalcRunner(AnalysisState& state, ThrustAnalysis& analysis, SensorLibrary& sensors,
-                           TFreq& freq, TWave& wave, Progress& progress)
-    : state_(state), analysis_(analysis), sensors_(sensors), freq_(freq), wave_(wave), progress_(progress)
-{
-}
+RecalcRunner::RecalcRunner(Workspace& workspace) : ws_(workspace) {}
 
 RecalcRunner::~RecalcRunner() = default;
 
-bool RecalcRunner::runsOnWorker(bool prepare) const
+bool RecalcRunner::runsOnWorker(Stages stages) const
 {
-    return prepare && state_.SourceKind == SourceWave;
+    return stages.has(Stage::Prepare) && ws_.state.SourceKind == SourceWave;
 }
 
-bool RecalcRunner::run(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert)
+bool RecalcRunner::run(Stages stages)
 {
     if (busy_)
         return false;
     busy_ = true;
+    ws_.progress.cancel.store(false); // a "Закрыть" pressed between computations cancels none of them
     if (onStarted)
         onStarted();
     struct Finish {
@@ -42,23 +39,24 @@ bool RecalcRunner::run(bool prepare, bool detectTimes, bool detectLevels, bool c
                 self->onFinished();
         }
     } finish{this};
-    if (runsOnWorker(prepare))
-        return runOnWorker(prepare, detectTimes, detectLevels, compensate, convert);
-    return analysis_.Recalculate(prepare, detectTimes, detectLevels, compensate, convert);
+    if (runsOnWorker(stages))
+        return runOnWorker(stages);
+    return ws_.analysis.Recalculate(stages);
 }
 
-bool RecalcRunner::runOnWorker(bool prepare, bool detectTimes, bool detectLevels, bool compensate,
-                               bool convert)
+bool RecalcRunner::runOnWorker(Stages stages)
 {
-    AnalysisState copy = state_;
+    AnalysisState copy = ws_.state;
     bool finished = false;
     std::exception_ptr error;
     QEventLoop loop;
     QPointer<QEventLoop> loopGuard(&loop);
     std::thread worker([&] {
         try {
-            ThrustAnalysis analysis(copy, sensors_, freq_, wave_, progress_);
-            finished = analysis.Recalculate(prepare, detectTimes, detectLevels, compensate, convert);
+            ThrustAnalysis analysis(copy, ws_.sensors, ws_.freq, ws_.wave, ws_.progress);
+            if (onWorkerStarted)
+                onWorkerStarted();
+            finished = analysis.Recalculate(stages);
         } catch (...) {
             error = std::current_exception();
         }
@@ -71,7 +69,7 @@ bool RecalcRunner::runOnWorker(bool prepare, bool detectTimes, bool detectLevels
     if (error)
         std::rethrow_exception(error);
     if (finished)
-        state_ = std::move(copy);
+        ws_.state = std::move(copy);
     return finished;
 }
 

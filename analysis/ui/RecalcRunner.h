@@ -11,8 +11,7 @@
 // state, the sensor library, the record, the WAV buffer and the progress atomics; the UI thread touches
 // none of them until the worker has finished (input is held back meanwhile).
 
-#include "analysis/AnalysisState.h"
-#include "common/Progress.h"
+#include "analysis/ThrustAnalysis.h"
 
 #include <QObject>
 
@@ -23,25 +22,25 @@ class QWidget;
 
 namespace selva {
 
-class SensorLibrary;
-class TFreq;
-class TWave;
-class ThrustAnalysis;
+class Workspace;
 
 class RecalcRunner : public QObject {
     Q_OBJECT
 public:
-    RecalcRunner(AnalysisState& state, ThrustAnalysis& analysis, SensorLibrary& sensors, TFreq& freq,
-                 TWave& wave, Progress& progress);
+    explicit RecalcRunner(Workspace& workspace);
     ~RecalcRunner() override;
 
-    // Recalculate with the five flags. False when it was cancelled (the state is then unchanged for a
-    // worker run). selva::Error and other exceptions of the computation are rethrown here, on the UI thread.
-    bool run(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
+    // Recalculate these stages. False when it was cancelled (the state is then unchanged for a worker
+    // run). selva::Error and other exceptions of the computation are rethrown here, on the UI thread.
+    bool run(Stages stages);
 
     bool busy() const { return busy_; }
-    // Whether the next run with these flags would go to the worker thread.
-    bool runsOnWorker(bool prepare) const;
+    // Whether the next run of these stages would go to the worker thread.
+    bool runsOnWorker(Stages stages) const;
+
+    // Tests: called on the worker just before the computation starts, so a test can hold it there (and
+    // cancel it) at a known point instead of racing a fast machine.
+    std::function<void()> onWorkerStarted;
 
     // Called at the start and at the end of every run (the window starts and stops its progress timer
     // and hides the progress window).
@@ -54,14 +53,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool runOnWorker(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
+    bool runOnWorker(Stages stages);
 
-    AnalysisState& state_;
-    ThrustAnalysis& analysis_;
-    SensorLibrary& sensors_;
-    TFreq& freq_;
-    TWave& wave_;
-    Progress& progress_;
+    Workspace& ws_;
     bool busy_ = false;
 };
 

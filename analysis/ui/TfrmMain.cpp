@@ -3,21 +3,14 @@
 #include "ui_TfrmMain.h"
 
 #include "analysis/ui/StoredLook.h"
-#include "analysis/ui/TfrmCalcSet.h"
-#include "analysis/ui/TfrmFilterSet.h"
 #include "analysis/ui/WindowMessages.h"
-#include "logger/io/SerialPortTable.h"
-#include "common/Error.h"
 #include "common/Format.h"
-#include "sensors/SensorLibrary.h"
-#include "store/SettingsStore.h"
-#include "store/ui/TfrmAbout.h"
-#include "store/ui/TfrmAddHint.h"
+#include "logger/io/SerialPortTable.h"
 #include "store/ui/TfrmScale.h"
+#include "workspace/Workspace.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -34,22 +27,21 @@ QString qs(const std::string& s)
 {
     return QString::fromStdString(s);
 }
-std::string ss(const QString& s)
+
+QList<QPointF> points(const ChartLine& line)
 {
-    return s.toStdString();
+    QList<QPointF> out;
+    for (const ChartPoint& p : line)
+        out.append(QPointF(p.x, p.y));
+    return out;
 }
 
 // Days since 30 December 1899 (the stored test date) and back.
 const QDate kDateBase(1899, 12, 30);
 QDate dateOfDays(double days)
 {
-    return std::isfinite(days) && std::fabs(days) < 3.0e6
-               ? kDateBase.addDays(static_cast<qint64>(std::floor(days)))
-               : QDate::currentDate();
-}
-double daysOfDate(const QDate& d)
-{
-    return static_cast<double>(kDateBase.daysTo(d));
+    return std::isfinite(days) && std::fabs(days) < 3.0e6 ? kDateBase.addDays(static_cast<qint64>(std::floor(days)))
+                                                          : QDate::currentDate();
 }
 
 } // namespace
@@ -89,12 +81,9 @@ MainDialogs MainDialogs::standard()
     return d;
 }
 
-TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dialogs, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), state_(c.state), sensors_(c.sensors),
-      store_(c.store), progress_(c.progress), dialogs_(std::move(dialogs)),
-      analysis_(c.state, c.sensors, c.freq, c.wave, c.progress),
-      session_(c.store, c.state, c.sensors, analysis_),
-      runner_(c.state, analysis_, c.sensors, c.freq, c.wave, c.progress)
+TfrmMain::TfrmMain(Workspace& workspace, const std::string& sensorFile, MainDialogs dialogs, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), ws_(workspace), dialogs_(std::move(dialogs)),
+      presenter_(workspace), runner_(workspace)
 {
     ui->setupUi(this);
     Timer1 = new QTimer(this);
@@ -107,12 +96,25 @@ TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dia
         if (scale_)
             scale_->hide();
     };
+    // Every computation runs through the runner; an error of the source ends it with its message.
+    const auto recalc = [this](Stages stages) {
+        try {
+            return runner_.run(stages);
+        } catch (const std::exception& e) {
+            showError(e.what());
+            return false;
+        }
+    };
+    presenter_.recalculate = recalc;
+    ws_.session.recalculate = recalc;
+    ws_.setPrompts({[this](const std::string& text) { showError(text); },
+                    [this](const std::string& text) { return dialogs_.question(this, qs(text)); }});
+    ws_.sensors.onFillSensorCombo = [this] { refreshSensors(); };
 
     // Window creation: the whole record in view, a step of 0.01, today's date.
-    viewSpan_ = state_.RecordDuration;
-    state_.AnalysisStep = 0.01;
-    state_.ViewFrom = 0;
-    state_.ViewTo = static_cast<float>(state_.RecordDuration);
+    ws_.state.AnalysisStep = 0.01;
+    ws_.state.ViewFrom = 0;
+    ws_.state.ViewTo = static_cast<float>(ws_.state.RecordDuration);
     ui->pkrData->setDate(QDate::currentDate());
     // Long names and descriptions are cut at the panel's edge (the whole text is the tool tip), never
     // wrapped over the controls below them or widening the window.
@@ -120,19 +122,20 @@ TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dia
         label->setWordWrap(false);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
-    bindEdits();
-    applyUnits();
-
-    const UserPrompts prompts{[this](const std::string& text) { showError(text); },
-                              [this](const std::string& text) { return dialogs_.question(this, qs(text)); }};
-    session_.prompts = prompts;
-    session_.recalculate = [this](bool a, bool b, bool d, bool e, bool f) {
-        return recalculate(a, b, d, e, f);
-    };
-    session_.onProjectLoaded = [this](const ProjectLoadResult& r) { applyProjectLoad(r); };
-    session_.connectAnalysis();
-    analysis_.ProjectNotes = &store_.notes;
-    sensors_.onFillSensorCombo = [this] { fillSensorCombo(); };
+    ui->edtStartThrust->setDigits(2);
+    ui->edtEndThrust->setDigits(2);
+    ui->edtAccur->setDigits(5);
+    ui->edtFreqOffs->setDigits(2);
+    for (TEditFloat* e :
+         {ui->edtStartThrust, ui->edtEndThrust, ui->edtAccur, ui->edtFreqOffs, ui->edtBaseLine, ui->edtBaseLine2})
+        e->setPrecision(10);
+    ui->edtStartThrust->Value(&ws_.state.StartTime);
+    ui->edtEndThrust->Value(&ws_.state.EndTime);
+    ui->edtAccur->Value(&ws_.state.AnalysisStep);
+    ui->edtNoise->Value(&ws_.state.NoiseLsb);
+    ui->edtFreqOffs->Value(&ws_.state.ZeroOffset);
+    ui->edtBaseLine->setDigits(ws_.state.RoundDigits);
+    ui->edtBaseLine2->setDigits(ws_.state.RoundDigits);
 
     connectControls();
     connectMenu();
@@ -142,16 +145,20 @@ TfrmMain::TfrmMain(MainContext c, const std::string& sensorFile, MainDialogs dia
         w->installEventFilter(this);
 
     // The sensor library, silently, then the settings.
-    sensors_.ResetSensorLibrary();
-    sensors_.LoadSensorFile(sensorFile, false, prompts);
-    applySettingsLoad(session_.LoadSettings(store_.settingsFileName));
+    ws_.sensors.ResetSensorLibrary();
+    ws_.sensors.LoadSensorFile(sensorFile, false, ws_.prompts());
+    applySettingsLoad(ws_.session.LoadSettings(ws_.store.settingsFileName));
+    refreshFlags();
+    refreshUnits();
     // The chart is not animated: see ThrustPlot.
-    markSaved();
+    presenter_.MarkSaved(windowPart());
 }
 
 TfrmMain::~TfrmMain()
 {
-    sensors_.onFillSensorCombo = nullptr;
+    ws_.sensors.onFillSensorCombo = nullptr;
+    ws_.setPrompts({});
+    ws_.session.recalculate = nullptr;
 }
 
 void TfrmMain::setProgressWindow(TfrmScale* scale)
@@ -159,346 +166,286 @@ void TfrmMain::setProgressWindow(TfrmScale* scale)
     scale_ = scale;
     runner_.inputAllowedWindow = scale;
     if (scale)
-        connect(scale, &TfrmScale::cancelRequested, this, [this] { progress_.cancel = true; });
+        connect(scale, &TfrmScale::cancelRequested, this, [this] { ws_.progress.cancel = true; });
 }
 
-void TfrmMain::bindEdits()
+char TfrmMain::decimalSeparator() const
 {
-    ui->edtStartThrust->setDigits(2);
-    ui->edtEndThrust->setDigits(2);
-    ui->edtAccur->setDigits(5);
-    ui->edtFreqOffs->setDigits(2);
-    for (TEditFloat* e : {ui->edtStartThrust, ui->edtEndThrust, ui->edtAccur, ui->edtFreqOffs,
-                          ui->edtBaseLine, ui->edtBaseLine2})
-        e->setPrecision(10);
-    ui->edtStartThrust->Value(&state_.StartTime);
-    ui->edtEndThrust->Value(&state_.EndTime);
-    ui->edtAccur->Value(&state_.AnalysisStep);
-    ui->edtNoise->Value(&state_.NoiseLsb);
-    ui->edtFreqOffs->Value(&state_.ZeroOffset);
-    ui->edtBaseLine->setDigits(state_.RoundDigits);
-    ui->edtBaseLine2->setDigits(state_.RoundDigits);
-    for (TEditFloat* e : {ui->edtStartThrust, ui->edtEndThrust, ui->edtBaseLine, ui->edtBaseLine2})
-        e->setEnabled(false);
+    const QString s = locale().decimalPoint();
+    return s.isEmpty() ? '.' : s.at(0).toLatin1();
 }
 
-bool TfrmMain::recalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert)
+// ------------------------------------------------------------------------------------------ showing
+
+void TfrmMain::refresh(ShowSet what)
 {
-    try {
-        const bool done = runner_.run(prepare, detectTimes, detectLevels, compensate, convert);
-        if (done && prepare)
-            builtStep_ = state_.AnalysisStep;
-        return done;
-    } catch (const std::exception& e) {
-        showError(std::string(e.what()));
-        return false;
+    if (what.has(Show::Source))
+        refreshSource();
+    if (what.has(Show::Channel))
+        refreshChannel();
+    if (what.has(Show::Sensors))
+        refreshSensors();
+    if (what.has(Show::Units))
+        refreshUnits();
+    if (what.has(Show::Flags))
+        refreshFlags();
+    if (what.has(Show::Filter))
+        ui->sbtnFilerOn->setChecked(ws_.state.FilterOn);
+    if (what.has(Show::StepEdit))
+        ui->edtAccur->Refresh();
+    if (what.has(Show::OffsetEdit))
+        ui->edtFreqOffs->Refresh();
+    if (what.has(Show::TimeEdits)) {
+        ui->edtStartThrust->Refresh();
+        ui->edtEndThrust->Refresh();
     }
-}
-
-void TfrmMain::fullRecalculation()
-{
-    recalculate(true, true, true, true, true);
-    ShowResults();
-    RedrawChart();
-}
-
-bool TfrmMain::OpenSource(const QString& name, bool reset)
-{
-    std::string description;
-    bool opened = false;
-    const std::uint8_t previousKind = state_.SourceKind;
-    QString error = QStringLiteral("Ошибка открытия файла ") + name;
-    try {
-        opened = analysis_.OpenSourceFile(ss(name), reset, state_.SourceKind, description);
-    } catch (const std::exception& e) {
-        error = windowMessage(e.what());
+    if (what.has(Show::Results))
+        showResults();
+    if (what.has(Show::Axes)) {
+        ui->Chart1->setTimeAutomatic();
+        ui->Chart1->setValueAutomatic();
     }
-    if (!opened) {
-        // The previous source stays the source, unless the failed file took its place in the shared
-        // buffer: a recording that failed to open leaves no recording behind.
-        const std::string ext = fileExtUpper(ss(name));
-        const bool waveTried = ext != ".FRQ" && ext != ".PROJ";
-        if (state_.SourceKind == SourceNone && !(waveTried && previousKind == SourceWave))
-            state_.SourceKind = previousKind;
-        refreshChannelButtons();
-        dialogs_.warning(this, error);
-        return false;
-    }
-    // A project opened as a source has been applied, its own source opened and computed, by the
-    // project loader; computing again here would re-detect the times and rest lines it stores.
-    if (fileExtUpper(ss(name)) == ".PROJ")
-        return true;
-    setSourceLabels(name, qs(description));
-    setWindowTitle(qs(session_.SourceOpened(ss(name))));
-    ui->edtAccur->Refresh();
-    refreshChannelButtons();
-    ui->s7->setVisible(state_.NoiseControlsVisible);
-    ui->edtNoise->setVisible(state_.NoiseControlsVisible);
-    ui->cbxDelta->setVisible(state_.NoiseControlsVisible);
-    analysis_.ResetViewToSource();
-    viewSpan_ = state_.ViewTo;
-    ui->pnlCalc->setEnabled(true);
-    if (!recalculate(true, true, true, true, true)) {
-        // Cancelled while the new source was measured: the series still belong to the source it
-        // replaced, and must not be shown under this one's name. It stays open, unmeasured;
-        // "Пересчитать" measures it.
-        state_.PointCount = 0;
-        for (auto* series : {&state_.FreqData, &state_.FreqError, &state_.ThrustData, &state_.ThrustError,
-                             &state_.ThrustNet})
-            series->clear();
-    }
-    ShowResults();
-    sourceOpened_ = true;
-    ui->Chart1->setTimeAutomatic();
-    ui->Chart1->setValueAutomatic();
-    RedrawChart();
-    markSaved();
-    return true;
-}
-
-void TfrmMain::openFromCommandLine(const QString& name)
-{
-    openWithCompanion(name);
-}
-
-// A source with a project of the same name beside it opens as that project; a damaged project is said
-// to be damaged, and the source itself is opened.
-void TfrmMain::openWithCompanion(const QString& name)
-{
-    const QString project = qs(changeFileExt(ss(name), ".proj"));
-    if (project != name && QFileInfo(project).isFile()) {
-        bool damaged = false;
-        if (loadProject(project, &damaged))
-            return;
-        if (!damaged)
-            return; // read but its source failed: the project's own messages said why
-    } else if (fileExtUpper(ss(name)) == ".PROJ") {
-        loadProject(name);
+    if (what.has(Show::Chart)) {
+        RedrawChart();
         return;
     }
-    OpenSource(name, true);
+    if (what.has(Show::StartMarker))
+        drawStartMarker();
+    if (what.has(Show::EndMarker))
+        drawEndMarker();
+    if (what.has(Show::RestLine))
+        drawRestLine();
+    if (what.has(Show::MiddleLine))
+        drawMiddleLine();
 }
 
-void TfrmMain::ShowResults()
+void TfrmMain::refreshSource()
 {
-    analysis_.ComputeResults();
-    const ResultTexts r = resultTexts(state_, ui->cbxDelta->isChecked(), locale());
-    ui->lblImpSum->setText(r.impSum);
-    ui->lblImpUd->setText(r.impUd);
-    ui->lblThrustMax->setText(r.thrustMax);
-    ui->lblThrustTime->setText(r.thrustTime);
-    ui->lblWeight->setText(r.weight);
-    ui->lblMiddleThrust->setText(r.middleThrust);
+    const QString name = qs(presenter_.sourceLabel), info = qs(presenter_.description);
+    ui->lblFileName->setText(name);
+    ui->lblFileName->setToolTip(name);
+    ui->lblInfo->setText(info);
+    ui->lblInfo->setToolTip(info);
+    if (!presenter_.caption.empty())
+        setWindowTitle(qs(presenter_.caption));
+    ui->pnlCalc->setEnabled(presenter_.sourceOpened);
+    const bool noise = ws_.state.NoiseControlsVisible;
+    for (QWidget* w : {static_cast<QWidget*>(ui->s7), static_cast<QWidget*>(ui->edtNoise),
+                       static_cast<QWidget*>(ui->cbxDelta)})
+        w->setVisible(noise);
+}
+
+void TfrmMain::refreshChannel()
+{
+    const AnalysisState& s = ws_.state;
+    ui->rbtnChannelL->setEnabled(s.LeftChannelEnabled);
+    (s.UseLeftChannel && s.LeftChannelEnabled ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
+}
+
+void TfrmMain::refreshSensors()
+{
+    QSignalBlocker block(ui->lbxSensor);
+    ui->lbxSensor->clear();
+    for (const TSensor& s : ws_.sensors.sensors)
+        ui->lbxSensor->addItem(qs(s.name));
+    ui->lbxSensor->setCurrentIndex(ws_.sensors.ActiveSensorIndex);
+    presenter_.newtonsEnabled = ws_.sensors.ActiveSensorIndex != 0;
+    if (!presenter_.newtonsEnabled && presenter_.newtons)
+        refresh(presenter_.UnitsChanged(false));
+    ui->cbxN->setEnabled(presenter_.newtonsEnabled);
+}
+
+void TfrmMain::refreshUnits()
+{
+    const QSignalBlocker blockN(ui->cbxN), blockInvert(ui->cbxInvert);
+    ui->cbxN->setChecked(presenter_.newtons);
+    ui->cbxInvert->setChecked(presenter_.invert);
+    ui->Chart1->setInverted(presenter_.invert);
+    const QString unit = presenter_.newtons ? QStringLiteral("N") : QStringLiteral("Hz");
+    for (QLabel* l : {ui->lblExt, ui->lblExt2, ui->lblMiddleLineUnit})
+        l->setText(unit);
+    ui->lblMiddleLine->setText(
+        qs(MiddleLineText(presenter_.MiddleLineValue(), ws_.state.RoundDigits, decimalSeparator())));
+}
+
+void TfrmMain::refreshFlags()
+{
+    const MarkerFlags& f = presenter_.flags;
+    const std::pair<bool, QPushButton*> captions[] = {
+        {f.start, ui->s2}, {f.end, ui->s3}, {f.rest, ui->s4}, {f.restAfter, ui->s5}, {f.middle, ui->sMiddleLine}};
+    for (const auto& [pressed, caption] : captions) {
+        caption->setChecked(pressed);
+        caption->setFocusPolicy(pressed ? Qt::NoFocus : Qt::StrongFocus);
+    }
+    ui->edtStartThrust->setEnabled(f.start);
+    ui->edtEndThrust->setEnabled(f.end);
+    ui->edtBaseLine->setEnabled(presenter_.RestEditable());
+    ui->edtBaseLine2->setEnabled(f.restAfter);
+    ui->pnlHist->setVisible(ws_.state.Hysteresis);
+    ui->cbxZero->setChecked(ws_.state.ZeroCompensation);
+    ui->edtFreqOffs->setEnabled(ws_.state.ZeroCompensation);
+}
+
+void TfrmMain::showResults()
+{
+    const ResultTexts r = presenter_.ShowResults(decimalSeparator());
+    ui->lblImpSum->setText(qs(r.impSum));
+    ui->lblImpUd->setText(qs(r.impUd));
+    ui->lblThrustMax->setText(qs(r.thrustMax));
+    ui->lblThrustTime->setText(qs(r.thrustTime));
+    ui->lblWeight->setText(qs(r.weight));
+    ui->lblMiddleThrust->setText(qs(r.middleThrust));
     updateAnnotations();
 }
 
 void TfrmMain::updateAnnotations()
 {
     ChartAnnotations a;
-    a.newtons = ui->cbxN->isChecked();
+    a.newtons = presenter_.newtons;
     if (ui->cbxDate->isChecked())
-        a.date = annotationDate(ui->pkrData->date(), locale());
+        a.date = QStringLiteral("Дата: ") + locale().toString(ui->pkrData->date(), QLocale::ShortFormat).left(30);
     if (ui->cbxResult->isChecked())
-        a.results = annotationResults({ui->lblImpSum->text(), ui->lblImpUd->text(), ui->lblThrustTime->text(),
-                                       ui->lblThrustMax->text(), ui->lblMiddleThrust->text(), QString()});
+        for (const std::string& line : AnnotationResults(presenter_.Results(decimalSeparator())))
+            a.results.append(qs(line));
     if (ui->cbxHintOnGraph->isChecked())
-        for (const std::string& line : store_.notes)
+        for (const std::string& line : ws_.store.notes)
             a.notes.append(qs(line));
-    a.author = qs(store_.settings.authorName);
+    a.author = qs(ws_.store.settings.authorName);
     ui->Chart1->setAnnotations(a);
 }
 
 void TfrmMain::RedrawChart()
 {
-    const bool newtons = ui->cbxN->isChecked();
-    ShownSeries s = buildShownSeries(state_, newtons, ui->cbxDelta->isChecked(), state_.ViewFrom, viewSpan_);
-    if (!s.values.empty())
-        ui->cbxInvert->setChecked(invertFor(state_, newtons));
+    ShownSeries s = presenter_.BuildShownSeries();
+    if (!s.values.empty()) {
+        // The value axis turns with the units: falling frequencies, rising thrust.
+        presenter_.invert = presenter_.InvertForUnits();
+        const QSignalBlocker block(ui->cbxInvert);
+        ui->cbxInvert->setChecked(presenter_.invert);
+    }
     ui->Chart1->setData(s.step, s.first, std::move(s.values));
-    ui->Chart1->setInverted(ui->cbxInvert->isChecked());
+    ui->Chart1->setInverted(presenter_.invert);
     ui->Chart1->setDelta(std::move(s.up), std::move(s.down));
-    middleLineValue_ = middleLineValue(state_, newtons);
     drawStartMarker();
     drawEndMarker();
     drawRestLine();
     drawMiddleLine();
     ui->edtStartThrust->Refresh();
     ui->edtEndThrust->Refresh();
-    ui->edtBaseLine->Refresh();
-    ui->edtBaseLine2->Refresh();
-    ui->lblMiddleLine->setText(middleLineText(middleLineValue_, state_.RoundDigits, locale()));
+    ui->lblMiddleLine->setText(
+        qs(MiddleLineText(presenter_.MiddleLineValue(), ws_.state.RoundDigits, decimalSeparator())));
 }
 
-// The start and end of thrust and the rest line are shown whenever the chart has data, so that the user
-// always sees where the results were taken; the toggled captions decide only what may be edited.
 void TfrmMain::drawStartMarker()
 {
-    const bool shown = ui->Chart1->hasData();
-    ui->Chart1->setMarker(
-        ThrustChart::StartThrust,
-        startMarkerPoints(state_, shown, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
+    ui->Chart1->setMarker(ThrustChart::StartThrust,
+                          points(presenter_.StartMarker(ui->Chart1->lowestValue(), ui->Chart1->highestValue())));
 }
 
 void TfrmMain::drawEndMarker()
 {
-    const bool shown = ui->Chart1->hasData();
-    ui->Chart1->setMarker(
-        ThrustChart::EndThrust,
-        endMarkerPoints(state_, shown, ui->Chart1->lowestValue(), ui->Chart1->highestValue()));
+    ui->Chart1->setMarker(ThrustChart::EndThrust,
+                          points(presenter_.EndMarker(ui->Chart1->lowestValue(), ui->Chart1->highestValue())));
 }
 
 void TfrmMain::drawRestLine()
 {
-    const RestPair pair = restLevels(state_, ui->cbxN->isChecked(), restNetAfter_);
+    const RestPair pair = presenter_.RestLevels();
     ui->edtBaseLine->Value(pair.before);
     ui->edtBaseLine2->Value(pair.after);
-    MarkerFlags shown = flags_;
-    shown.rest = ui->Chart1->hasData();
     ui->Chart1->setMarker(ThrustChart::ZeroLine,
-                          restLinePoints(state_, shown, *pair.before, *pair.after, ui->Chart1->firstTime(),
-                                         ui->Chart1->lastTime()));
+                          points(presenter_.RestLine(ui->Chart1->firstTime(), ui->Chart1->lastTime())));
 }
 
 void TfrmMain::drawMiddleLine()
 {
-    ui->Chart1->setMarker(ThrustChart::Middle,
-                          middleLinePoints(state_, flags_.middle && ui->Chart1->hasData(), middleLineValue_));
+    ui->Chart1->setMarker(ThrustChart::Middle, points(presenter_.MiddleLine()));
 }
 
 void TfrmMain::ApplyAppearance()
 {
-    ui->Chart1->applyLook(chartLookFrom(store_.settings.chart, store_.settings.grid));
+    ui->Chart1->applyLook(chartLookFrom(ws_.store.settings.chart, ws_.store.settings.grid));
     QPalette pal = palette();
-    const QColor back = colorFromStored(store_.settings.formColor);
+    const QColor back = colorFromStored(ws_.store.settings.formColor);
     if (back.isValid())
         pal.setColor(QPalette::Window, back);
     setPalette(pal);
-    setFont(fontFromRecord(store_.settings.formFont));
+    setFont(fontFromRecord(ws_.store.settings.formFont));
     RedrawChart();
     updateAnnotations(); // the author's name may have changed
 }
 
-void TfrmMain::setNewtonsAvailable(bool available)
+// ------------------------------------------------------------------------------------------ sources
+
+void TfrmMain::OpenSource(const QString& name)
 {
-    if (!available)
-        ui->cbxN->setChecked(false); // runs the units change when it was checked
-    ui->cbxN->setEnabled(available);
+    refresh(presenter_.OpenSource(name.toStdString()));
+    showLoadedView();
 }
 
-void TfrmMain::applyUnits()
+void TfrmMain::openFromCommandLine(const QString& name)
 {
-    const bool newtons = ui->cbxN->isChecked();
-    const QString unit = newtons ? QStringLiteral("N") : QStringLiteral("Hz");
-    ui->edtBaseLine->setEnabled(!newtons && flags_.rest);
-    ui->lblExt->setText(unit);
-    ui->lblExt2->setText(unit);
-    ui->lblMiddleLineUnit->setText(unit);
-    ui->cbxInvert->setChecked(invertFor(state_, newtons));
-    middleLineValue_ = newtons ? state_.MeanThrust : state_.MeanFreq;
-    ui->lblMiddleLine->setText(middleLineText(middleLineValue_, state_.RoundDigits, locale()));
-    RedrawChart();
-    updateAnnotations();
+    OpenSource(name);
 }
 
-void TfrmMain::toggleMarker(bool& flag, QWidget* caption, TEditFloat* edit, bool editable)
+bool TfrmMain::loadProject(const QString& name)
 {
-    flag = !flag;
-    if (auto* button = qobject_cast<QAbstractButton*>(caption))
-        button->setChecked(flag);
-    caption->setFocusPolicy(flag ? Qt::NoFocus : Qt::StrongFocus);
-    edit->setEnabled(flag && editable);
-    if (flag && editable)
-        edit->setFocus();
+    bool ok = false;
+    refresh(presenter_.LoadProject(name.toStdString(), ok));
+    showLoadedView();
+    return ok;
 }
 
-void TfrmMain::afterSensorChange()
+// The window's part of a project just loaded: date, check boxes, axes.
+void TfrmMain::showLoadedView()
 {
-    setNewtonsAvailable(sensors_.ActiveSensorIndex != 0);
-    analysis_.CompensateZero();
-    ui->edtFreqOffs->Refresh();
-    analysis_.ConvertToThrust(true);
-    ShowResults();
-    if (ui->cbxN->isChecked()) {
-        ui->cbxInvert->setChecked(!state_.ThrustRising);
-        RedrawChart();
-    }
-    drawRestLine();
-}
-
-void TfrmMain::fillSensorCombo()
-{
-    QSignalBlocker block(ui->lbxSensor);
-    ui->lbxSensor->clear();
-    for (const TSensor& s : sensors_.sensors)
-        ui->lbxSensor->addItem(qs(s.name));
-    ui->lbxSensor->setCurrentIndex(sensors_.ActiveSensorIndex);
-}
-
-QString TfrmMain::projectDialogInitialName() const
-{
-    if (!store_.projectFileName.empty() && !ui->lblFileName->text().isEmpty())
-        return qs(changeFileExt(ss(ui->lblFileName->text()), ".proj"));
-    return qs(store_.projectFileName);
-}
-
-bool TfrmMain::loadProject(const QString& name, bool* damaged)
-{
-    const ProjectLoadResult r = session_.LoadProject(ss(name));
-    if (r.applied && !session_.onProjectLoaded)
-        applyProjectLoad(r);
-    if (damaged)
-        *damaged = r.damaged;
-    return r.ok;
+    if (!presenter_.takeProjectApplied())
+        return;
+    const MainWindowView& v = presenter_.loadedView();
+    ui->cbxDelta->setChecked(presenter_.showDelta);
+    // A project saved without a test date (0, the calendar's origin in 1899) keeps the date shown.
+    if (v.testDate > 0)
+        ui->pkrData->setDate(dateOfDays(v.testDate));
+    ui->cbxDate->setChecked(v.showDate);
+    ui->cbxResult->setChecked(v.showResults);
+    ApplyAppearance();
+    if (!v.timeAxis.automatic)
+        ui->Chart1->setTimeRange({v.timeAxis.min, v.timeAxis.max});
+    if (!v.thrustAxis.automatic)
+        ui->Chart1->setValueRange({v.thrustAxis.min, v.thrustAxis.max});
+    presenter_.MarkSaved(windowPart());
 }
 
 bool TfrmMain::saveProject(const QString& name)
 {
-    // "test" is saved as "test.proj": a project under another name would later be taken for a recording.
-    QString fileName = name;
-    if (QFileInfo(fileName).suffix().isEmpty())
-        fileName += QStringLiteral(".proj");
-    try {
-        setWindowTitle(qs(session_.SaveProject(ss(fileName), captureView())));
-    } catch (const std::exception& e) {
-        showError(std::string(e.what()));
-        return false;
-    }
-    markSaved();
-    return true;
+    const bool saved = presenter_.SaveProject(name.toStdString(), windowPart());
+    if (saved)
+        setWindowTitle(qs(presenter_.caption));
+    return saved;
 }
 
 bool TfrmMain::saveProjectOrAsk()
 {
-    if (!store_.projectFileName.empty())
-        return saveProject(qs(store_.projectFileName));
+    if (!ws_.store.projectFileName.empty())
+        return saveProject(qs(ws_.store.projectFileName));
     const QString name = dialogs_.chooseFile(this, QStringLiteral("Сохранить проект"),
                                              QStringLiteral("Selvarondine Projects (*.proj)"),
                                              projectDialogInitialName(), true);
     return !name.isEmpty() && saveProject(name);
 }
 
-// What a save would write, less what is not the analysis: the window's placement and the axes the user
-// zoomed (kept in the file, but a zoom is not a change worth a question).
-QByteArray TfrmMain::projectSnapshot() const
+void TfrmMain::newProject()
 {
-    TProjectRecord p = session_.CaptureProject(captureView());
-    p.mainPlacement = {};
-    p.thrustAxisMax = p.thrustAxisMin = p.timeAxisMax = p.timeAxisMin = 0;
-    const ProjectBytes bytes = encodeProjectRecord(p);
-    QByteArray out(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-    for (const std::string& line : store_.notes)
-        out += QByteArray::fromStdString(line) + '\n';
-    return out;
-}
-
-void TfrmMain::markSaved()
-{
-    savedSnapshot_ = projectSnapshot();
+    if (runner_.busy() || !confirmDiscardChanges())
+        return;
+    refresh(presenter_.NewProject());
+    setWindowTitle(qs(presenter_.caption));
+    presenter_.MarkSaved(windowPart());
 }
 
 bool TfrmMain::projectModified() const
 {
-    return (sourceOpened_ || !store_.notes.empty()) && projectSnapshot() != savedSnapshot_;
+    return presenter_.Modified(windowPart());
 }
 
 bool TfrmMain::confirmDiscardChanges()
@@ -515,77 +462,12 @@ bool TfrmMain::confirmDiscardChanges()
     }
 }
 
-void TfrmMain::newProject()
-{
-    if (runner_.busy() || !confirmDiscardChanges())
-        return;
-    // The window as at start, with the sensor library and the settings it has now.
-    state_.SourceKind = SourceNone;
-    state_.StartTime = state_.EndTime = 0;
-    state_.RestFreq = state_.RestFreqAfter = state_.RestThrust = state_.RestThrustAfter = 0;
-    state_.ZeroOffset = 0;
-    state_.LeftChannelEnabled = true;
-    state_.UseLeftChannel = false;
-    // Both records at their defaults, no notes, no project name; the program's own settings stay.
-    const TSettingsRecord settings = store_.settings;
-    const std::string settingsFile = store_.settingsFileName;
-    const bool projectLoaded = store_.projectLoaded;
-    store_.Initialise();
-    store_.settings = settings;
-    store_.settingsFileName = settingsFile;
-    store_.projectLoaded = projectLoaded;
-    store_.CopySettingsToProject();
-    setWindowTitle(QStringLiteral("Расчет параметров тяги по данным частотного датчика"));
-    showNoSource();
-    ui->edtFreqOffs->Refresh();
-    markSaved();
-}
-
-// The "no source" state: no name, no series, no results, the whole (empty) chart.
-void TfrmMain::showNoSource()
-{
-    state_.SourceKind = SourceNone;
-    state_.PointCount = 0;
-    for (auto* series : {&state_.FreqData, &state_.FreqError, &state_.ThrustData, &state_.ThrustError,
-                         &state_.ThrustNet})
-        series->clear();
-    sourceOpened_ = false;
-    setSourceLabels(QString(), QString());
-    refreshChannelButtons();
-    ui->pnlCalc->setEnabled(false);
-    ShowResults();
-    ui->Chart1->setTimeAutomatic();
-    ui->Chart1->setValueAutomatic();
-    RedrawChart();
-}
-
-void TfrmMain::setSourceLabels(const QString& name, const QString& info)
-{
-    ui->lblFileName->setText(name);
-    ui->lblFileName->setToolTip(name);
-    ui->lblInfo->setText(info);
-    ui->lblInfo->setToolTip(info);
-}
-
-void TfrmMain::refreshChannelButtons()
-{
-    ui->rbtnChannelL->setEnabled(state_.LeftChannelEnabled);
-    (state_.UseLeftChannel && state_.LeftChannelEnabled ? ui->rbtnChannelL : ui->rbtnChannelR)->setChecked(true);
-}
-
-MainWindowView TfrmMain::captureView() const
+MainWindowView TfrmMain::windowPart() const
 {
     MainWindowView v;
-    v.invert = ui->cbxInvert->isChecked();
-    v.showNewtons = ui->cbxN->isChecked();
-    v.newtonsEnabled = ui->cbxN->isEnabled();
-    v.showDelta = ui->cbxDelta->isChecked();
-    v.testDate = daysOfDate(ui->pkrData->date());
+    v.testDate = static_cast<double>(kDateBase.daysTo(ui->pkrData->date()));
     v.showDate = ui->cbxDate->isChecked();
     v.showResults = ui->cbxResult->isChecked();
-    v.startByHand = flags_.start;
-    v.endByHand = flags_.end;
-    v.restByHand = flags_.rest;
     const AxisSpan t = ui->Chart1->timeRange(), y = ui->Chart1->valueRange();
     v.timeAxis = {ui->Chart1->timeAutomatic(), t.max, t.min};
     v.thrustAxis = {ui->Chart1->valueAutomatic(), y.max, y.min};
@@ -593,75 +475,23 @@ MainWindowView TfrmMain::captureView() const
     return v;
 }
 
-void TfrmMain::applyProjectLoad(const ProjectLoadResult& r)
+QString TfrmMain::projectDialogInitialName() const
 {
-    if (!r.applied)
-        return;
-    setWindowTitle(qs(r.caption));
-    ApplyAppearance();
-    ui->edtAccur->Refresh();
-    ui->edtFreqOffs->Refresh();
-    fillSensorCombo();
-    refreshChannelButtons();
-    ui->sbtnFilerOn->setChecked(state_.FilterOn);
-    const MainWindowView& v = r.view;
-    ui->cbxN->setEnabled(v.newtonsEnabled);
-    ui->cbxN->setChecked(v.showNewtons && v.newtonsEnabled);
-    ui->cbxDelta->setChecked(v.showDelta);
-    // A project saved without a test date (0, the calendar's origin in 1899) keeps the date shown.
-    if (v.testDate > 0)
-        ui->pkrData->setDate(dateOfDays(v.testDate));
-    ui->cbxDate->setChecked(v.showDate);
-    ui->cbxResult->setChecked(v.showResults);
-    ui->cbxZero->setChecked(state_.ZeroCompensation);
-    // The offset edit follows its check box.
-    ui->edtFreqOffs->setEnabled(state_.ZeroCompensation);
-    const std::pair<bool, std::pair<bool*, QPushButton*>> marks[] = {{v.startByHand, {&flags_.start, ui->s2}},
-                                                                     {v.endByHand, {&flags_.end, ui->s3}},
-                                                                     {v.restByHand, {&flags_.rest, ui->s4}}};
-    for (const auto& [byHand, target] : marks) {
-        *target.first = byHand;
-        target.second->setChecked(byHand);
-        target.second->setFocusPolicy(byHand ? Qt::NoFocus : Qt::StrongFocus);
-    }
-    ui->edtStartThrust->setEnabled(flags_.start);
-    ui->edtEndThrust->setEnabled(flags_.end);
-    ui->pnlHist->setVisible(state_.Hysteresis);
-    if (!r.sourceOpened) {
-        // The source could not be found or read (the messages said which): the project's settings are
-        // in force, the source is cleared.
-        showNoSource();
-        markSaved();
-        return;
-    }
-    setSourceLabels(qs(store_.project.sourceFileName), qs(r.sourceDescription));
-    viewSpan_ = state_.ViewTo;
-    ui->pnlCalc->setEnabled(true);
-    sourceOpened_ = true;
-    ui->cbxInvert->setChecked(v.invert);
-    applyUnits();
-    ShowResults();
-    RedrawChart();
-    markSaved();
-    if (v.timeAxis.automatic)
-        ui->Chart1->setTimeAutomatic();
-    else
-        ui->Chart1->setTimeRange({v.timeAxis.min, v.timeAxis.max});
-    if (v.thrustAxis.automatic)
-        ui->Chart1->setValueAutomatic();
-    else
-        ui->Chart1->setValueRange({v.thrustAxis.min, v.thrustAxis.max});
+    if (!ws_.store.projectFileName.empty() && !ui->lblFileName->text().isEmpty())
+        return qs(changeFileExt(ui->lblFileName->text().toStdString(), ".proj"));
+    return qs(ws_.store.projectFileName);
 }
+
+// ------------------------------------------------------------------------------------------ settings
 
 void TfrmMain::applySettingsLoad(const SettingsLoadResult& r)
 {
     ApplyAppearance();
     ui->edtAccur->Refresh();
-    fillSensorCombo();
-    setNewtonsAvailable(r.newtonsEnabled);
-    refreshChannelButtons();
+    refreshSensors();
+    refreshChannel();
     if (r.applied)
-        applyPlacement(store_.settings.mainPlacement);
+        applyPlacement(ws_.store.settings.mainPlacement);
 }
 
 // A placement is the window's outer top-left corner (its frame) and the size of its inside, both as Qt
@@ -670,8 +500,7 @@ void TfrmMain::applySettingsLoad(const SettingsLoadResult& r)
 TWindowPlacement TfrmMain::currentPlacement() const
 {
     const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
-    const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
-    const QPoint corner = normal.topLeft() - frameOffset;
+    const QPoint corner = normal.topLeft() - (geometry().topLeft() - frameGeometry().topLeft());
     return {corner.y(), corner.x(), normal.width(), normal.height()};
 }
 
@@ -697,40 +526,32 @@ void TfrmMain::applyPlacement(const TWindowPlacement& p)
     resize(r.size());
 }
 
+// ------------------------------------------------------------------------------------------ the rest
+
 void TfrmMain::timer1Timer()
 {
     if (!scale_)
         return;
-    const int stage = progress_.ProgressStage.load();
-    const double fraction = progress_.ProgressFraction.load();
+    const int stage = ws_.progress.ProgressStage.load();
+    const double fraction = ws_.progress.ProgressFraction.load();
     const int percent = static_cast<int>(roundHalfEven(fraction * 100));
     if (scale_->isVisible()) {
         if (stage != lastStage_) {
-            scale_->setAction(stageName(stage));
+            scale_->setAction(qs(StageName(stage)));
             lastStage_ = stage;
         }
         scale_->setPercent(percent);
     } else if (stage == 1 && fraction < 0.5) {
-        scale_->setAction(stageName(stage));
+        scale_->setAction(qs(StageName(stage)));
         scale_->setPercent(percent);
         scale_->showOver(this);
         lastStage_ = 1;
     }
 }
 
-void TfrmMain::notAvailable()
-{
-    dialogs_.information(this, QStringLiteral("Эта функция пока недоступна."));
-}
-
-void TfrmMain::showError(const QString& text)
-{
-    dialogs_.warning(this, text);
-}
-
 void TfrmMain::showError(const std::string& text)
 {
-    showError(windowMessage(text));
+    dialogs_.warning(this, windowMessage(text));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)
@@ -739,7 +560,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    session_.SaveSettings(store_.settingsFileName, currentPlacement());
+    ws_.session.SaveSettings(ws_.store.settingsFileName, currentPlacement());
     QMainWindow::closeEvent(event);
 }
 

@@ -1,18 +1,15 @@
 #pragma once
 
 // The analysis window: the source, the sensor and the channel, the step, the start and end of thrust and
-// the rest line, hertz or newtons, the results and the chart. Every control re-runs the stages of the
-// thrust computation its change needs and redraws the chart. What is shown is computed by MainPresenter;
-// the computation itself is ThrustAnalysis's, run through RecalcRunner so that a long WAV measurement
-// does not freeze the window.
+// the rest line, hertz or newtons, the results and the chart. Its rules are MainPresenter's (core): each
+// control calls the presenter and shows anew what the call returns. The computation runs through
+// RecalcRunner so that a long WAV measurement does not freeze the window.
 //
 // UI thread only.
 
-#include "analysis/ThrustAnalysis.h"
 #include "analysis/ui/ChartOutput.h"
-#include "analysis/ui/MainPresenter.h"
 #include "analysis/ui/RecalcRunner.h"
-#include "store/ProjectSession.h"
+#include "workspace/MainPresenter.h"
 
 #include <QMainWindow>
 
@@ -28,23 +25,10 @@ class TfrmMain;
 
 namespace selva {
 
-class SensorLibrary;
 class SerialPortTable;
-class SettingsStore;
 class TEditFloat;
-class TFreq;
-class TWave;
 class TfrmScale;
-
-// What the window runs on; all created once in main.
-struct MainContext {
-    AnalysisState& state;
-    SensorLibrary& sensors;
-    SettingsStore& store;
-    TFreq& freq;
-    TWave& wave;
-    Progress& progress;
-};
+class Workspace;
 
 // The window's modal interactions, replaceable so that tests never block on a dialog.
 struct MainDialogs {
@@ -52,10 +36,10 @@ struct MainDialogs {
     std::function<void(QWidget* parent, const QString& text)> information;
     // An error the user can act on: the warning icon, an OK button.
     std::function<void(QWidget* parent, const QString& text)> warning;
-    // A Yes/No/Cancel question; 0 Yes, 1 No, 2 Cancel (also on Escape).
-    std::function<int(QWidget* parent, const QString& text)> askYesNoCancel;
     // A Yes/No question; true for Yes.
     std::function<bool(QWidget* parent, const QString& text)> question;
+    // A Yes/No/Cancel question; 0 Yes, 1 No, 2 Cancel (also on Escape).
+    std::function<int(QWidget* parent, const QString& text)> askYesNoCancel;
     // A file name from an open (save false) or save dialog; empty when cancelled.
     std::function<QString(QWidget* parent, const QString& title, const QString& filter,
                           const QString& initial, bool save)>
@@ -71,10 +55,10 @@ struct MainDialogs {
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // Creates the window: binds the edits, resets and loads the sensor library, loads the settings.
-    // `sensorFile` is the library read at start (see main).
-    TfrmMain(MainContext context, const std::string& sensorFile,
-             MainDialogs dialogs = MainDialogs::standard(), QWidget* parent = nullptr);
+    // Creates the window: binds the edits, resets and loads the sensor library `sensorFile`, loads the
+    // settings. The workspace's prompts become the window's message boxes.
+    TfrmMain(Workspace& workspace, const std::string& sensorFile, MainDialogs dialogs = MainDialogs::standard(),
+             QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // The progress window, created after this one.
@@ -82,25 +66,18 @@ public:
     // Opens what the command line names: its ".proj" companion when one exists, else the file itself.
     void openFromCommandLine(const QString& name);
 
-    // Opens a source and runs the whole analysis; false (after the message) when it cannot be opened.
-    bool OpenSource(const QString& name, bool reset);
-    void ShowResults();
-    void RedrawChart();
-    void ApplyAppearance();
-    // Loads a project; false when it could not be read (missing or damaged, `damaged` tells which).
-    bool loadProject(const QString& name, bool* damaged = nullptr);
-    // Saves the project; false (after the message) when it could not be written. A name without an
-    // extension gets ".proj".
+    // Opens a source (its project, when one lies beside it) and runs the whole analysis.
+    void OpenSource(const QString& name);
+    bool loadProject(const QString& name);
+    // Saves the project; false (after the message) when it could not be written.
     bool saveProject(const QString& name);
-    // "Новый проект": no source, no project, a fresh analysis with the current sensor library.
     void newProject();
-    // Whether the analysis or its notes changed since the project was last saved, loaded or started.
     bool projectModified() const;
 
-    const MarkerFlags& markerFlags() const { return flags_; }
-    bool sourceOpened() const { return sourceOpened_; }
-    double MiddleLineValue() const { return middleLineValue_; }
-    ProjectSession& session() { return session_; }
+    // Shows the series and markers anew ("Освежить картинку").
+    void RedrawChart();
+
+    MainPresenter& presenter() { return presenter_; }
     RecalcRunner& runner() { return runner_; }
 
 protected:
@@ -109,68 +86,49 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void bindEdits();
     void connectControls();
     void connectMenu();
-    bool recalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
-    void fullRecalculation();
+    // Shows anew what a rule of the presenter changed.
+    void refresh(ShowSet what);
+    void refreshSource();
+    void refreshChannel();
+    void refreshSensors();
+    void refreshUnits();
+    void refreshFlags();
+    void showResults();
+    void updateAnnotations();
     void drawStartMarker();
     void drawEndMarker();
     void drawRestLine();
     void drawMiddleLine();
-    void updateAnnotations();
-    void setNewtonsAvailable(bool available);
-    void applyUnits();
-    void toggleMarker(bool& flag, QWidget* caption, TEditFloat* edit, bool editable);
-    void afterSensorChange();
-    void fillSensorCombo();
+    void ApplyAppearance();
     void applySettingsLoad(const SettingsLoadResult& r);
-    void applyProjectLoad(const ProjectLoadResult& r);
     void applyPlacement(const TWindowPlacement& p);
     TWindowPlacement currentPlacement() const;
-    void refreshChannelButtons();
-    void setSourceLabels(const QString& name, const QString& info);
-    void showNoSource();
-    void markSaved();
-    QByteArray projectSnapshot() const;
-    // Asks "Сохранить изменения в проекте?" when there is something to save; false when the user
-    // cancels (or a save he asked for failed): the action that asked must not go on.
-    bool confirmDiscardChanges();
-    bool saveProjectOrAsk();
-    void openWithCompanion(const QString& name);
-    MainWindowView captureView() const;
+    MainWindowView windowPart() const;
+    void showLoadedView();
     QString projectDialogInitialName() const;
+    bool saveProjectOrAsk();
+    bool confirmDiscardChanges();
+    void toggle(Marker which, QWidget* caption, TEditFloat* edit);
     void timer1Timer();
-    void notAvailable();
+    void showError(const std::string& text);
     void openImageSettings();
     void openSeriesOptions();
     void openSensorList();
     void openLogger();
-    void showError(const QString& text);
-    void showError(const std::string& text);
+    char decimalSeparator() const;
 
     std::unique_ptr<Ui::TfrmMain> ui;
-    AnalysisState& state_;
-    SensorLibrary& sensors_;
-    SettingsStore& store_;
-    Progress& progress_;
+    Workspace& ws_;
     MainDialogs dialogs_;
-    ThrustAnalysis analysis_;
-    ProjectSession session_;
+    MainPresenter presenter_;
     RecalcRunner runner_;
     QTimer* Timer1 = nullptr;
-    ChartPrinting printing_; // the printer and its setup, for the whole run
-    std::unique_ptr<SerialPortTable> ports_; // the serial ports, for the whole run (made when first used)
     TfrmScale* scale_ = nullptr;
-
-    MarkerFlags flags_;
-    bool sourceOpened_ = false;
+    ChartPrinting printing_;                 // the printer and its setup, for the whole run
+    std::unique_ptr<SerialPortTable> ports_; // the serial ports, for the whole run (made when first used)
     int lastStage_ = 0;
-    double middleLineValue_ = 0;
-    double viewSpan_ = 10;
-    double restNetAfter_ = 0; // the net "after" level the rest-line edit shows in newtons
-    double builtStep_ = 0;    // the step the series were last built with
-    QByteArray savedSnapshot_; // the project as last saved, loaded or started (see projectModified)
 };
 
 } // namespace selva

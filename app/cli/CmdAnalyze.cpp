@@ -177,7 +177,7 @@ int runAnalysis(Session& s, const AnalysisOptions& o)
 
     try {
         // "Пересчитать"
-        s.analysis.Recalculate(true, true, true, true, true);
+        s.analysis.Recalculate(Stages::All);
         s.analysis.ComputeResults();
         applyTimeEdits(s, o);
     } catch (const Error& e) {

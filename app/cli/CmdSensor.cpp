@@ -14,7 +14,7 @@ namespace selva::cli {
 bool loadSensors(Session& s, const std::string& fileName)
 {
     // A missing file is reported (with reportErrors set); line errors go to stderr and reading goes on.
-    return s.sensors.LoadSensorFile(fileName, true, s.prompts);
+    return s.sensors.LoadSensorFile(fileName, true, s.prompts());
 }
 
 bool activateSensor(Session& s, std::int32_t number, const std::string& fileName)

@@ -2,7 +2,6 @@
 #include "app/cli/Commands.h"
 #include "app/cli/Session.h"
 
-#include "common/Error.h"
 
 #include <iostream>
 #include <memory>
@@ -11,25 +10,21 @@ namespace selva::cli {
 
 bool openSource(Session& s, const std::string& name, std::string& description)
 {
-    try {
-        // The state's own kind is passed: a project's source opening sets it from inside.
-        if (!s.analysis.OpenSourceFile(name, true, s.state.SourceKind, description)) {
-            std::cerr << "Ошибка открытия файла " << name << '\n';
-            return false;
-        }
-    } catch (const Error& e) {
-        std::cerr << e.what() << '\n';
+    const SourceOpening opening = s.ws.OpenSource(name, true);
+    if (!opening.accepted) {
+        // A project's own messages (a damaged file, a missing source) were already said.
+        if (!opening.project || !opening.load.damaged)
+            std::cerr << opening.error << '\n';
         return false;
     }
-    if (fileExtUpper(name) == ".PROJ") {
+    description = opening.description;
+    if (opening.project) {
         // The project opened its own source and recomputed.
         s.sourceName = s.store.project.sourceFileName;
-        description = s.project.lastLoad().sourceDescription;
-        return true;
+        return opening.load.sourceOpened;
     }
     s.sourceName = name;
     s.project.SourceOpened(name);
-    s.analysis.ResetViewToSource();
     return true;
 }
 

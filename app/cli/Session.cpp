@@ -5,11 +5,8 @@
 namespace selva::cli {
 
 Session::Session()
+    : ws({[](const std::string& text) { std::cerr << text << '\n'; }, [](const std::string&) { return true; }})
 {
-    prompts.message = [](const std::string& text) { std::cerr << text << '\n'; };
-    prompts.confirm = [](const std::string&) { return true; };
-    project.prompts = prompts;
-    project.connectAnalysis();
 }
 
 }  // namespace selva::cli

@@ -1,35 +1,27 @@
 #pragma once
 
-#include "analysis/AnalysisState.h"
-#include "analysis/FreqRecord.h"
-#include "analysis/ThrustAnalysis.h"
-#include "common/Progress.h"
 #include "common/UserPrompts.h"
-#include "sensors/SensorLibrary.h"
-#include "sound/Wave.h"
-#include "store/ProjectSession.h"
-#include "store/SettingsStore.h"
+#include "workspace/Workspace.h"
 
 #include <string>
 
 namespace selva::cli {
 
-// What the window program creates in main, for one command: the analysis state, the sensor library,
-// the shared frequency record and WAV buffer, the computation over them, and the records and project
-// loading of the store. Messages go to stderr and
-// questions are answered yes (a script has no one to ask).
+// One command's workspace, made as the window program makes its own, with messages on stderr and
+// questions answered yes (a script has no one to ask), and the names by which the members are used here.
 struct Session {
     Session();
 
-    AnalysisState state;
-    SensorLibrary sensors;
-    TFreq freq;
-    TWave wave;
-    Progress progress;
-    ThrustAnalysis analysis{state, sensors, freq, wave, progress};
-    SettingsStore store;
-    ProjectSession project{store, state, sensors, analysis};
-    UserPrompts prompts;
+    Workspace ws;
+    AnalysisState& state = ws.state;
+    SensorLibrary& sensors = ws.sensors;
+    TFreq& freq = ws.freq;
+    TWave& wave = ws.wave;
+    Progress& progress = ws.progress;
+    ThrustAnalysis& analysis = ws.analysis;
+    SettingsStore& store = ws.store;
+    ProjectSession& project = ws.session;
+    const UserPrompts& prompts() const { return ws.prompts(); }
     std::string sourceName; // the source as named on the command line (the window's lblFileName)
 };
 

@@ -1,4 +1,5 @@
 #include "analysis/ThrustAnalysis.h"
+#include "workspace/Workspace.h"
 #include "analysis/FreqRecord.h"
 #include "common/Error.h"
 #include "common/Format.h"
@@ -31,13 +32,8 @@ std::string frqText(double step, const std::vector<double>& readings)
 
 // An analysis over its own state, a library whose active sensor 1 reads 8460 Hz -> 80 N and
 // 8700 Hz -> 0 N (thrust = (8700 - f) / 3, zero thrust at 8700 Hz), and a fresh record and WAV buffer.
-struct Rig {
-    AnalysisState state;
-    SensorLibrary library;
-    TFreq freq;
-    TWave wave;
-    Progress progress;
-    ThrustAnalysis analysis{state, library, freq, wave, progress};
+struct Rig : Workspace {
+    SensorLibrary& library = sensors;
     TempDir dir;
 
     Rig()
@@ -685,11 +681,9 @@ TEST(ThrustAnalysisRecalculate, FrequencyRecordEndToEnd)
 {
     Rig r;
     writeFile(r.dir.file("run.frq"), frqText(0.01, firing()));
-    std::string description;
-    ASSERT_TRUE(r.analysis.OpenSourceFile(r.dir.file("run.frq"), true, r.state.SourceKind, description));
-    r.analysis.ResetViewToSource();
+    ASSERT_TRUE(r.OpenSource(r.dir.file("run.frq"), true).accepted);
     EXPECT_NEAR(r.state.RecordDuration, 3.0, 1e-6);
-    ASSERT_TRUE(r.analysis.Recalculate(true, true, true, true, true));
+    ASSERT_TRUE(r.analysis.Recalculate(Stages::All));
 
     EXPECT_EQ(r.state.PointCount, 300u);
     EXPECT_NEAR(r.state.StartTime, 0.99, 1e-6);
@@ -708,11 +702,11 @@ TEST(ThrustAnalysisRecalculate, FrequencyRecordEndToEnd)
 
     // Hand-moved times survive a forced recalculation and a step change.
     r.state.StartTime = 1.2;
-    ASSERT_TRUE(r.analysis.Recalculate(true, false, true, true, true));
+    ASSERT_TRUE(r.analysis.Recalculate(Stage::Prepare | Stage::DetectLevels | Stage::Compensate | Stage::Convert));
     EXPECT_EQ(r.state.StartTime, 1.2);
     EXPECT_NEAR(r.state.TotalImpulse, 0.01 * 40 * 80, 1e-4); // points 120 to 199
     r.state.AnalysisStep = 0.02;
-    ASSERT_TRUE(r.analysis.Recalculate(true, false, true, false, true));
+    ASSERT_TRUE(r.analysis.Recalculate(Stage::Prepare | Stage::DetectLevels | Stage::Convert));
     EXPECT_EQ(r.state.PointCount, 149u);
     EXPECT_EQ(r.state.StartTime, 1.2);
     EXPECT_NEAR(r.state.TotalImpulse, 0.02 * 40 * 40, 0.1);
@@ -725,8 +719,9 @@ TEST(ThrustAnalysisRecalculate, CancelStopsAStage)
     r.progress.cancel = true;
     r.analysis.ConvertToThrust(true);
     EXPECT_TRUE(r.analysis.cancelled());
-    // Recalculate starts afresh and leaves the flag cleared.
-    EXPECT_TRUE(r.analysis.Recalculate(false, false, false, false, true));
-    EXPECT_FALSE(r.analysis.cancelled());
+    // A cancel still set when a computation starts cancels it; the flag is cleared at its end.
+    EXPECT_FALSE(r.analysis.Recalculate(Stage::Convert));
     EXPECT_FALSE(r.progress.cancel.load());
+    EXPECT_TRUE(r.analysis.Recalculate(Stage::Convert));
+    EXPECT_FALSE(r.analysis.cancelled());
 }

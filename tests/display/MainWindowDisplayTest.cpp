@@ -2,17 +2,12 @@
 // through the X server with xdotool, as a user's does, windows are framed, resized and maximised by the
 // window manager, and the chart repaints at every size. Offscreen runs none of that.
 
-#include "analysis/AnalysisState.h"
-#include "analysis/FreqRecord.h"
 #include "analysis/ui/TfrmMain.h"
 #include "analysis/ui/ThrustChart.h"
-#include "common/Progress.h"
-#include "sensors/SensorLibrary.h"
-#include "sound/Wave.h"
 #include "sound/WaveSynth.h"
-#include "store/SettingsStore.h"
 #include "store/ui/TfrmScale.h"
 #include "support/FindControl.h"
+#include "workspace/Workspace.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -87,12 +82,7 @@ private:
     ThrustChart* chart() { return find<ThrustChart>("Chart1"); }
 
     std::unique_ptr<QTemporaryDir> dir;
-    AnalysisState state;
-    SensorLibrary sensors;
-    SettingsStore store;
-    TFreq freq;
-    TWave wave;
-    Progress progress;
+    std::unique_ptr<Workspace> ws;
     std::unique_ptr<TfrmMain> win;
     std::unique_ptr<TfrmScale> scale;
     QStringList messages;
@@ -104,8 +94,11 @@ void MainWindowDisplayTest::makeWindow()
     d.information = [this](QWidget*, const QString& t) { messages.append(t); };
     d.warning = [this](QWidget*, const QString& t) { messages.append(t); };
     d.askYesNoCancel = [](QWidget*, const QString&) { return 1; };
-    win = std::make_unique<TfrmMain>(MainContext{state, sensors, store, freq, wave, progress},
-                                     path("hour.sns").toStdString(), d);
+    if (!ws) {
+        ws = std::make_unique<Workspace>();
+        ws->store.defaultSettingsFileName = path("test.rsr").toStdString();
+    }
+    win = std::make_unique<TfrmMain>(*ws, path("hour.sns").toStdString(), d);
     scale = std::make_unique<TfrmScale>(win.get());
     win->setProgressWindow(scale.get());
     win->show();
@@ -118,11 +111,9 @@ void MainWindowDisplayTest::init()
     dir = std::make_unique<QTemporaryDir>();
     writeBytes(path("hour.frq"), hourRecord());
     writeBytes(path("hour.sns"), kSensors);
-    store.Initialise();
-    store.defaultSettingsFileName = path("test.rsr").toStdString();
     messages.clear();
     makeWindow();
-    win->OpenSource(path("hour.frq"), true);
+    win->OpenSource(path("hour.frq"));
     QTest::qWait(100);
 }
 
@@ -130,11 +121,12 @@ void MainWindowDisplayTest::cleanup()
 {
     scale.reset();
     win.reset();
+    ws.reset();
 }
 
 void MainWindowDisplayTest::navigationWheelAndRectangle()
 {
-    QCOMPARE(state.PointCount, 360000u);
+    QCOMPARE(ws->state.PointCount, 360000u);
     // Every navigation button, several times, on both axes.
     for (const char* name : {"sbHIn", "sbHIn", "sbHOut", "sbHRight", "sbHRightPage", "sbHLeft", "sbHLeftPage",
                              "sbHEnd", "sbHStart", "sbHSee", "sbVIn", "sbVIn", "sbVOut", "sbVUp", "sbVUpPage",
@@ -216,15 +208,15 @@ void MainWindowDisplayTest::sourceSwitches()
     WriteSynthWave(path("firing.wav").toStdString(), o, [](double t) { return t > 1 && t < 2 ? 8460.0 : 8700.0; });
     click(find<QAbstractButton>("sbHIn"));
     for (int i = 0; i < 3; ++i) {
-        QVERIFY(win->OpenSource(path("firing.wav"), true));
+        win->OpenSource(path("firing.wav"));
         QTest::qWait(100);
         click(find<QAbstractButton>("rbtnChannelL"));
         click(find<QAbstractButton>("sbHIn"));
-        QVERIFY(win->OpenSource(path("hour.frq"), true));
+        win->OpenSource(path("hour.frq"));
         QTest::qWait(100);
         click(find<QAbstractButton>("sbVIn"));
     }
-    QCOMPARE(state.PointCount, 360000u);
+    QCOMPARE(ws->state.PointCount, 360000u);
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
 }
 
@@ -238,8 +230,6 @@ void MainWindowDisplayTest::newtonsProjectFromCommandLine()
     find<QCheckBox>("cbxN")->setChecked(true);
     QVERIFY(win->saveProject(path("newtons.proj")));
     cleanup();
-    store.Initialise();
-    store.defaultSettingsFileName = path("test.rsr").toStdString();
     makeWindow();
     win->openFromCommandLine(path("newtons.proj"));
     QTest::qWait(300);
@@ -263,8 +253,6 @@ void MainWindowDisplayTest::placementComesBackWhereItWas()
     for (int run = 0; run < 3; ++run) {
         win->close(); // saves the settings with the placement
         cleanup();
-        store.Initialise();
-        store.defaultSettingsFileName = path("test.rsr").toStdString();
         makeWindow();
         QTest::qWait(300);
         QCOMPARE(win->frameGeometry().topLeft(), frame.topLeft());
@@ -273,13 +261,12 @@ void MainWindowDisplayTest::placementComesBackWhereItWas()
     // Stored far off every screen: back on the primary screen.
     win->close();
     cleanup();
-    store.Initialise();
-    store.defaultSettingsFileName = path("test.rsr").toStdString();
-    QVERIFY(store.ReadSettingsFile(path("test.rsr").toStdString()) == StoreLoad::Loaded);
-    store.settings.mainPlacement = {5000, 7000, 900, 700};
-    QVERIFY(store.WriteSettingsFile(path("test.rsr").toStdString()));
-    store.Initialise();
-    store.defaultSettingsFileName = path("test.rsr").toStdString();
+    {
+        SettingsStore store;
+        QVERIFY(store.ReadSettingsFile(path("test.rsr").toStdString()) == StoreLoad::Loaded);
+        store.settings.mainPlacement = {5000, 7000, 900, 700};
+        QVERIFY(store.WriteSettingsFile(path("test.rsr").toStdString()));
+    }
     makeWindow();
     QTest::qWait(300);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

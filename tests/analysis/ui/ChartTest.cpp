@@ -1,4 +1,5 @@
-// The thrust chart: navigation arithmetic, the pointer value format, decimation and the chart widget.
+// The thrust chart: decimation, the plot with its axes, markers and annotations, pictures of it, and the
+// chart widget.
 
 #include "analysis/ui/ChartMath.h"
 #include "analysis/ui/ThrustChart.h"
@@ -12,7 +13,6 @@
 
 using namespace selva;
 
-Q_DECLARE_METATYPE(selva::AxisSpan)
 
 namespace {
 
@@ -34,18 +34,9 @@ std::vector<double> ramp(std::size_t n)
 class ChartTest : public QObject {
     Q_OBJECT
 private slots:
-    void timeNavigation_data();
-    void timeNavigation();
-    void valueNavigation_data();
-    void valueNavigation();
-    void wheelZoomsInAwayFromUserAboutAnchor();
-    void timeRangeStaysInsideData();
     void zoomReachesOneSecondOfAnHour();
-    void formatAxisValue_data();
-    void formatAxisValue();
     void decimationKeepsPeaksAndBoundsPoints();
     void decimationTakesAllPointsOfShortRanges();
-    void visibleRangeClampsToSeries();
     void chartHandsDecimatedSeriesAndKeepsFullData();
     void automaticAndManualAxes();
     void invertedValueAxisSwapsButtons();
@@ -54,84 +45,6 @@ private slots:
     void rightDoubleClickSignals();
     void renderDrawsTheChartAtAnySize();
 };
-
-void ChartTest::timeNavigation_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<double>("min");
-    QTest::addColumn<double>("max");
-    // Current range 10..20 (span 10); data from 0 to 100.
-    QTest::newRow("start") << int(TimeNav::Start) << 0.0 << 10.0;
-    QTest::newRow("end") << int(TimeNav::End) << 90.0 << 100.0;
-    QTest::newRow("in halves") << int(TimeNav::In) << 12.5 << 17.5;
-    QTest::newRow("out doubles") << int(TimeNav::Out) << 5.0 << 25.0;
-    QTest::newRow("left page") << int(TimeNav::LeftPage) << 2.5 << 12.5;
-    QTest::newRow("right page") << int(TimeNav::RightPage) << 17.5 << 27.5;
-    QTest::newRow("left") << int(TimeNav::Left) << 9.0 << 19.0;
-    QTest::newRow("right") << int(TimeNav::Right) << 11.0 << 21.0;
-}
-
-void ChartTest::timeNavigation()
-{
-    QFETCH(int, button);
-    QFETCH(double, min);
-    QFETCH(double, max);
-    const AxisSpan r = navigateTime(static_cast<TimeNav>(button), {10, 20}, 0, 100);
-    QVERIFY2(near(r.min, min) && near(r.max, max), qPrintable(QString("%1..%2").arg(r.min).arg(r.max)));
-}
-
-void ChartTest::valueNavigation_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<bool>("inverted");
-    QTest::addColumn<double>("min");
-    QTest::addColumn<double>("max");
-    // Current range 100..200 (span 100); data from 50 to 500.
-    QTest::newRow("bottom") << int(ValueNav::Bottom) << false << 400.0 << 500.0;
-    QTest::newRow("top") << int(ValueNav::Top) << false << 50.0 << 150.0;
-    QTest::newRow("top inverted") << int(ValueNav::Top) << true << 400.0 << 500.0;
-    QTest::newRow("bottom inverted") << int(ValueNav::Bottom) << true << 50.0 << 150.0;
-    QTest::newRow("in") << int(ValueNav::In) << false << 125.0 << 175.0;
-    QTest::newRow("out inverted") << int(ValueNav::Out) << true << 50.0 << 250.0;
-    QTest::newRow("down page") << int(ValueNav::DownPage) << false << 25.0 << 125.0;
-    QTest::newRow("up page") << int(ValueNav::UpPage) << false << 175.0 << 275.0;
-    QTest::newRow("up page inverted") << int(ValueNav::UpPage) << true << 25.0 << 125.0;
-    QTest::newRow("down page inverted") << int(ValueNav::DownPage) << true << 175.0 << 275.0;
-    QTest::newRow("down") << int(ValueNav::Down) << false << 90.0 << 190.0;
-    QTest::newRow("up") << int(ValueNav::Up) << false << 110.0 << 210.0;
-    QTest::newRow("up inverted") << int(ValueNav::Up) << true << 90.0 << 190.0;
-    QTest::newRow("down inverted") << int(ValueNav::Down) << true << 110.0 << 210.0;
-}
-
-void ChartTest::valueNavigation()
-{
-    QFETCH(int, button);
-    QFETCH(bool, inverted);
-    QFETCH(double, min);
-    QFETCH(double, max);
-    const AxisSpan r = navigateValue(static_cast<ValueNav>(button), inverted, {100, 200}, 50, 500);
-    QVERIFY2(near(r.min, min) && near(r.max, max), qPrintable(QString("%1..%2").arg(r.min).arg(r.max)));
-}
-
-void ChartTest::wheelZoomsInAwayFromUserAboutAnchor()
-{
-    // Two notches away from the user halve the span; the anchor keeps its place (a quarter in).
-    const AxisSpan r = zoomAround({0, 100}, 25, wheelZoomFactor(240));
-    QVERIFY(near(r.min, 12.5) && near(r.max, 62.5));
-    const AxisSpan back = zoomAround(r, 25, wheelZoomFactor(-240));
-    QVERIFY(near(back.min, 0) && near(back.max, 100));
-    QCOMPARE(zoomAround({5, 5}, 5, 0.5), (AxisSpan{5, 5}));
-}
-
-void ChartTest::timeRangeStaysInsideData()
-{
-    QCOMPARE(limitTimeRange({-3, 2}, 0, 10, 0.01), (AxisSpan{0, 5}));    // not before the start
-    QCOMPARE(limitTimeRange({8, 13}, 0, 10, 0.01), (AxisSpan{5, 10}));   // nor past the end
-    QCOMPARE(limitTimeRange({-5, 20}, 0, 10, 0.01), (AxisSpan{0, 10}));  // wider: all of it
-    const AxisSpan narrow = limitTimeRange({4, 4.001}, 0, 10, 0.01); // two steps at least
-    QVERIFY(near(narrow.min, 3.9905) && near(narrow.max, 4.0105));
-    QCOMPARE(limitTimeRange({2, 3}, 0, 10, 0.01), (AxisSpan{2, 3}));
-}
 
 // A one-second burn inside an hour's recording is a few clicks of "+" away, and the wheel gets there too.
 void ChartTest::zoomReachesOneSecondOfAnHour()
@@ -158,34 +71,6 @@ void ChartTest::zoomReachesOneSecondOfAnHour()
     for (int i = 0; i < 3; ++i)
         plot.navigate(TimeNav::LeftPage);
     QCOMPARE(plot.timeRange().min, 0.0); // scrolling stops at the start of the record
-}
-
-void ChartTest::formatAxisValue_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<double>("max");
-    QTest::addColumn<double>("min");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("0..5 two decimals") << 3.14159 << 5.0 << 0.0 << "3.14";
-    QTest::newRow("0..5 trailing zero dropped") << 1.5 << 5.0 << 0.0 << "1.5";
-    QTest::newRow("0..500 no decimals") << 123.456 << 500.0 << 0.0 << "123";
-    QTest::newRow("0..50 one decimal") << 12.34 << 50.0 << 0.0 << "12.3";
-    QTest::newRow("reversed axis") << 12.34 << 0.0 << 50.0 << "12.3";
-    QTest::newRow("tiny span four decimals") << 0.123456 << 0.01 << 0.0 << "0.1235";
-    QTest::newRow("0.5 span three decimals") << 0.25 << 0.5 << 0.0 << "0.25";
-    QTest::newRow("zero") << 0.0 << 5.0 << 0.0 << "0";
-    QTest::newRow("negative keeps zeros") << -1.5 << 5.0 << 0.0 << "-1.50";
-    QTest::newRow("two integer digits keep zeros") << 12.5 << 5.0 << 0.0 << "12.50";
-}
-
-void ChartTest::formatAxisValue()
-{
-    QFETCH(double, value);
-    QFETCH(double, max);
-    QFETCH(double, min);
-    QFETCH(QString, text);
-    QCOMPARE(FormatAxisValue(value, max, min), text);
-    QCOMPARE(FormatAxisValue(value, max, min, QChar(',')), QString(text).replace('.', ','));
 }
 
 void ChartTest::decimationKeepsPeaksAndBoundsPoints()
@@ -217,20 +102,6 @@ void ChartTest::decimationTakesAllPointsOfShortRanges()
     QVERIFY(out.isEmpty());
     decimateMinMax(v, 10, 12, 20, 0.5, 800, out); // index beyond the data
     QVERIFY(out.isEmpty());
-}
-
-void ChartTest::visibleRangeClampsToSeries()
-{
-    std::size_t a = 0, b = 0;
-    QVERIFY(visibleIndexRange(0.01, 0, 1000, {1.0, 2.0}, a, b));
-    QCOMPARE(a, std::size_t(99));
-    QCOMPARE(b, std::size_t(201));
-    QVERIFY(visibleIndexRange(0.01, 5, 1000, {-50, 500}, a, b));
-    QCOMPARE(a, std::size_t(5));
-    QCOMPARE(b, std::size_t(1000));
-    QVERIFY(!visibleIndexRange(0.01, 0, 1000, {20, 30}, a, b));
-    QVERIFY(!visibleIndexRange(0, 0, 1000, {0, 1}, a, b));
-    QVERIFY(!visibleIndexRange(0.01, 0, 1000, {std::nan(""), 1}, a, b));
 }
 
 void ChartTest::chartHandsDecimatedSeriesAndKeepsFullData()

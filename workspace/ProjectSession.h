@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/ThrustAnalysis.h"
 #include "common/Format.h"
 #include "common/UserPrompts.h"
 #include "store/SettingsStore.h"
@@ -9,9 +10,7 @@
 
 namespace selva {
 
-struct AnalysisState;
-class SensorLibrary;
-class ThrustAnalysis;
+class Workspace;
 
 // One chart axis as the analysis window shows it: scaled automatically, or by hand between min and max.
 struct AxisRange {
@@ -62,29 +61,19 @@ struct SettingsLoadResult {
     bool newtonsEnabled = false; // cbxN available; when false the window clears and disables it
 };
 
-// Loading and saving projects and the settings file against the running program: the analysis state,
-// the sensor library, the thrust computation and the records. Used by the analysis window and the
-// command-line tool. It touches no window: what the window must refresh is returned (and, for project
-// loads that come through ThrustAnalysis::OpenSourceFile, also signalled through onProjectLoaded).
+// Loading and saving projects and the settings file against the workspace: the analysis state, the
+// sensor library, the thrust computation and the records. It touches no window: what the window must
+// refresh is returned. Messages go through the workspace's prompts.
 //
 // Threads: the UI thread (or the command-line tool's only thread). The recomputation after a project
 // load goes through `recalculate`, which the window may point at its own worker-thread runner.
 class ProjectSession {
 public:
-    ProjectSession(SettingsStore& store, AnalysisState& state, SensorLibrary& sensors,
-                   ThrustAnalysis& analysis);
+    explicit ProjectSession(Workspace& workspace);
 
-    // Messages to the user ("Ошибка открытия файла ...", sensor file errors).
-    UserPrompts prompts;
-    // Runs ThrustAnalysis::Recalculate(prepare, detectTimes, detectLevels, compensate, convert) and
-    // returns its result. Unset: the analysis's own Recalculate on this thread.
-    std::function<bool(bool, bool, bool, bool, bool)> recalculate;
-    // Called after every project load that applied a record, whichever way it was started.
-    std::function<void(const ProjectLoadResult&)> onProjectLoaded;
-
-    // Connects the analysis's source opening to the store: OpenSourceFile empties the store's notes and
-    // hands ".proj" files to LoadProjectFromSource.
-    void connectAnalysis();
+    // Runs ThrustAnalysis::Recalculate and returns its result. Unset: the analysis's own Recalculate on
+    // this thread.
+    std::function<bool(Stages)> recalculate;
 
     // ---- projects
 
@@ -95,10 +84,6 @@ public:
     // returns ok false. A damaged file (wrong checksum) is reported ("Ошибка открытия файла " + name) and
     // changes nothing either: not the caption, not the current project name, not the notes.
     ProjectLoadResult LoadProject(const std::string& fileName);
-    // The same for ThrustAnalysis::OpenSourceFile, whose caller reports a failure itself. The full result
-    // is in lastLoad() and passed to onProjectLoaded.
-    bool LoadProjectFromSource(const std::string& fileName);
-    const ProjectLoadResult& lastLoad() const { return last_; }
 
     // Captures the analysis, the sensor library and `view` into the project record, copies it into the
     // settings and writes the project file with its notes. An empty name does nothing and returns "".
@@ -134,16 +119,10 @@ private:
     bool selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId, bool report);
     std::string activeSensorName() const;
     void openProjectSource(ProjectLoadResult& result);
-    void clearSource();
-    bool runRecalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate, bool convert);
-    ProjectLoadResult load(const std::string& fileName, bool reportDamage);
+    bool runRecalculate(Stages stages);
+    const UserPrompts& prompts() const;
 
-    SettingsStore& store_;
-    AnalysisState& state_;
-    SensorLibrary& sensors_;
-    ThrustAnalysis& analysis_;
-    ProjectLoadResult last_;
-    bool loading_ = false; // a project is being applied: a project named as its own source is refused
+    Workspace& ws_;
     std::string loadingFile_; // the project file being applied; relative names are also sought beside it
 };
 

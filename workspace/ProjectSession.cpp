@@ -1,7 +1,6 @@
-#include "store/ProjectSession.h"
+#include "workspace/ProjectSession.h"
 
-#include "analysis/AnalysisState.h"
-#include "analysis/ThrustAnalysis.h"
+#include "workspace/Workspace.h"
 #include "sensors/SensorLibrary.h"
 #include "common/Cp1251.h"
 #include "common/Error.h"
@@ -82,52 +81,31 @@ double usableStep(double step)
 
 } // namespace
 
-ProjectSession::ProjectSession(SettingsStore& store, AnalysisState& state, SensorLibrary& sensors,
-                               ThrustAnalysis& analysis)
-    : store_(store), state_(state), sensors_(sensors), analysis_(analysis)
+ProjectSession::ProjectSession(Workspace& workspace) : ws_(workspace) {}
+
+const UserPrompts& ProjectSession::prompts() const
 {
+    return ws_.prompts();
 }
 
-void ProjectSession::connectAnalysis()
-{
-    analysis_.ProjectNotes = &store_.notes;
-    analysis_.OpenProject = [this](const std::string& fileName) { return LoadProjectFromSource(fileName); };
-}
-
-bool ProjectSession::runRecalculate(bool prepare, bool detectTimes, bool detectLevels, bool compensate,
-                                    bool convert)
+bool ProjectSession::runRecalculate(Stages stages)
 {
     if (recalculate)
-        return recalculate(prepare, detectTimes, detectLevels, compensate, convert);
-    return analysis_.Recalculate(prepare, detectTimes, detectLevels, compensate, convert);
+        return recalculate(stages);
+    return ws_.analysis.Recalculate(stages);
 }
 
 // ------------------------------------------------------------------------------------------ projects
 
 ProjectLoadResult ProjectSession::LoadProject(const std::string& fileName)
 {
-    return load(fileName, true);
-}
-
-bool ProjectSession::LoadProjectFromSource(const std::string& fileName)
-{
-    return load(fileName, false).ok;
-}
-
-ProjectLoadResult ProjectSession::load(const std::string& fileName, bool reportDamage)
-{
-    // A project whose source names a project (itself, or one naming it back) would open projects
-    // without end; the inner one is refused like any source that cannot be opened.
-    if (loading_)
-        return {};
-    switch (store_.ReadProjectFile(fileName)) {
+    switch (ws_.store.ReadProjectFile(fileName)) {
     case StoreLoad::Missing:
         return {};
     case StoreLoad::Damaged: {
         // Nothing was taken from the file, so nothing changes: applying the previous project again under
         // the new file's name would make the next save overwrite the damaged file with another project.
-        if (reportDamage)
-            prompts.tell("Ошибка открытия файла " + fileName + ": файл проекта поврежден");
+        prompts().tell("Ошибка открытия файла " + fileName + ": файл проекта поврежден");
         ProjectLoadResult damaged;
         damaged.damaged = true;
         return damaged;
@@ -136,43 +114,34 @@ ProjectLoadResult ProjectSession::load(const std::string& fileName, bool reportD
         break;
     }
 
-    loading_ = true;
     loadingFile_ = fileName;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{loading_};
-
     ProjectLoadResult result = applyProject();
-    result.caption = store_.SetCaption(fileName);
-    store_.projectLoaded = true;
+    result.caption = ws_.store.SetCaption(fileName);
+    ws_.store.projectLoaded = true;
     result.ok = true;
     result.applied = true;
-    last_ = result;
-    if (onProjectLoaded)
-        onProjectLoaded(last_);
     return result;
 }
 
 void ProjectSession::applyCalcSettings(const TProjectRecord& p)
 {
     const TCalcSettings& c = p.calc;
-    state_.ChargeWeight = static_cast<float>(finiteOr0(c.ChargeWeight));
-    state_.IncludeChargeWeight = c.IncludeChargeWeight;
-    state_.RigWeight = static_cast<float>(finiteOr0(c.RigWeight));
-    state_.IncludeRigWeight = c.IncludeRigWeight;
-    state_.RigidMount = c.RigidMount;
+    ws_.state.ChargeWeight = static_cast<float>(finiteOr0(c.ChargeWeight));
+    ws_.state.IncludeChargeWeight = c.IncludeChargeWeight;
+    ws_.state.RigWeight = static_cast<float>(finiteOr0(c.RigWeight));
+    ws_.state.IncludeRigWeight = c.IncludeRigWeight;
+    ws_.state.RigidMount = c.RigidMount;
     // A position the program does not know is taken as horizontal.
-    state_.MotorPosition =
+    ws_.state.MotorPosition =
         c.MotorPosition <= MotorNozzleDown ? c.MotorPosition : static_cast<std::uint8_t>(MotorHorizontal);
-    state_.Hysteresis = c.Hysteresis;
-    state_.NetThrust = c.NetThrust;
+    ws_.state.Hysteresis = c.Hysteresis;
+    ws_.state.NetThrust = c.NetThrust;
 }
 
 std::string ProjectSession::activeSensorName() const
 {
-    const auto i = static_cast<std::size_t>(sensors_.ActiveSensorIndex);
-    return i < sensors_.sensors.size() ? sensors_.sensors[i].name : std::string();
+    const auto i = static_cast<std::size_t>(ws_.sensors.ActiveSensorIndex);
+    return i < ws_.sensors.sensors.size() ? ws_.sensors.sensors[i].name : std::string();
 }
 
 bool ProjectSession::selectStoredSensor(const std::string& sensorFile, std::int32_t sensorId, bool report)
@@ -182,23 +151,23 @@ bool ProjectSession::selectStoredSensor(const std::string& sensorFile, std::int3
     report = report && sensorId != 0;
     bool found = true;
     if (fileExists(sensorFile)) {
-        sensors_.LoadSensorFile(sensorFile, true, prompts);
+        ws_.sensors.LoadSensorFile(sensorFile, true, prompts());
     } else if (!sensorFile.empty() && report) {
-        prompts.tell("Не найдена библиотека датчиков " + sensorFile + "; используется " +
-                     (sensors_.SensorFileName.empty() ? std::string("текущая") : sensors_.SensorFileName));
+        prompts().tell("Не найдена библиотека датчиков " + sensorFile + "; используется " +
+                     (ws_.sensors.SensorFileName.empty() ? std::string("текущая") : ws_.sensors.SensorFileName));
         found = false;
     }
     // No sensor with the stored number: the current one stays active.
     bool known = false;
-    for (const TSensor& s : sensors_.sensors) {
+    for (const TSensor& s : ws_.sensors.sensors) {
         if (s.number == sensorId) {
-            sensors_.SetActiveSensor(sensorId);
+            ws_.sensors.SetActiveSensor(sensorId);
             known = true;
             break;
         }
     }
     if (!known && report) {
-        prompts.tell("В библиотеке датчиков нет датчика номер " + std::to_string(sensorId) +
+        prompts().tell("В библиотеке датчиков нет датчика номер " + std::to_string(sensorId) +
                      "; используется датчик \"" + activeSensorName() + "\"");
         found = false;
     }
@@ -208,40 +177,40 @@ bool ProjectSession::selectStoredSensor(const std::string& sensorFile, std::int3
 ProjectLoadResult ProjectSession::applyProject()
 {
     ProjectLoadResult result;
-    const TProjectRecord p = store_.project; // a copy: nothing below may change what is applied
+    const TProjectRecord p = ws_.store.project; // a copy: nothing below may change what is applied
     MainWindowView& view = result.view;
 
     applyCalcSettings(p);
-    store_.CopyProjectToSettings();
+    ws_.store.CopyProjectToSettings();
 
-    state_.UseLeftChannel = p.channelLeft;
-    state_.AnalysisStep = usableStep(widenSingle(p.AnalysisStep));
-    state_.FilterWindow = p.FilterWindow;
-    state_.FilterOn = p.filterOn;
+    ws_.state.UseLeftChannel = p.channelLeft;
+    ws_.state.AnalysisStep = usableStep(widenSingle(p.AnalysisStep));
+    ws_.state.FilterWindow = p.FilterWindow;
+    ws_.state.FilterOn = p.filterOn;
     view.showNewtons = p.showNewtons;
     view.invert = p.invert;
 
     result.sensorFound =
         selectStoredSensor(besideProject(p.SensorFileName, loadingFile_), p.ActiveSensorId, true);
-    view.newtonsEnabled = sensors_.ActiveSensorIndex != 0;
+    view.newtonsEnabled = ws_.sensors.ActiveSensorIndex != 0;
     if (!view.newtonsEnabled)
         view.showNewtons = false;
 
     view.thrustAxis = {p.thrustAxisMax == p.thrustAxisMin, p.thrustAxisMax, p.thrustAxisMin};
     view.timeAxis = {p.timeAxisMax == p.timeAxisMin, p.timeAxisMax, p.timeAxisMin};
 
-    state_.StartTime = finiteOr0(p.StartTime);
-    state_.EndTime = finiteOr0(p.EndTime);
-    state_.RestThrust = finiteOr0(widenSingle(p.RestThrust));
-    state_.RestThrustAfter = finiteOr0(widenSingle(p.RestThrustAfter));
-    state_.RestFreq = finiteOr0(widenSingle(p.RestFreq));
-    state_.RestFreqAfter = finiteOr0(widenSingle(p.RestFreqAfter));
+    ws_.state.StartTime = finiteOr0(p.StartTime);
+    ws_.state.EndTime = finiteOr0(p.EndTime);
+    ws_.state.RestThrust = finiteOr0(widenSingle(p.RestThrust));
+    ws_.state.RestThrustAfter = finiteOr0(widenSingle(p.RestThrustAfter));
+    ws_.state.RestFreq = finiteOr0(widenSingle(p.RestFreq));
+    ws_.state.RestFreqAfter = finiteOr0(widenSingle(p.RestFreqAfter));
     view.startByHand = p.startByHand;
     view.endByHand = p.endByHand;
     view.restByHand = p.restByHand;
 
-    state_.ZeroOffset = finiteOr0(widenSingle(p.ZeroOffset));
-    state_.ZeroCompensation = p.zeroCompensation;
+    ws_.state.ZeroOffset = finiteOr0(widenSingle(p.ZeroOffset));
+    ws_.state.ZeroCompensation = p.zeroCompensation;
     view.showDelta = p.showDelta;
     view.testDate = finiteOr0(p.testDate);
     view.showDate = p.showDate;
@@ -249,66 +218,47 @@ ProjectLoadResult ProjectSession::applyProject()
     view.placement = p.mainPlacement; // not applied on load; kept for the caller's information
 
     if (p.sourceFileName.empty())
-        clearSource();
+        ws_.ClearSource();
     else
         openProjectSource(result);
     return result;
 }
 
-void ProjectSession::clearSource()
-{
-    state_.SourceKind = SourceNone;
-    state_.PointCount = 0;
-    state_.FreqData.clear();
-    state_.FreqError.clear();
-    state_.ThrustData.clear();
-    state_.ThrustError.clear();
-    state_.ThrustNet.clear();
-    analysis_.ComputeResults(); // no points: every result 0
-}
-
 void ProjectSession::openProjectSource(ProjectLoadResult& result)
 {
-    const std::string name = besideProject(store_.project.sourceFileName, loadingFile_);
-    // Opening a source empties the notes; these are the notes of the project being opened.
-    const ProjectNotes notes = store_.notes;
+    const std::string name = besideProject(ws_.store.project.sourceFileName, loadingFile_);
     // The stored start, end and rest lines; opening without reset keeps them in the state.
-    const double start = state_.StartTime, end = state_.EndTime;
-    const double rest = state_.RestFreq, restAfter = state_.RestFreqAfter;
+    const double start = ws_.state.StartTime, end = ws_.state.EndTime;
+    const double rest = ws_.state.RestFreq, restAfter = ws_.state.RestFreqAfter;
 
-    bool opened = false;
-    std::string description;
-    try {
-        // Only regular files: a name from a file must not make the program read a device or a pipe.
-        if (!fileExists(name))
-            prompts.tell("Не найден источник данных проекта: " + name);
-        else if (!(opened = analysis_.OpenSourceFile(name, false, state_.SourceKind, description)))
-            prompts.tell("Ошибка открытия файла " + name);
-    } catch (const std::exception& e) {
-        prompts.tell(e.what());
-    }
-    store_.notes = notes;
-    if (!opened) {
+    std::error_code ec;
+    SourceOpening opening;
+    if (!std::filesystem::exists(name, ec))
+        opening.error = "Не найден источник данных проекта: " + name;
+    else
+        opening = ws_.OpenDataSource(name, false);
+    if (!opening.accepted) {
+        prompts().tell(opening.error);
         // The previous source's curve and results do not belong to this project.
-        clearSource();
+        ws_.ClearSource();
         return;
     }
+    const std::string description = opening.description;
     // A frequency record is analysed at its own step, which the analysis takes as the exact single the
     // record gives (and the project stores): no decimal widening then, so that indices and sums come out
     // exactly as they did before the save.
-    if (state_.SourceKind == SourceFreq)
-        state_.AnalysisStep = usableStep(widenSingle(store_.project.AnalysisStep));
-    store_.project.sourceFileName = name; // where it was found: the window shows it and saves store it
-    analysis_.ResetViewToSource();
+    if (ws_.state.SourceKind == SourceFreq)
+        ws_.state.AnalysisStep = usableStep(widenSingle(ws_.store.project.AnalysisStep));
+    ws_.store.project.sourceFileName = name; // where it was found: the window shows it and saves store it
     // The stored step goes through the step edit's rule: a step finer than the source allows (or one
     // that would make more points than a computation can hold) is not computed into nonsense.
-    const StepCheck step = CheckAnalysisStep(state_.AnalysisStep, state_.MinStep, state_.RecordDuration);
-    if (!step.accepted || step.value != state_.AnalysisStep) {
-        const double taken = step.accepted ? step.value : state_.MinStep;
-        prompts.tell("Шаг проекта " + formatShortest(state_.AnalysisStep) + " сек не подходит для источника (" +
+    const StepCheck step = CheckAnalysisStep(ws_.state.AnalysisStep, ws_.state.MinStep, ws_.state.RecordDuration);
+    if (!step.accepted || step.value != ws_.state.AnalysisStep) {
+        const double taken = step.accepted ? step.value : ws_.state.MinStep;
+        prompts().tell("Шаг проекта " + formatShortest(ws_.state.AnalysisStep) + " сек не подходит для источника (" +
                      (step.reason.empty() ? std::string("вне допустимых пределов") : step.reason) +
                      "); взят шаг " + formatShortest(taken) + " сек");
-        state_.AnalysisStep = taken;
+        ws_.state.AnalysisStep = taken;
     }
     result.sourceDescription = description;
 
@@ -320,36 +270,41 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
         bool ok = true;
         if (start == 0 && end == 0 && rest == 0 && restAfter == 0) {
             // Nothing stored: the whole analysis as for any newly opened source.
-            ok = runRecalculate(true, true, true, true, true);
+            ok = runRecalculate(Stages::All);
         } else {
             if (needTimes || needLevels) {
-                ok = runRecalculate(true, needTimes, needLevels, false, false);
+                Stages stages = Stage::Prepare;
+                if (needTimes)
+                    stages = stages | Stage::DetectTimes;
+                if (needLevels)
+                    stages = stages | Stage::DetectLevels;
+                ok = runRecalculate(stages);
                 if (start != 0)
-                    state_.StartTime = start;
+                    ws_.state.StartTime = start;
                 if (end != 0)
-                    state_.EndTime = end;
+                    ws_.state.EndTime = end;
                 if (rest != 0)
-                    state_.RestFreq = rest;
+                    ws_.state.RestFreq = rest;
                 if (restAfter != 0)
-                    state_.RestFreqAfter = restAfter;
+                    ws_.state.RestFreqAfter = restAfter;
             }
             // The stored rest thrusts stay unless their rest line was detected afresh.
             if (ok)
-                ok = runRecalculate(true, false, false, true, true);
+                ok = runRecalculate(Stage::Prepare | Stage::Compensate | Stage::Convert);
             if (ok && rest == 0) {
-                analysis_.ConvertToThrust(true);
-                analysis_.ComputeResults();
-            } else if (ok && restAfter == 0 && state_.RestFreq > 0) {
-                state_.RestThrustAfter =
-                    RoundToDigits(analysis_.ThrustAt(state_.RestFreqAfter), state_.RoundDigits);
+                ws_.analysis.ConvertToThrust(true);
+                ws_.analysis.ComputeResults();
+            } else if (ok && restAfter == 0 && ws_.state.RestFreq > 0) {
+                ws_.state.RestThrustAfter =
+                    RoundToDigits(ws_.analysis.ThrustAt(ws_.state.RestFreqAfter), ws_.state.RoundDigits);
             }
         }
         result.cancelled = !ok;
         result.sourceOpened = true;
     } catch (const std::exception& e) {
         // Errors of the source (a malformed record, a step too small for memory) end the computation.
-        prompts.tell(e.what());
-        clearSource();
+        prompts().tell(e.what());
+        ws_.ClearSource();
     }
 }
 
@@ -361,66 +316,66 @@ std::string ProjectSession::SaveProject(const std::string& fileName, const MainW
     TProjectRecord p = CaptureProject(view);
     p.sourceFileName = storedPath(p.sourceFileName, "к источнику данных");
     p.SensorFileName = storedPath(p.SensorFileName, "к библиотеке датчиков");
-    const TProjectRecord previous = store_.project;
-    store_.project = p;
+    const TProjectRecord previous = ws_.store.project;
+    ws_.store.project = p;
     try {
-        store_.WriteProjectFile(fileName);
+        ws_.store.WriteProjectFile(fileName);
     } catch (...) {
-        store_.project = previous;
+        ws_.store.project = previous;
         throw;
     }
-    store_.CopyProjectToSettings();
-    return store_.SetCaption(fileName);
+    ws_.store.CopyProjectToSettings();
+    return ws_.store.SetCaption(fileName);
 }
 
 TProjectRecord ProjectSession::CaptureProject(const MainWindowView& view) const
 {
-    TProjectRecord p = store_.project;
-    p.calc.ChargeWeight = widenSingle(state_.ChargeWeight);
-    p.calc.IncludeChargeWeight = state_.IncludeChargeWeight;
-    p.calc.RigWeight = widenSingle(state_.RigWeight);
-    p.calc.IncludeRigWeight = state_.IncludeRigWeight;
-    p.calc.RigidMount = state_.RigidMount;
-    p.calc.MotorPosition = state_.MotorPosition;
-    p.calc.Hysteresis = state_.Hysteresis;
-    p.calc.NetThrust = state_.NetThrust;
+    TProjectRecord p = ws_.store.project;
+    p.calc.ChargeWeight = widenSingle(ws_.state.ChargeWeight);
+    p.calc.IncludeChargeWeight = ws_.state.IncludeChargeWeight;
+    p.calc.RigWeight = widenSingle(ws_.state.RigWeight);
+    p.calc.IncludeRigWeight = ws_.state.IncludeRigWeight;
+    p.calc.RigidMount = ws_.state.RigidMount;
+    p.calc.MotorPosition = ws_.state.MotorPosition;
+    p.calc.Hysteresis = ws_.state.Hysteresis;
+    p.calc.NetThrust = ws_.state.NetThrust;
 
-    p.ActiveSensorId = sensors_.ActiveSensorId;
-    p.channelLeft = state_.UseLeftChannel;
-    p.AnalysisStep = narrowToSingle(state_.AnalysisStep);
-    p.FilterWindow = state_.FilterWindow;
+    p.ActiveSensorId = ws_.sensors.ActiveSensorId;
+    p.channelLeft = ws_.state.UseLeftChannel;
+    p.AnalysisStep = narrowToSingle(ws_.state.AnalysisStep);
+    p.FilterWindow = ws_.state.FilterWindow;
     p.invert = view.invert;
     // An automatically scaled axis is stored with its maximum equal to its minimum.
     p.thrustAxisMin = view.thrustAxis.min;
     p.thrustAxisMax = view.thrustAxis.automatic ? view.thrustAxis.min : view.thrustAxis.max;
     p.timeAxisMin = view.timeAxis.min;
     p.timeAxisMax = view.timeAxis.automatic ? view.timeAxis.min : view.timeAxis.max;
-    p.StartTime = state_.StartTime;
+    p.StartTime = ws_.state.StartTime;
     p.startByHand = view.startByHand;
-    p.EndTime = state_.EndTime;
+    p.EndTime = ws_.state.EndTime;
     p.endByHand = view.endByHand;
-    p.RestThrust = narrowToSingle(state_.RestThrust);
-    p.RestThrustAfter = narrowToSingle(state_.RestThrustAfter);
-    p.RestFreq = narrowToSingle(state_.RestFreq);
-    p.RestFreqAfter = narrowToSingle(state_.RestFreqAfter);
+    p.RestThrust = narrowToSingle(ws_.state.RestThrust);
+    p.RestThrustAfter = narrowToSingle(ws_.state.RestThrustAfter);
+    p.RestFreq = narrowToSingle(ws_.state.RestFreq);
+    p.RestFreqAfter = narrowToSingle(ws_.state.RestFreqAfter);
     p.restByHand = view.restByHand;
-    p.zeroCompensation = state_.ZeroCompensation;
-    p.ZeroOffset = narrowToSingle(state_.ZeroOffset);
+    p.zeroCompensation = ws_.state.ZeroCompensation;
+    p.ZeroOffset = narrowToSingle(ws_.state.ZeroOffset);
     p.showDelta = view.showDelta;
     p.showNewtons = view.showNewtons;
     p.testDate = view.testDate;
     p.showDate = view.showDate;
     p.showResults = view.showResults;
-    p.SensorFileName = sensors_.SensorFileName;
+    p.SensorFileName = ws_.sensors.SensorFileName;
     p.mainPlacement = view.placement;
-    p.filterOn = state_.FilterOn;
+    p.filterOn = ws_.state.FilterOn;
     return p;
 }
 
 std::string ProjectSession::SourceOpened(const std::string& fileName)
 {
-    store_.project.sourceFileName = fileName;
-    return store_.SetCaption(fileName);
+    ws_.store.project.sourceFileName = fileName;
+    return ws_.store.SetCaption(fileName);
 }
 
 // ------------------------------------------------------------------------------------------ settings
@@ -428,35 +383,35 @@ std::string ProjectSession::SourceOpened(const std::string& fileName)
 SettingsLoadResult ProjectSession::LoadSettings(const std::string& fileName)
 {
     SettingsLoadResult result;
-    result.status = store_.ReadSettingsFile(fileName);
+    result.status = ws_.store.ReadSettingsFile(fileName);
     if (result.status == StoreLoad::Missing)
         return result;
 
-    const TSettingsRecord s = store_.settings;
-    store_.CopySettingsToProject();
-    store_.settingsFileName = store_.resolveSettingsName(fileName);
-    state_.AnalysisStep = usableStep(widenSingle(s.AnalysisStep));
-    state_.FilterWindow = s.FilterWindow;
+    const TSettingsRecord s = ws_.store.settings;
+    ws_.store.CopySettingsToProject();
+    ws_.store.settingsFileName = ws_.store.resolveSettingsName(fileName);
+    ws_.state.AnalysisStep = usableStep(widenSingle(s.AnalysisStep));
+    ws_.state.FilterWindow = s.FilterWindow;
     selectStoredSensor(s.SensorFileName, s.ActiveSensorId, false);
-    result.newtonsEnabled = sensors_.ActiveSensorIndex != 0;
+    result.newtonsEnabled = ws_.sensors.ActiveSensorIndex != 0;
     // The left channel only where the current source has one.
-    state_.UseLeftChannel = s.channelLeft && state_.LeftChannelEnabled;
+    ws_.state.UseLeftChannel = s.channelLeft && ws_.state.LeftChannelEnabled;
     result.applied = true;
     return result;
 }
 
 bool ProjectSession::SaveSettings(const std::string& fileName, const TWindowPlacement& mainPlacement)
 {
-    if (store_.projectLoaded)
-        store_.CopyProjectToSettings();
-    TSettingsRecord& s = store_.settings;
-    s.AnalysisStep = narrowToSingle(state_.AnalysisStep);
-    s.FilterWindow = state_.FilterWindow;
-    s.SensorFileName = sensors_.SensorFileName; // cut to 255 characters when written
-    s.ActiveSensorId = sensors_.ActiveSensorId;
-    s.channelLeft = state_.UseLeftChannel;
+    if (ws_.store.projectLoaded)
+        ws_.store.CopyProjectToSettings();
+    TSettingsRecord& s = ws_.store.settings;
+    s.AnalysisStep = narrowToSingle(ws_.state.AnalysisStep);
+    s.FilterWindow = ws_.state.FilterWindow;
+    s.SensorFileName = ws_.sensors.SensorFileName; // cut to 255 characters when written
+    s.ActiveSensorId = ws_.sensors.ActiveSensorId;
+    s.channelLeft = ws_.state.UseLeftChannel;
     s.mainPlacement = mainPlacement;
-    return store_.WriteSettingsFile(fileName);
+    return ws_.store.WriteSettingsFile(fileName);
 }
 
 } // namespace selva

@@ -1,14 +1,9 @@
-#include "store/ProjectSession.h"
+#include "workspace/ProjectSession.h"
 
-#include "analysis/AnalysisState.h"
-#include "analysis/FreqRecord.h"
-#include "analysis/ThrustAnalysis.h"
 #include "common/Error.h"
 #include "common/Format.h"
-#include "common/Progress.h"
-#include "sensors/SensorLibrary.h"
-#include "sound/Wave.h"
 #include "support/TestSupport.h"
+#include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -43,32 +38,21 @@ std::string firingRecord()
     return text;
 }
 
-// One running program: the objects main creates, wired as the window wires them.
-struct Program {
-    SettingsStore store;
-    AnalysisState state;
-    SensorLibrary sensors;
-    TFreq freq;
-    TWave wave;
-    Progress progress;
-    ThrustAnalysis analysis{state, sensors, freq, wave, progress};
-    ProjectSession session{store, state, sensors, analysis};
+// One running program: the workspace main creates, its messages collected.
+struct Program : Workspace {
     std::vector<std::string> messages;
 
     Program()
     {
-        session.prompts.message = [this](const std::string& text) { messages.push_back(text); };
-        session.connectAnalysis();
+        setPrompts({[this](const std::string& text) { messages.push_back(text); }, {}});
     }
 
     // What the window's OpenSource does for a frequency record or recording.
     void openSource(const std::string& name)
     {
-        std::string description;
-        ASSERT_TRUE(analysis.OpenSourceFile(name, true, state.SourceKind, description));
+        ASSERT_TRUE(OpenSource(name, true).accepted);
         session.SourceOpened(name);
-        analysis.ResetViewToSource();
-        analysis.Recalculate(true, true, true, true, true);
+        analysis.Recalculate(Stages::All);
     }
 };
 
@@ -107,7 +91,7 @@ protected:
         ASSERT_EQ(p.sensors.SetActiveSensor(1), 1);
         p.state.ChargeWeight = 0.1f;
         p.state.IncludeChargeWeight = true;
-        p.analysis.Recalculate(true, true, true, true, true);
+        p.analysis.Recalculate(Stages::All);
         p.state.StartTime = 1.07; // by hand, away from what detection finds
         p.state.EndTime = 2.93;
         p.analysis.ConvertToThrust(false);
@@ -181,7 +165,7 @@ TEST_F(ProjectSessionTest, OnlyTheValuesStoredAsZeroAreDetectedAgain)
 {
     Program detected; // what detection finds on this record
     prepare(detected);
-    detected.analysis.Recalculate(true, true, true, true, true);
+    detected.analysis.Recalculate(Stages::All);
     const double detStart = detected.state.StartTime, detEnd = detected.state.EndTime;
     const double detRest = detected.state.RestFreq, detRestAfter = detected.state.RestFreqAfter;
     ASSERT_GT(detStart, 0.9);
@@ -249,15 +233,16 @@ TEST_F(ProjectSessionTest, DamagedProjectChangesNothing)
     EXPECT_EQ(a.state.FreqData, stateBefore.FreqData);
     EXPECT_FLOAT_EQ(a.state.TotalImpulse, resultsBefore.TotalImpulse);
 
-    // Through the source opener the caller reports the failure itself: no second message.
-    std::string description;
-    EXPECT_FALSE(a.analysis.OpenSourceFile(bad, true, a.state.SourceKind, description));
-    EXPECT_EQ(a.messages.size(), 1u);
+    // Through the source opener: refused the same way, said once.
+    const SourceOpening opening = a.OpenSource(bad, true);
+    EXPECT_FALSE(opening.accepted);
+    EXPECT_TRUE(opening.load.damaged);
+    EXPECT_EQ(a.messages.size(), 2u);
     EXPECT_EQ(a.store.projectFileName, good);
 
     // A missing project: false, no message, nothing changes.
     EXPECT_FALSE(a.session.LoadProject(dir.file("none.proj")).ok);
-    EXPECT_EQ(a.messages.size(), 1u);
+    EXPECT_EQ(a.messages.size(), 2u);
     EXPECT_FALSE(a.store.projectLoaded);
 }
 
@@ -270,15 +255,9 @@ TEST_F(ProjectSessionTest, ProjectOpenedAsASourceKeepsItsNotes)
     a.session.SaveProject(proj, {});
 
     Program b;
-    int signalled = 0;
-    b.session.onProjectLoaded = [&](const ProjectLoadResult& r) {
-        ++signalled;
-        EXPECT_TRUE(r.sourceOpened);
-    };
-    std::string description;
-    ASSERT_TRUE(b.analysis.OpenSourceFile(proj, true, b.state.SourceKind, description));
-    EXPECT_EQ(signalled, 1);
-    EXPECT_TRUE(b.session.lastLoad().ok);
+    const SourceOpening opening = b.OpenSource(proj, true);
+    ASSERT_TRUE(opening.accepted && opening.project);
+    EXPECT_TRUE(opening.load.sourceOpened);
     EXPECT_EQ(b.store.notes, a.store.notes);
     EXPECT_EQ(b.state.SourceKind, SourceFreq);
     EXPECT_FLOAT_EQ(b.state.TotalImpulse, a.state.TotalImpulse);
