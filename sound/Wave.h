@@ -174,7 +174,9 @@ private:
     std::uint32_t BytesPerSecond = 0;
     std::uint16_t BlockAlign = 0;
     std::array<unsigned char, 18> Format{};
-    // Maintained by AppendData on the device thread, read by the window for its display.
+    // Maintained by AppendData on the device thread, read by the window for its display. Each is one word
+    // shown as a number (the recording's length so far): the window needs the latest value, nothing that
+    // depends on it, so the default (sequentially consistent) operations are more than enough.
     std::atomic<std::uint32_t> BytesWritten{0};
     double Duration = 0.0;
     std::atomic<std::uint32_t> TotalFrames{0};

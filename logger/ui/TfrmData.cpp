@@ -2,7 +2,7 @@
 
 #include "ui_TfrmData.h"
 
-#include "analysis/ui/StoredLook.h"
+#include "store/ui/StoredLook.h"
 #include "common/Error.h"
 #include "common/Format.h"
 #include "controls/WindowLook.h"

@@ -1,6 +1,6 @@
 #include "sensors/ui/DrawSensor.h"
 
-#include "analysis/ui/StoredLook.h"
+#include "store/ui/StoredLook.h"
 
 #include <QFontMetrics>
 #include <QLocale>

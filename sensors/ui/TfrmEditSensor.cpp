@@ -2,7 +2,7 @@
 
 #include "ui_TfrmEditSensor.h"
 
-#include "analysis/ui/StoredLook.h"
+#include "store/ui/StoredLook.h"
 #include "common/Format.h"
 #include "sensors/ui/DrawSensor.h"
 #include "sensors/ui/TfrmSensorCurve.h"

@@ -2,7 +2,7 @@
 
 #include "ui_TfrmImageSet.h"
 
-#include "analysis/ui/StoredLook.h"
+#include "store/ui/StoredLook.h"
 #include "controls/WindowLook.h"
 #include "store/SettingsStore.h"
 #include "store/ui/TfrmSeriesOpt.h"

@@ -2,7 +2,7 @@
 
 #include "ui_TfrmSeriesOpt.h"
 
-#include "analysis/ui/StoredLook.h"
+#include "store/ui/StoredLook.h"
 #include "store/SettingsStore.h"
 
 #include <QColorDialog>
