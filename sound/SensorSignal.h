@@ -41,6 +41,7 @@ public:
     double FrequencyAt(double thrust) const { return table_->frequencyAt(thrust); }
     const ThrustProfile& Profile() const { return profile_; }
     std::uint32_t FrameSize() const { return std::uint32_t{channels_} * bits_ / 8; }
+    std::uint32_t SampleRate() const { return rate_; }
 
 private:
     static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
@@ -52,7 +53,9 @@ private:
     std::uint16_t bits_ = 16;
     double amplitude_ = 0.5;
     double noise_ = 0;
-    double phase_ = 0;
+    // Not 0: a rest frequency with a half-integer number of periods in a buffer would put a sample exactly
+    // on the mean at every buffer's end, which no real oscillator does.
+    double phase_ = 0.3;
     std::uint64_t noiseState_ = 1;
     std::atomic<std::int64_t> fireFrame_{kNever};
     std::atomic<std::int64_t> position_{0};

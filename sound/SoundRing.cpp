@@ -45,7 +45,9 @@ void SoundRingState::ResetPositions()
     AnalysedFrames = 0;
     firstValue_ = 0;
     PreviousSample = 0.0f;
+    HavePreviousSample = false;
     LastCrossing = 0.0f;
+    HaveLastCrossing = false;
     PublishAnalysisMark(ValuesStored = 0, 0, FreqRingIndex.load(std::memory_order_relaxed),
                         FreqRingLength.load(std::memory_order_relaxed));
 }
@@ -198,6 +200,8 @@ int AnalyseSoundBlock(SoundRingState& ring, int channel)
         ring.AnalysisFrame.store(static_cast<std::int32_t>(ring.AnalysedFrames % ringFrames),
                                  std::memory_order_relaxed);
         ring.LastCrossing = 0.0f;
+        ring.HaveLastCrossing = false;
+        ring.HavePreviousSample = false;
         waiting = ringFrames;
     }
     const auto n = static_cast<std::int32_t>(waiting);
@@ -234,6 +238,7 @@ int AnalyseSoundBlock(SoundRingState& ring, int channel)
     double previous = ring.PreviousSample;
     double last = ring.LastCrossing;
     double t = last;
+    bool haveLast = ring.HaveLastCrossing;
     std::int32_t crossings = 1;
     std::int32_t j = 0;
     int stored = 0;
@@ -241,12 +246,24 @@ int AnalyseSoundBlock(SoundRingState& ring, int channel)
         const double s = sampleAt(frame);
         if (++frame == ringFrames)
             frame = 0;
-        if ((previous > m && s < m) || (previous < m && s > m)) {
+        bool crossed = false;
+        if (!ring.HavePreviousSample) {
+            ring.HavePreviousSample = true; // the first sample since the start has nothing to cross from
+        } else if ((previous > m && s < m) || (previous < m && s > m)) {
             t = (double(k) - (s - m) / (s - previous)) * dt;
-            ++crossings;
+            crossed = true;
         } else if (previous == m) {
             t = double(k - 1) * dt; // the previous sample, lying on the mean, is the crossing
-            ++crossings;
+            crossed = true;
+        }
+        if (crossed) {
+            if (haveLast) {
+                ++crossings;
+            } else {
+                // The first crossing since the start: the values measure from here.
+                last = t;
+                haveLast = true;
+            }
         }
         previous = static_cast<float>(s);
         if (++j == w) {
@@ -269,6 +286,7 @@ int AnalyseSoundBlock(SoundRingState& ring, int channel)
     ring.AnalysedFrames += consumed;
     ring.ValuesStored += length > 0 ? stored : 0;
     ring.PreviousSample = static_cast<float>(previous);
+    ring.HaveLastCrossing = haveLast;
     // The next run measures from the frame where it starts.
     ring.LastCrossing = static_cast<float>(last - double(consumed) * dt);
     ring.PublishAnalysisMark(ring.ValuesStored, ring.AnalysedFrames, index, length);

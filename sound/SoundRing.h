@@ -55,11 +55,15 @@ struct SoundRingState {
     // How far past the record frame the device may be writing while nobody is told: one buffer while
     // capturing, the queued buffers during playback. Set by the UI thread before a device starts.
     std::int32_t WriteAheadFrames = 0;
-    // Last sample value analysed, kept between runs.
+    // Last sample value analysed, kept between runs; none yet after a reset.
     float PreviousSample = 0.0f;
+    bool HavePreviousSample = false;
     // Time in seconds of the last crossing taken into a value, measured from the first frame of the
     // next run (normally negative or zero).
     float LastCrossing = 0.0f;
+    // Whether LastCrossing is a crossing at all: not after the positions were reset, when the first
+    // value measures from its own first crossing rather than from the first frame.
+    bool HaveLastCrossing = false;
 
     // Latest frequency values; Hz, 1.0 for an interval with fewer than two crossings.
     std::unique_ptr<std::atomic<float>[]> FreqRing;
@@ -152,8 +156,9 @@ private:
 // Frames are consumed in whole intervals only: frames that do not fill an interval stay waiting for the
 // next run, so the time base of the next run (the last crossing is shifted by the frames consumed)
 // matches where it starts reading. Before the first crossing of a run, the time of the last crossing
-// known is the stored last crossing. When more than a ring of frames waits (the analysis was off), the
-// oldest are gone: the run starts a ring behind the latest frame with a fresh time base.
+// known is the stored last crossing; after a reset there is none, and the first value measures from its
+// own first crossing (the first frame is no crossing). When more than a ring of frames waits (the
+// analysis was off), the oldest are gone: the run starts a ring behind the latest frame afresh.
 int AnalyseSoundBlock(SoundRingState& ring, int channel);
 
 // Copies the bytes of the monotonic frames [first, first + count) out of the ring into `out`. False when

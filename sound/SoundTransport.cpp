@@ -20,6 +20,7 @@ void SoundTransport::resetState()
     wave_ = nullptr;
     endOfFile_.store(false, std::memory_order_relaxed);
     drained_.store(false, std::memory_order_relaxed);
+    playbackEnded_.store(false, std::memory_order_relaxed);
     playedBytes_.store(0, std::memory_order_relaxed);
 }
 

@@ -65,6 +65,11 @@ public:
     // Playback has handed every byte of the file to the device: the empty buffer queued after the end
     // has come back.
     bool Drained() const { return drained_.load(std::memory_order_acquire); }
+    // Device thread (the backend, once the device has played what it was handed after Drained): the end
+    // of playback, for the window's thread to take with TakePlaybackEnded.
+    void MarkPlaybackEnded() { playbackEnded_.store(true, std::memory_order_release); }
+    // UI thread: true once after the end of playback was marked.
+    bool TakePlaybackEnded() { return playbackEnded_.exchange(false, std::memory_order_acq_rel); }
     // Bytes handed to the device since the playback started.
     std::int64_t PlayedBytes() const { return playedBytes_.load(std::memory_order_acquire); }
 
@@ -108,6 +113,7 @@ private:
     std::vector<unsigned char> scratch_;
     std::atomic<bool> endOfFile_{false};
     std::atomic<bool> drained_{false};
+    std::atomic<bool> playbackEnded_{false};
     std::atomic<std::int64_t> playedBytes_{0};
 };
 

@@ -9,6 +9,9 @@ void registerCommands(CLI::App& app, CommandList& commands)
     registerAnalysisCommands(app, commands);
     registerSynthCommands(app, commands);
     registerProjectCommands(app, commands);
+#ifdef SELVA_CLI_SOUND
+    registerSoundCommands(app, commands);
+#endif
 }
 
 }  // namespace selva::cli

@@ -41,5 +41,6 @@ void registerSensorCommands(CLI::App& app, CommandList& commands);   // sensors,
 void registerAnalysisCommands(CLI::App& app, CommandList& commands); // analyze, export
 void registerSynthCommands(CLI::App& app, CommandList& commands);    // synth
 void registerProjectCommands(CLI::App& app, CommandList& commands);  // project-info
+void registerSoundCommands(CLI::App& app, CommandList& commands);    // sound-devices, sound-record
 
 }  // namespace selva::cli
