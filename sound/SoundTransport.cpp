@@ -37,7 +37,7 @@ void SoundTransport::PrepareCapture(std::uint16_t channels, std::uint32_t sample
     // The device fills one buffer at a time, the one after the record frame.
     ring_.WriteAheadFrames = layout_.BufferFrames;
     ring_.ApplyPendingSettings();
-    headerIndex_ = slots() - 1; // the first buffer goes into header 0
+    headerIndex_ = slotCount() - 1; // the first buffer goes into header 0
 
     for (int h = 0; h < layout_.QueuedBuffers(); ++h)
         queue(layout_.ChunkBytesAt(ringByteOffset_ >= layout_.RingBytes ? 0 : ringByteOffset_));
@@ -56,7 +56,7 @@ bool SoundTransport::PreparePlayback(TWave& wave, double waveLenSeconds)
     // The queued buffers ahead of the record frame are refilled from the file while they wait.
     ring_.WriteAheadFrames = layout_.QueuedBuffers() * layout_.BufferFrames;
     ring_.ApplyPendingSettings();
-    headerIndex_ = slots() - 1;
+    headerIndex_ = slotCount() - 1;
 
     wave_ = &wave;
     scratch_.assign(std::size_t(std::max(layout_.BufferBytes, 0)), 0);
@@ -69,9 +69,9 @@ bool SoundTransport::PreparePlayback(TWave& wave, double waveLenSeconds)
 
 void SoundTransport::queue(std::int32_t length)
 {
-    if (queued_ >= slots())
+    if (queued_ >= slotCount())
         return;
-    headerIndex_ = (headerIndex_ + 1) % slots();
+    headerIndex_ = (headerIndex_ + 1) % slotCount();
     Header& h = headers_[std::size_t(headerIndex_)];
     h.offset = ringByteOffset_;
     h.length = length;
@@ -107,7 +107,7 @@ void SoundTransport::CaptureArrived(const unsigned char* bytes, std::size_t coun
 void SoundTransport::captureBufferDone()
 {
     const Header finished = headers_[std::size_t(oldest_)];
-    oldest_ = (oldest_ + 1) % slots();
+    oldest_ = (oldest_ + 1) % slotCount();
     --queued_;
     ++finished_;
     // The record frame marks the end of the data that has arrived.
@@ -162,7 +162,7 @@ std::size_t SoundTransport::PlaybackPull(unsigned char* out, std::size_t max)
 void SoundTransport::playbackBufferDone()
 {
     const Header finished = headers_[std::size_t(oldest_)];
-    oldest_ = (oldest_ + 1) % slots();
+    oldest_ = (oldest_ + 1) % slotCount();
     --queued_;
     ++finished_;
     if (const std::uint32_t frameSize = layout_.FrameSize())

@@ -86,11 +86,11 @@ public:
         std::int32_t done = 0;   // bytes recorded into it, or handed to the device
     };
     // The queued buffer at position `i` (0 the oldest).
-    const Header& Queued(int i) const { return headers_[std::size_t((oldest_ + i) % slots())]; }
+    const Header& Queued(int i) const { return headers_[std::size_t((oldest_ + i) % slotCount())]; }
 
 private:
     void resetState();
-    int slots() const { return layout_.HeaderCount > 0 ? layout_.HeaderCount : 1; }
+    int slotCount() const { return layout_.HeaderCount > 0 ? layout_.HeaderCount : 1; }
     // Queues a buffer of `length` bytes at the ring byte offset (in the slot after the header index) and
     // advances the offset.
     void queue(std::int32_t length);
