@@ -19,8 +19,8 @@ int HeaderCountFor(double waveLenSeconds)
     return static_cast<int>(std::min(count, double(CaptureLayout::MaxHeaders)));
 }
 
-CaptureLayout CaptureLayout::For(std::uint16_t channels, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
-                                 double waveLenSeconds)
+CaptureLayout CaptureLayout::For(std::uint16_t channels, std::uint32_t sampleRate,
+                                 std::uint16_t bitsPerSample, double waveLenSeconds)
 {
     CaptureLayout l;
     l.Channels = channels;

@@ -71,7 +71,8 @@ bool MoveFileReplacing(const std::string& from, const std::string& to, std::stri
     return true;
 }
 
-SaveOutcome SaveRecording(const std::string& tempPath, RecordingTarget& target, const RecordingPrompts& prompts)
+SaveOutcome SaveRecording(const std::string& tempPath, RecordingTarget& target,
+                          const RecordingPrompts& prompts)
 {
     const auto tell = [&](const std::string& text) {
         if (prompts.tell)
@@ -105,7 +106,8 @@ SaveOutcome SaveRecording(const std::string& tempPath, RecordingTarget& target, 
     }
     std::string error;
     if (!MoveFileReplacing(tempPath, wanted.path, error)) {
-        tell("Не удалось переместить запись в файл " + wanted.path + " (" + error + "). " + keptMessage(tempPath));
+        tell("Не удалось переместить запись в файл " + wanted.path + " (" + error + "). " +
+             keptMessage(tempPath));
         return {false, tempPath};
     }
     target = wanted;
@@ -143,7 +145,8 @@ bool RepairRecordingSizes(const std::string& path, LeftoverRecording& info, std:
         return false;
     }
     unsigned char head[12];
-    if (!f.read(reinterpret_cast<char*>(head), 12) || std::string(reinterpret_cast<char*>(head), 4) != "RIFF" ||
+    if (!f.read(reinterpret_cast<char*>(head), 12) ||
+        std::string(reinterpret_cast<char*>(head), 4) != "RIFF" ||
         std::string(reinterpret_cast<char*>(head) + 8, 4) != "WAVE") {
         error = path + " is not a wave file";
         return false;
@@ -225,7 +228,8 @@ void OfferLeftoverRecordings(const std::string& folder, const RecordingPrompts& 
                                      " (" + std::to_string(seconds) + " с). Сохранить её?";
         if (prompts.confirm && prompts.confirm(question)) {
             RecordingTarget target;
-            const std::string picked = prompts.chooseSaveName ? prompts.chooseSaveName(folder, name) : std::string();
+            const std::string picked =
+                prompts.chooseSaveName ? prompts.chooseSaveName(folder, name) : std::string();
             if (picked.empty())
                 continue; // kept where it is, offered again next time
             target.set(picked);

@@ -47,7 +47,8 @@ std::string OverwriteQuestion(const std::string& shortName);
 // A recording is never deleted here: when the dialog is cancelled the temporary file stays and the user
 // is told its name, and a move that fails is reported and leaves the temporary file where it is. On
 // success `target` is the file saved.
-SaveOutcome SaveRecording(const std::string& tempPath, RecordingTarget& target, const RecordingPrompts& prompts);
+SaveOutcome SaveRecording(const std::string& tempPath, RecordingTarget& target,
+                          const RecordingPrompts& prompts);
 
 // Moves a file, replacing `to`. Across file systems it copies beside `to` and renames the copy into place
 // before removing `from`. False with `error` set when `to` could not be made; `from` is then untouched.

@@ -47,7 +47,8 @@ bool RingDrain::Drain(const SoundRingState& ring, TWave& wave)
             position_ += missing;
             continue;
         }
-        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(arrived - position_, kPieceFrames));
+        const auto count =
+            static_cast<std::int32_t>(std::min<std::int64_t>(arrived - position_, kPieceFrames));
         // A copy the device overtook is taken again; the loop then finds its start gone and fills it.
         if (!ReadRingFrames(ring, position_, count, scratch_.data()))
             continue;

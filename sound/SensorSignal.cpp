@@ -18,12 +18,14 @@ double thrustRange(const ThrustProfile& profile, bool highest)
 
 } // namespace
 
-SensorSignal::SensorSignal(ThrustProfile profile, const TCalibration& calibration) : profile_(std::move(profile))
+SensorSignal::SensorSignal(ThrustProfile profile, const TCalibration& calibration)
+    : profile_(std::move(profile))
 {
     // The inverse reads the calibration only while the table is built.
     TCalibration copy = calibration;
     const InverseCalibration inverse(copy);
-    table_ = std::make_unique<FrequencyTable>(inverse, thrustRange(profile_, false), thrustRange(profile_, true));
+    table_ =
+        std::make_unique<FrequencyTable>(inverse, thrustRange(profile_, false), thrustRange(profile_, true));
 }
 
 void SensorSignal::SetFormat(std::uint16_t channels, std::uint32_t sampleRate, std::uint16_t bitsPerSample)
@@ -58,7 +60,8 @@ void SensorSignal::Generate(unsigned char* out, std::int32_t frames)
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         z ^= z >> 31;
         const double noise = noise_ * (double(z >> 11) * (2.0 / 9007199254740992.0) - 1.0);
-        const double v = std::clamp(std::nearbyint(centre + amplitude_ * full * std::sin(phase_) + noise), lowest, highest);
+        const double v = std::clamp(std::nearbyint(centre + amplitude_ * full * std::sin(phase_) + noise),
+                                    lowest, highest);
         const auto s = static_cast<std::int32_t>(v);
         for (std::uint16_t c = 0; c < channels_; ++c) {
             if (wide) {

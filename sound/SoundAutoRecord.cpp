@@ -29,11 +29,13 @@ bool SoundAutoRecord::held(std::int64_t q) const
 float SoundAutoRecord::valueAt(const SoundRingState& ring, std::int64_t q) const
 {
     const std::int64_t back = markValues_ - q; // 1 for the latest value
-    const auto index = static_cast<std::int32_t>(((markIndex_ - back) % markLength_ + markLength_) % markLength_);
+    const auto index =
+        static_cast<std::int32_t>(((markIndex_ - back) % markLength_ + markLength_) % markLength_);
     return ring.FreqRing[std::size_t(index)].load(std::memory_order_relaxed);
 }
 
-SoundAutoRecord::Event SoundAutoRecord::Tick(double now, const SoundRingState& ring, const TAutoRecordBlock& t)
+SoundAutoRecord::Event SoundAutoRecord::Tick(double now, const SoundRingState& ring,
+                                             const TAutoRecordBlock& t)
 {
     Event event;
     if (state_ == Off)
@@ -60,7 +62,8 @@ SoundAutoRecord::Event SoundAutoRecord::Tick(double now, const SoundRingState& r
         // than the rest time, or a capture started just now). None yet: wait for them.
         const double wanted = accuracy > 0 ? double(roundHalfEven(widenSingle(t.deadTime) / accuracy)) : 0.0;
         const std::int64_t available = std::min<std::int64_t>(mark.values - validFrom_, markLength_);
-        const auto count = static_cast<std::int64_t>(std::min<double>(std::max(wanted, 1.0), double(available)));
+        const auto count =
+            static_cast<std::int64_t>(std::min<double>(std::max(wanted, 1.0), double(available)));
         if (count <= 0)
             return event;
         double sum = 0;
@@ -101,7 +104,8 @@ SoundAutoRecord::Event SoundAutoRecord::Tick(double now, const SoundRingState& r
         const std::int64_t startFrame = std::max(mark.frames - valuesBack * w, oldest);
         // Pre-roll: at most the guard interval, and never more than the ring still holds before the start.
         const std::int64_t guard = roundHalfEven(widenSingle(t.bufLen) * ring.SampleRate);
-        const std::int64_t preRoll = std::clamp<std::int64_t>(startFrame - oldest, 0, std::max<std::int64_t>(guard, 0));
+        const std::int64_t preRoll =
+            std::clamp<std::int64_t>(startFrame - oldest, 0, std::max<std::int64_t>(guard, 0));
         state_ = Recording;
         scan_ = found;
         event.kind = Event::StartOfThrust;

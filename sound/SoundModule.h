@@ -13,10 +13,10 @@ namespace selva {
 struct SoundModule {
     SoundRingState ring;
     RecordingTarget target;
-    double sigAmp = 1.0;  // waveform multiplier (edtSigAmp)
-    double sigDelay = 0;  // waveform delay, ms (edtSigDelay)
-    double sigWin = 1.0;  // waveform window, ms (edtSigWin)
-    int sigOffset = 0;    // waveform offset (TBSig)
+    double sigAmp = 1.0;      // waveform multiplier (edtSigAmp)
+    double sigDelay = 0;      // waveform delay, ms (edtSigDelay)
+    double sigWin = 1.0;      // waveform window, ms (edtSigWin)
+    int sigOffset = 0;        // waveform offset (TBSig)
     std::int32_t hPoints = 5; // grid divisions of the frequency graph (edtHPoints, edtVPoints)
     std::int32_t vPoints = 5;
     std::int32_t fftLen = 1024; // spectrum length N (edtSpecFFTLen)

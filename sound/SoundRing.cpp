@@ -95,7 +95,8 @@ void SoundRingState::ApplyPendingSettings()
     if (generation == appliedGeneration_)
         return;
     appliedGeneration_ = generation;
-    applyWindow(pendingWindow_.load(std::memory_order_relaxed), pendingAccuracy_.load(std::memory_order_relaxed));
+    applyWindow(pendingWindow_.load(std::memory_order_relaxed),
+                pendingAccuracy_.load(std::memory_order_relaxed));
 }
 
 void SoundRingState::StoreBytes(std::size_t offset, const unsigned char* bytes, std::size_t count)
@@ -320,7 +321,8 @@ bool ReadRingFrames(const SoundRingState& ring, std::int64_t first, std::int32_t
     return inRing(ring.ArrivedFrames.load(std::memory_order_relaxed));
 }
 
-bool ReadLatestSamples(const SoundRingState& ring, int channel, std::int64_t back, int n, float* out, bool centre8)
+bool ReadLatestSamples(const SoundRingState& ring, int channel, std::int64_t back, int n, float* out,
+                       bool centre8)
 {
     if (n <= 0)
         return true;
@@ -332,7 +334,8 @@ bool ReadLatestSamples(const SoundRingState& ring, int channel, std::int64_t bac
         !SampleWidthReadable(bits))
         return true;
     const std::uint32_t width = std::uint32_t(bits) / 8u;
-    const std::uint32_t offset = (channel >= 0 && channel < ring.Channels ? std::uint32_t(channel) : 0u) * width;
+    const std::uint32_t offset =
+        (channel >= 0 && channel < ring.Channels ? std::uint32_t(channel) : 0u) * width;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::int64_t arrived = ring.ArrivedFrames.load(std::memory_order_acquire);
         // Bound the frames to those the ring holds now: never before frame 0, never older than

@@ -110,7 +110,10 @@ struct SoundRingState {
     std::int32_t FramesPerValue() const;
 
     // Frames behind the latest arrived frame that a reader may take while the device goes on writing.
-    std::int32_t ReadableFrames() const { return RingFrames > WriteAheadFrames ? RingFrames - WriteAheadFrames : 0; }
+    std::int32_t ReadableFrames() const
+    {
+        return RingFrames > WriteAheadFrames ? RingFrames - WriteAheadFrames : 0;
+    }
 
     // Where the live analysis stands, read consistently by another thread: `values` counts the values
     // stored since the reset, the latest of them lies at FreqRing[index - 1] (wrapping at `length`),
@@ -125,7 +128,8 @@ struct SoundRingState {
     };
     AnalysisMark ReadAnalysisMark() const;
     // Device thread (or UI thread with no device): publishes the mark.
-    void PublishAnalysisMark(std::int64_t values, std::int64_t frames, std::int32_t index, std::int32_t length);
+    void PublishAnalysisMark(std::int64_t values, std::int64_t frames, std::int32_t index,
+                             std::int32_t length);
 
     // Values stored by AnalyseSoundBlock since the reset (device thread only).
     std::int64_t ValuesStored = 0;

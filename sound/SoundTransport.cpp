@@ -24,8 +24,8 @@ void SoundTransport::resetState()
     playedBytes_.store(0, std::memory_order_relaxed);
 }
 
-void SoundTransport::PrepareCapture(std::uint16_t channels, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
-                                    double waveLenSeconds)
+void SoundTransport::PrepareCapture(std::uint16_t channels, std::uint32_t sampleRate,
+                                    std::uint16_t bitsPerSample, double waveLenSeconds)
 {
     resetState();
     layout_ = CaptureLayout::For(channels, sampleRate, bitsPerSample, waveLenSeconds);
@@ -48,7 +48,8 @@ bool SoundTransport::PreparePlayback(TWave& wave, double waveLenSeconds)
     resetState();
     if (!wave.Rewind())
         return false;
-    layout_ = CaptureLayout::For(wave.GetChannels(), wave.GetSampleRate(), wave.GetBitsPerSample(), waveLenSeconds);
+    layout_ =
+        CaptureLayout::For(wave.GetChannels(), wave.GetSampleRate(), wave.GetBitsPerSample(), waveLenSeconds);
     ring_.SetFormat(wave.GetChannels(), wave.GetSampleRate(), wave.GetBitsPerSample());
     ring_.SetWaveLen(waveLenSeconds);
     std::fill(ring_.SoundRing.begin(), ring_.SoundRing.end(), 0);

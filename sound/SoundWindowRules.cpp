@@ -108,8 +108,8 @@ double LiveMean(const SoundRingState& ring, int count)
     return double(roundHalfEven(sum / double(values.size()) * 10.0)) / 10.0;
 }
 
-std::vector<PlotPoint> FreqGraphPoints(const std::vector<float>& values, const PlotRect& plot, double perWindow,
-                                       double lower, double upper)
+std::vector<PlotPoint> FreqGraphPoints(const std::vector<float>& values, const PlotRect& plot,
+                                       double perWindow, double lower, double upper)
 {
     std::vector<PlotPoint> points;
     if (!(upper > lower) || !(perWindow > 0) || plot.width() <= 0 || plot.height() <= 0)
@@ -120,7 +120,8 @@ std::vector<PlotPoint> FreqGraphPoints(const std::vector<float>& values, const P
     for (std::size_t i = 0; i < values.size(); ++i) {
         // Far outside the plot is as good as just outside it, and keeps the numbers in range.
         const double y = std::clamp((double(values[i]) - lower) * scale, -1e6, 1e6);
-        points.push_back({plot.left + int(roundHalfEven(double(i) * step)), plot.bottom - int(roundHalfEven(y))});
+        points.push_back(
+            {plot.left + int(roundHalfEven(double(i) * step)), plot.bottom - int(roundHalfEven(y))});
     }
     return points;
 }

@@ -70,8 +70,8 @@ struct PlotRect {
 struct PlotPoint {
     int x, y;
 };
-std::vector<PlotPoint> FreqGraphPoints(const std::vector<float>& values, const PlotRect& plot, double perWindow,
-                                       double lower, double upper);
+std::vector<PlotPoint> FreqGraphPoints(const std::vector<float>& values, const PlotRect& plot,
+                                       double perWindow, double lower, double upper);
 // The frequency at height y of the plot: lower + (bottom - y) * (upper - lower) / (bottom - top); false
 // outside the plot's height.
 bool MouseFrequency(int y, const PlotRect& plot, double lower, double upper, double& frequency);
@@ -88,9 +88,10 @@ void AutoBounds(const std::vector<float>& samples, double multiplier, double& lo
 int SignalY(double sample, double multiplier, double offset, double low, double high, const PlotRect& plot);
 
 // Checks of the edit controls: what a commit refuses.
-bool RefreshAcceptable(double seconds);  // at least 0.01 s: a display timer of no interval would hog the window
-bool AccuracyAcceptable(double seconds); // above 0 and at most 10 s
-bool WindowAcceptable(double seconds);   // above 0
+bool RefreshAcceptable(
+    double seconds); // at least 0.01 s: a display timer of no interval would hog the window
+bool AccuracyAcceptable(double seconds);  // above 0 and at most 10 s
+bool WindowAcceptable(double seconds);    // above 0
 bool DivisionsAcceptable(std::int64_t n); // 1 to 100
 
 // The picture of imgAS for an automatic-recording state: state 1 picture 0, state 0 picture 1, state 2

@@ -47,7 +47,8 @@ std::string lowerAscii(std::string s)
 }
 
 // The device named by its id, its description, or a part of either that only one device has.
-const AudioInput* findDevice(const std::vector<AudioInput>& inputs, const std::string& name, std::string& error)
+const AudioInput* findDevice(const std::vector<AudioInput>& inputs, const std::string& name,
+                             std::string& error)
 {
     for (const AudioInput& in : inputs)
         if (in.id == name)
@@ -107,7 +108,8 @@ int runRecord(const RecordOptions& o)
     if (!o.settings.empty()) {
         const StoreLoad load = s.store.ReadSettingsFile(o.settings);
         if (load != StoreLoad::Loaded) {
-            std::cerr << (load == StoreLoad::Missing ? "Unable to read the settings file " : "Damaged settings file ")
+            std::cerr << (load == StoreLoad::Missing ? "Unable to read the settings file "
+                                                     : "Damaged settings file ")
                       << o.settings << '\n';
             return kExitFailure;
         }
@@ -149,7 +151,8 @@ int runRecord(const RecordOptions& o)
             if (calibration == nullptr)
                 throw Error("No active sensor");
             engine.Simulator().SetSignal(std::make_shared<SensorSignal>(
-                o.profile == "builtin" ? ThrustProfile::builtin() : ThrustProfile::fromFile(o.profile), *calibration));
+                o.profile == "builtin" ? ThrustProfile::builtin() : ThrustProfile::fromFile(o.profile),
+                *calibration));
         } catch (const Error& e) {
             std::cerr << e.what() << '\n';
             return kExitFailure;
@@ -205,16 +208,17 @@ int runRecord(const RecordOptions& o)
         nextTick += 1.0;
         const SoundAutoRecord::Event e = rec.Tick(elapsed(), ring, thresholds);
         if (e.kind == SoundAutoRecord::Event::RestLineMeasured) {
-            std::cerr << "rest line " << formatFixed(e.restLine, 1) << " Hz, measured over " << seconds(thresholds.deadTime)
-                      << '\n';
+            std::cerr << "rest line " << formatFixed(e.restLine, 1) << " Hz, measured over "
+                      << seconds(thresholds.deadTime) << '\n';
         } else if (e.kind == SoundAutoRecord::Event::StartOfThrust) {
             engine.StartWriting(wave, e.writeFrame);
             writing = true;
-            std::cerr << "start of thrust at " << seconds(double(e.startFrame) / o.rate) << " of the capture, recording from "
-                      << seconds(double(e.writeFrame) / o.rate) << " (pre-roll " << seconds(double(e.startFrame - e.writeFrame) / o.rate)
-                      << ")\n";
+            std::cerr << "start of thrust at " << seconds(double(e.startFrame) / o.rate)
+                      << " of the capture, recording from " << seconds(double(e.writeFrame) / o.rate)
+                      << " (pre-roll " << seconds(double(e.startFrame - e.writeFrame) / o.rate) << ")\n";
         } else if (e.kind == SoundAutoRecord::Event::EndOfThrust) {
-            std::cerr << "end of thrust at " << seconds(double(ring.ArrivedFrames.load()) / o.rate) << " of the capture\n";
+            std::cerr << "end of thrust at " << seconds(double(ring.ArrivedFrames.load()) / o.rate)
+                      << " of the capture\n";
             break;
         }
     }
@@ -227,14 +231,16 @@ int runRecord(const RecordOptions& o)
         return kExitFailure;
     }
     if (written.lostFrames > 0)
-        std::cerr << "warning: " << written.lostFrames << " frames could not be written in time (silence in their place)\n";
+        std::cerr << "warning: " << written.lostFrames
+                  << " frames could not be written in time (silence in their place)\n";
     const std::uint32_t frames = wave.GetTotalFrames();
     if (!wave.Close() || !written.ok) {
         std::cerr << "Error writing " << temp << "; the recording stays there\n";
         return kExitFailure;
     }
     if (!MoveFileReplacing(temp, o.out, error)) {
-        std::cerr << "Unable to move the recording to " << o.out << " (" << error << "); it stays in " << temp << '\n';
+        std::cerr << "Unable to move the recording to " << o.out << " (" << error << "); it stays in " << temp
+                  << '\n';
         return kExitFailure;
     }
     std::cerr << "written " << o.out << ": " << seconds(double(frames) / o.rate) << '\n';
@@ -246,8 +252,9 @@ int runRecord(const RecordOptions& o)
 void registerSoundCommands(CLI::App& app, CommandList& commands)
 {
     {
-        CLI::App* sub = app.add_subcommand("sound-devices", "List the sound input devices the sound window offers: "
-                                                            "id, TAB, description");
+        CLI::App* sub =
+            app.add_subcommand("sound-devices", "List the sound input devices the sound window offers: "
+                                                "id, TAB, description");
         commands.add(sub, []() {
             QtApp qt;
             SoundRingState ring;
@@ -259,27 +266,38 @@ void registerSoundCommands(CLI::App& app, CommandList& commands)
     }
     auto o = std::make_shared<RecordOptions>();
     CLI::App* sub = app.add_subcommand(
-        "sound-record", "Record from a sound input device: by hand for --duration seconds, or with --auto the firing "
-                        "the automatic recording detects (rest line, start, end of thrust)");
-    sub->add_option("--device", o->device, "the device: its id, its description or a part of either")->required();
+        "sound-record",
+        "Record from a sound input device: by hand for --duration seconds, or with --auto the firing "
+        "the automatic recording detects (rest line, start, end of thrust)");
+    sub->add_option("--device", o->device, "the device: its id, its description or a part of either")
+        ->required();
     sub->add_option("--out", o->out, "the WAV file to write")->required();
     sub->add_option("--rate", o->rate, "sample rate, Hz")->check(CLI::Range(1000u, 384000u));
     sub->add_option("--bits", o->bits, "bits per sample")->check(CLI::IsMember({8, 16}));
     sub->add_option("--channels", o->channels, "channels")->check(CLI::IsMember({1, 2}));
-    sub->add_option("--accuracy", o->accuracy, "seconds per live frequency value")->check(CLI::Range(0.001, 1.0));
+    sub->add_option("--accuracy", o->accuracy, "seconds per live frequency value")
+        ->check(CLI::Range(0.001, 1.0));
     sub->add_flag("--auto", o->automatic, "record the firing the automatic recording detects");
-    o->restTimeOpt = sub->add_option("--rest-time", o->restTime, "rest measurement time, s")->check(CLI::Range(0.01, 600.0));
-    o->excessOpt = sub->add_option("--excess", o->excess, "fall below the rest line that marks the start, Hz");
-    o->endBandOpt = sub->add_option("--end-band", o->endBand, "distance from the rest line that marks the end, Hz");
-    o->preRollOpt = sub->add_option("--pre-roll", o->preRoll, "most sound kept before the start, s")->check(CLI::Range(0.0, 45.0));
-    o->durationOpt = sub->add_option("--duration", o->duration, "seconds to record (by hand) or to wait at most (--auto)")
-                         ->check(CLI::PositiveNumber);
-    sub->add_option("--settings", o->settings, "settings file (.rsr) whose automatic-recording thresholds apply");
-    o->fireAfterOpt = sub->add_option("--fire-after", o->fireAfter, "simulated input: fire this many seconds after the start")
+    o->restTimeOpt = sub->add_option("--rest-time", o->restTime, "rest measurement time, s")
+                         ->check(CLI::Range(0.01, 600.0));
+    o->excessOpt =
+        sub->add_option("--excess", o->excess, "fall below the rest line that marks the start, Hz");
+    o->endBandOpt =
+        sub->add_option("--end-band", o->endBand, "distance from the rest line that marks the end, Hz");
+    o->preRollOpt = sub->add_option("--pre-roll", o->preRoll, "most sound kept before the start, s")
+                        ->check(CLI::Range(0.0, 45.0));
+    o->durationOpt =
+        sub->add_option("--duration", o->duration, "seconds to record (by hand) or to wait at most (--auto)")
+            ->check(CLI::PositiveNumber);
+    sub->add_option("--settings", o->settings,
+                    "settings file (.rsr) whose automatic-recording thresholds apply");
+    o->fireAfterOpt = sub->add_option("--fire-after", o->fireAfter,
+                                      "simulated input: fire this many seconds after the start")
                           ->check(CLI::NonNegativeNumber);
     sub->add_option("--profile", o->profile, "simulated input: builtin, or a text file of time/thrust pairs");
     sub->add_option("--sensors", o->sensorsFile, "simulated input: sensor library (.sns)");
-    sub->add_option("--sensor", o->sensor, "simulated input: number of the sensor whose calibration is inverted");
+    sub->add_option("--sensor", o->sensor,
+                    "simulated input: number of the sensor whose calibration is inverted");
     commands.add(sub, [o]() { return runRecord(*o); });
 }
 

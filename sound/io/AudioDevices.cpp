@@ -27,7 +27,8 @@ DeviceError MakeDeviceError(int code, const std::string& otherText)
     }
 }
 
-std::unique_ptr<AudioStream> AudioBackend::OpenPlayback(const CaptureFormat&, SoundTransport&, DeviceError& error)
+std::unique_ptr<AudioStream> AudioBackend::OpenPlayback(const CaptureFormat&, SoundTransport&,
+                                                        DeviceError& error)
 {
     error = MakeDeviceError(DeviceBadId);
     return nullptr;

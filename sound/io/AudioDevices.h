@@ -38,11 +38,11 @@ struct DeviceError {
     // "Failed to open intput device." and the text on a line of its own, as the window shows it.
     std::string Message() const;
 };
-inline constexpr int DeviceBadId = 2;       // "Specified device identifier is out of range."
-inline constexpr int DeviceAllocated = 4;   // "Specified resource is already allocated."
-inline constexpr int DeviceNoDriver = 6;    // "No device driver is present."
-inline constexpr int DeviceNoMemory = 7;    // "Unable to allocate or lock memory."
-inline constexpr int DeviceBadFormat = 32;  // "Attempted to open with an unsupported waveform-audio format."
+inline constexpr int DeviceBadId = 2;      // "Specified device identifier is out of range."
+inline constexpr int DeviceAllocated = 4;  // "Specified resource is already allocated."
+inline constexpr int DeviceNoDriver = 6;   // "No device driver is present."
+inline constexpr int DeviceNoMemory = 7;   // "Unable to allocate or lock memory."
+inline constexpr int DeviceBadFormat = 32; // "Attempted to open with an unsupported waveform-audio format."
 DeviceError MakeDeviceError(int code, const std::string& otherText = {});
 
 // An open capture or playback. Stop returns once the device thread will not touch the transport again.

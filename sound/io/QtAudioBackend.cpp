@@ -22,7 +22,9 @@ QAudioFormat qtFormat(const CaptureFormat& f)
     QAudioFormat q;
     q.setChannelCount(f.channels);
     q.setSampleRate(int(f.sampleRate));
-    q.setSampleFormat(f.bitsPerSample == 8 ? QAudioFormat::UInt8 : f.bitsPerSample == 32 ? QAudioFormat::Int32 : QAudioFormat::Int16);
+    q.setSampleFormat(f.bitsPerSample == 8    ? QAudioFormat::UInt8
+                      : f.bitsPerSample == 32 ? QAudioFormat::Int32
+                                              : QAudioFormat::Int16);
     return q;
 }
 
@@ -41,7 +43,8 @@ protected:
     qint64 readData(char*, qint64) override { return 0; }
     qint64 writeData(const char* data, qint64 len) override
     {
-        t_.CaptureArrived(reinterpret_cast<const unsigned char*>(data), std::size_t(std::max<qint64>(len, 0)));
+        t_.CaptureArrived(reinterpret_cast<const unsigned char*>(data),
+                          std::size_t(std::max<qint64>(len, 0)));
         return len;
     }
 
@@ -59,7 +62,8 @@ public:
 protected:
     qint64 readData(char* data, qint64 maxlen) override
     {
-        return qint64(t_.PlaybackPull(reinterpret_cast<unsigned char*>(data), std::size_t(std::max<qint64>(maxlen, 0))));
+        return qint64(t_.PlaybackPull(reinterpret_cast<unsigned char*>(data),
+                                      std::size_t(std::max<qint64>(maxlen, 0))));
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
@@ -162,7 +166,8 @@ QtAudioBackend::~QtAudioBackend()
 
 void QtAudioBackend::RunOnDeviceThread(const std::function<void()>& work)
 {
-    QMetaObject::invokeMethod(context_, [&work] { work(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [&work] { work(); }, Qt::BlockingQueuedConnection);
 }
 
 std::vector<AudioInput> QtAudioBackend::Inputs()
@@ -172,13 +177,15 @@ std::vector<AudioInput> QtAudioBackend::Inputs()
         AudioInput in;
         in.id = d.id().toStdString();
         in.description = d.description().toStdString();
-        in.formatFlags = FormatFlagsWhere([&d](const CaptureFormat& f) { return d.isFormatSupported(qtFormat(f)); });
+        in.formatFlags =
+            FormatFlagsWhere([&d](const CaptureFormat& f) { return d.isFormatSupported(qtFormat(f)); });
         inputs.push_back(std::move(in));
     }
     return inputs;
 }
 
-std::unique_ptr<AudioStream> QtAudioBackend::OpenCapture(const AudioInput& device, const CaptureFormat& format,
+std::unique_ptr<AudioStream> QtAudioBackend::OpenCapture(const AudioInput& device,
+                                                         const CaptureFormat& format,
                                                          SoundTransport& transport, DeviceError& error)
 {
     QAudioDevice found;
@@ -218,8 +225,8 @@ std::unique_ptr<AudioStream> QtAudioBackend::OpenCapture(const AudioInput& devic
     return std::make_unique<QtCaptureStream>(*this, source, adapter);
 }
 
-std::unique_ptr<AudioStream> QtAudioBackend::OpenPlayback(const CaptureFormat& format, SoundTransport& transport,
-                                                          DeviceError& error)
+std::unique_ptr<AudioStream> QtAudioBackend::OpenPlayback(const CaptureFormat& format,
+                                                          SoundTransport& transport, DeviceError& error)
 {
     const QAudioDevice out = QMediaDevices::defaultAudioOutput();
     if (out.isNull()) {
@@ -242,13 +249,16 @@ std::unique_ptr<AudioStream> QtAudioBackend::OpenPlayback(const CaptureFormat& f
         adapter->open(QIODevice::ReadOnly);
         // Qt goes idle when it has nothing more to play: once the transport has handed over its last
         // byte, the end of playback is marked when the device has played it.
-        QObject::connect(sink, &QAudioSink::stateChanged, sink, [sink, &transport, bytesPerSecond](QAudio::State s) {
-            if (s != QAudio::IdleState || !transport.Drained())
-                return;
-            const double handed = bytesPerSecond > 0 ? double(transport.PlayedBytes()) / bytesPerSecond * 1e6 : 0;
-            const double left = std::clamp(handed - double(sink->processedUSecs()), 0.0, 2e6);
-            QTimer::singleShot(int(left / 1000) + 20, sink, [&transport] { transport.MarkPlaybackEnded(); });
-        });
+        QObject::connect(
+            sink, &QAudioSink::stateChanged, sink, [sink, &transport, bytesPerSecond](QAudio::State s) {
+                if (s != QAudio::IdleState || !transport.Drained())
+                    return;
+                const double handed =
+                    bytesPerSecond > 0 ? double(transport.PlayedBytes()) / bytesPerSecond * 1e6 : 0;
+                const double left = std::clamp(handed - double(sink->processedUSecs()), 0.0, 2e6);
+                QTimer::singleShot(int(left / 1000) + 20, sink,
+                                   [&transport] { transport.MarkPlaybackEnded(); });
+            });
         sink->start(adapter);
         failure = sink->error();
         if (failure != QAudio::NoError) {

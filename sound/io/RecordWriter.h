@@ -23,7 +23,7 @@ public:
     // Appends from monotonic frame `fromFrame` on.
     void Start(const SoundRingState& ring, TWave& wave, std::int64_t fromFrame);
     struct Result {
-        bool ok = true;             // every byte reached the file
+        bool ok = true;              // every byte reached the file
         std::int64_t lostFrames = 0; // frames the ring no longer held, written as silence
     };
     // Appends what has arrived up to now and ends the thread.

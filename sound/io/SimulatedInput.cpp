@@ -85,12 +85,14 @@ std::vector<AudioInput> SimulatedInput::Inputs()
     AudioInput in;
     in.id = Id;
     in.description = Description;
-    in.formatFlags = FormatFlagsWhere([](const CaptureFormat& f) { return f.bitsPerSample == 8 || f.bitsPerSample == 16; });
+    in.formatFlags = FormatFlagsWhere(
+        [](const CaptureFormat& f) { return f.bitsPerSample == 8 || f.bitsPerSample == 16; });
     in.simulated = true;
     return {in};
 }
 
-std::unique_ptr<AudioStream> SimulatedInput::OpenCapture(const AudioInput& device, const CaptureFormat& format,
+std::unique_ptr<AudioStream> SimulatedInput::OpenCapture(const AudioInput& device,
+                                                         const CaptureFormat& format,
                                                          SoundTransport& transport, DeviceError& error)
 {
     if (device.id != Id) {
@@ -101,8 +103,8 @@ std::unique_ptr<AudioStream> SimulatedInput::OpenCapture(const AudioInput& devic
         error = MakeDeviceError(DeviceNoDriver);
         return nullptr;
     }
-    if ((format.bitsPerSample != 8 && format.bitsPerSample != 16) || (format.channels != 1 && format.channels != 2) ||
-        format.sampleRate == 0) {
+    if ((format.bitsPerSample != 8 && format.bitsPerSample != 16) ||
+        (format.channels != 1 && format.channels != 2) || format.sampleRate == 0) {
         error = MakeDeviceError(DeviceBadFormat);
         return nullptr;
     }

@@ -35,7 +35,8 @@ public:
 
     // Sets up the rings for the format and wave length and starts capturing from `device`. False with
     // `error` set when the device did not open (nothing then runs).
-    bool StartCapture(const AudioInput& device, const CaptureFormat& format, double waveLenSeconds, DeviceError& error);
+    bool StartCapture(const AudioInput& device, const CaptureFormat& format, double waveLenSeconds,
+                      DeviceError& error);
     void StopCapture();
     bool Capturing() const { return mode_ == Mode::Capture; }
 

@@ -1,5 +1,10 @@
 #include "sound/ui/SoundPlots.h"
 
+#include "analysis/ui/StoredLook.h"
+#include "common/Format.h"
+#include "sound/SoundModule.h"
+#include "store/Records.h"
+
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
@@ -59,13 +64,20 @@ QString label(double v)
 
 } // namespace
 
+PlotRect AxesPlotRect(const QImage& image, double v0, double v1)
+{
+    const QFontMetrics fm{QFont()};
+    const int labelWidth = std::max(fm.horizontalAdvance(label(v1)), fm.horizontalAdvance(label(v0))) + 6;
+    return {labelWidth, fm.height() / 2 + 2, image.width() - 8, image.height() - fm.height() - 4};
+}
+
 PlotRect DrawAxes(QImage& image, int hDiv, int vDiv, double h0, double h1, double v0, double v1,
                   const PlotColors& colors)
 {
     QPainter p(&image);
+    p.setFont(QFont());
     const QFontMetrics fm(p.font());
-    const int labelWidth = std::max(fm.horizontalAdvance(label(v1)), fm.horizontalAdvance(label(v0))) + 6;
-    PlotRect plot{labelWidth, fm.height() / 2 + 2, image.width() - 8, image.height() - fm.height() - 4};
+    const PlotRect plot = AxesPlotRect(image, v0, v1);
     if (plot.width() < 10 || plot.height() < 10)
         return plot;
     hDiv = std::max(hDiv, 1);
@@ -84,7 +96,8 @@ PlotRect DrawAxes(QImage& image, int hDiv, int vDiv, double h0, double h1, doubl
     for (int i = 0; i <= vDiv; ++i) {
         const int y = plot.bottom - int(std::lround(double(i) * plot.height() / vDiv));
         const QString t = label(v0 + (v1 - v0) * i / vDiv);
-        p.drawText(QRect(0, y - fm.height() / 2, plot.left - 3, fm.height()), Qt::AlignRight | Qt::AlignVCenter, t);
+        p.drawText(QRect(0, y - fm.height() / 2, plot.left - 3, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, t);
     }
     for (int i = 0; i <= hDiv; ++i) {
         const int x = plot.left + int(std::lround(double(i) * plot.width() / hDiv));
@@ -95,7 +108,8 @@ PlotRect DrawAxes(QImage& image, int hDiv, int vDiv, double h0, double h1, doubl
     return plot;
 }
 
-void DrawFreqGraph(QImage& image, const std::vector<PlotPoint>& points, const PlotRect& plot, const PlotColors& colors)
+void DrawFreqGraph(QImage& image, const std::vector<PlotPoint>& points, const PlotRect& plot,
+                   const PlotColors& colors)
 {
     QPainter p(&image);
     p.setClipRect(QRect(plot.left, plot.top, plot.width() + 1, plot.height() + 1));
@@ -106,8 +120,8 @@ void DrawFreqGraph(QImage& image, const std::vector<PlotPoint>& points, const Pl
         p.drawLine(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y);
 }
 
-void DrawSignal(QImage& image, const std::vector<float>& samples, double multiplier, double offset, double low,
-                double high, const PlotColors& colors)
+void DrawSignal(QImage& image, const std::vector<float>& samples, double multiplier, double offset,
+                double low, double high, const PlotColors& colors)
 {
     image.fill(colors.background);
     QPainter p(&image);
@@ -130,7 +144,8 @@ void DrawSignal(QImage& image, const std::vector<float>& samples, double multipl
             for (int c = 0; c < columns; ++c) {
                 const std::size_t a = n * std::size_t(c) / std::size_t(columns);
                 const std::size_t b = std::max(a + 1, n * std::size_t(c + 1) / std::size_t(columns));
-                const auto [mn, mx] = std::minmax_element(samples.begin() + std::ptrdiff_t(a), samples.begin() + std::ptrdiff_t(b));
+                const auto [mn, mx] = std::minmax_element(samples.begin() + std::ptrdiff_t(a),
+                                                          samples.begin() + std::ptrdiff_t(b));
                 p.drawLine(plot.left + c, SignalY(*mn, multiplier, offset, low, high, plot), plot.left + c,
                            SignalY(*mx, multiplier, offset, low, high, plot));
             }
@@ -159,6 +174,78 @@ void DrawSpectrumBins(QImage& image, const std::vector<float>& realOut, const Sp
     for (int bin = range.lo; bin <= range.hi && bin < int(realOut.size()); ++bin)
         p.drawPoint(plot.left + SpectrumBinX(bin, range, plot.width()),
                     plot.top + SpectrumBinY(realOut[std::size_t(bin)], n, plot.height()));
+}
+
+PlotColors ColorsOf(const TChartAppearance& chart)
+{
+    PlotColors c{colorFromStored(chart.backColor), colorFromStored(chart.dataLineColor),
+                 colorFromStored(chart.gridColor), colorFromStored(chart.textColor)};
+    for (QColor* q : {&c.background, &c.line, &c.grid, &c.text})
+        if (!q->isValid())
+            *q = q == &c.background ? QColor(Qt::black) : QColor(Qt::white);
+    return c;
+}
+
+void DrawSignalPage(SoundPlot& plot, const SoundModule& module, const TSoundSettings& settings,
+                    bool autoBounds, const PlotColors& colors)
+{
+    const SoundRingState& ring = module.ring;
+    const SignalView view = SignalFrames(module.sigDelay, module.sigWin, ring.SampleRate, ring.RingFrames);
+    std::vector<float> samples(std::size_t(view.frames));
+    if (!ReadLatestSamples(ring, settings.channelLeft ? 1 : 0, view.back, view.frames, samples.data(), true))
+        return; // overtaken by the device: the next tick draws
+    double low = -1000, high = 1000;
+    if (autoBounds)
+        AutoBounds(samples, module.sigAmp, low, high);
+    plot.clear(colors.background);
+    DrawSignal(plot.image(), samples, module.sigAmp, autoBounds ? 0 : module.sigOffset, low, high, colors);
+    plot.update();
+}
+
+PlotRect DrawFreqPage(SoundPlot& plot, const SoundModule& module, const TSoundSettings& settings,
+                      const PlotColors& colors)
+{
+    plot.clear(colors.background);
+    const double window = widenSingle(settings.window), accuracy = widenSingle(settings.accur);
+    const PlotRect rect = DrawAxes(plot.image(), module.hPoints, module.vPoints, 0, window, settings.freqDown,
+                                   settings.freqUp, colors);
+    const double perWindow = accuracy > 0 ? window / accuracy : 0;
+    const auto values =
+        LatestFreqValues(module.ring, int(std::min(perWindow, double(SoundRingState::MaxFreqRingLength))));
+    DrawFreqGraph(plot.image(), FreqGraphPoints(values, rect, perWindow, settings.freqDown, settings.freqUp),
+                  rect, colors);
+    plot.update();
+    return rect;
+}
+
+PlotRect DrawSpecPage(SoundPlot& plot, const SoundModule& module, const TSoundSettings& settings,
+                      const PlotColors& colors)
+{
+    plot.clear(colors.background);
+    const int n = NormalizeSpectrumLength(module.fftLen);
+    // The vertical axis is in the units the points are drawn in: |real| / N, a pixel each.
+    const int height = std::max(AxesPlotRect(plot.image(), 0, 1000).height(), 1);
+    const PlotRect rect =
+        DrawAxes(plot.image(), 10, 5, settings.specDown, settings.specUp, 0, height, colors);
+    const SpectrumBins bins = RingSpectrum(module.ring, settings.channelLeft ? 1 : 0, n);
+    const SpectrumBinRange range =
+        SpectrumBinsToDraw(settings.specDown, settings.specUp, n, module.ring.SampleRate);
+    DrawSpectrumBins(plot.image(), bins.realOut, range, n, rect, colors);
+    plot.update();
+    return rect;
+}
+
+QPixmap AutoStatePixmap(int index)
+{
+    static const QColor fills[4] = {Qt::yellow, Qt::gray, Qt::green, Qt::red};
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::black);
+    p.setBrush(fills[std::clamp(index, 0, 3)]);
+    p.drawEllipse(2, 2, 12, 12);
+    return pm;
 }
 
 } // namespace selva

@@ -45,45 +45,32 @@ char decimalSeparator()
     return QLocale().decimalPoint().at(0).toLatin1();
 }
 
-// The pictures of imgAS: measuring the rest line, off, waiting for the start, recording.
-QPixmap autoPicture(const QColor& fill)
-{
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::black);
-    p.setBrush(fill);
-    p.drawEllipse(2, 2, 12, 12);
-    return pm;
-}
-
 } // namespace
 
 TfrmSound::TfrmSound(SettingsStore& store, SensorLibrary& sensors, SoundModule& module, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TfrmSound>()), store_(store), sensors_(sensors), module_(module),
-      freqPlot_(std::make_unique<PlotRect>()), specPlot_(std::make_unique<PlotRect>())
+    : QDialog(parent), ui(std::make_unique<Ui::TfrmSound>()), store_(store), sensors_(sensors),
+      module_(module), freqPlot_(std::make_unique<PlotRect>()), specPlot_(std::make_unique<PlotRect>())
 {
     ui->setupUi(this);
     takeLookFrom(this, parent);
     engine_ = std::make_unique<SoundEngine>(module_.ring);
-    pictures_[0] = autoPicture(Qt::yellow);
-    pictures_[1] = autoPicture(Qt::gray);
-    pictures_[2] = autoPicture(Qt::green);
-    pictures_[3] = autoPicture(Qt::red);
+    for (int i = 0; i < 4; ++i)
+        pictures_[i] = AutoStatePixmap(i);
 
     chooseFile = [this](bool save, const QString& folder, const QString& name) {
-        QFileDialog dlg(this, save ? QStringLiteral("Сохранение файла") : QStringLiteral("Выбор файла"), folder, kFilter);
+        QFileDialog dlg(this, save ? QStringLiteral("Сохранение файла") : QStringLiteral("Выбор файла"),
+                        folder, kFilter);
         dlg.setObjectName(save ? QStringLiteral("dlgSaveFile") : QStringLiteral("dlgFile"));
         dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setDefaultSuffix(QStringLiteral("wav"));
         dlg.selectFile(name);
-        return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first() : QString();
+        return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first()
+                                                                                 : QString();
     };
     showMessage = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
     askOverwrite = [this](const QString& q) {
-        return QMessageBox::question(this, QStringLiteral("Ошибка записи"), q, QMessageBox::Yes | QMessageBox::No) ==
-               QMessageBox::Yes;
+        return QMessageBox::question(this, QStringLiteral("Ошибка записи"), q,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
 
     tmrShow = new QTimer(this);
@@ -144,37 +131,37 @@ TfrmSound::TfrmSound(SettingsStore& store, SensorLibrary& sensors, SoundModule& 
     connect(tmrDevice, &QTimer::timeout, this, &TfrmSound::tmrDeviceTimer);
     connect(ui->PC1, &QTabWidget::currentChanged, this, [this] {
         hideMouseFreq();
-        drawPage(true);
+        drawPage();
     });
     connect(ui->TBFreq, &QSlider::valueChanged, this, &TfrmSound::TBFreqChange);
     connect(ui->TBSpec, &QSlider::valueChanged, this, &TfrmSound::TBSpecChange);
     connect(ui->TBSig, &QSlider::valueChanged, this, [this](int v) {
         module_.sigOffset = v;
-        drawPage(false);
+        drawPage();
     });
     connect(ui->TBSigAmp, &QSlider::valueChanged, this, [this](int v) {
         module_.sigAmp = std::pow(10.0, v);
         ui->edtSigAmp->Refresh();
-        drawPage(false);
+        drawPage();
     });
     connect(ui->TBSigWin, &QSlider::valueChanged, this, [this](int v) {
         module_.sigWin = std::pow(10.0, v);
         ui->edtSigWin->Refresh();
-        drawPage(false);
+        drawPage();
     });
     connect(ui->TBSigDelay, &QSlider::valueChanged, this, [this](int v) {
         module_.sigDelay = v;
         ui->edtSigDelay->Refresh();
-        drawPage(false);
+        drawPage();
     });
     connect(ui->cbxSigAuto, &QCheckBox::toggled, this, [this](bool on) {
         ui->TBSig->setEnabled(!on);
-        drawPage(false);
+        drawPage();
     });
     ui->imgFreq->onMouseMove = [this](QPoint at) { imgFreqMouseMove(at); };
     ui->imgFreq->onMouseLeave = [this] { hideMouseFreq(); };
     for (SoundPlot* plot : {ui->imgSig, ui->imgFreq, ui->imgSpec})
-        plot->onResized = [this] { drawPage(true); };
+        plot->onResized = [this] { drawPage(); };
     tmrDevice->start();
 }
 
@@ -204,20 +191,22 @@ void TfrmSound::bindEdits()
     ui->edtRefresh->setDigits(2);
     ui->edtRefresh->OnCommit = refuseUnless(&RefreshAcceptable);
     ui->edtRefresh->Value(&ss().refresh);
-    ui->edtRefresh->PostCommit = [this](TEditFloat*) { tmrShow->setInterval(int(roundHalfEven(widenSingle(ss().refresh) * 1000))); };
+    ui->edtRefresh->PostCommit = [this](TEditFloat*) {
+        tmrShow->setInterval(int(roundHalfEven(widenSingle(ss().refresh) * 1000)));
+    };
     ui->edtAccur->setDigits(3);
     ui->edtAccur->OnCommit = refuseUnless(&AccuracyAcceptable);
     ui->edtAccur->Value(&ss().accur);
     ui->edtAccur->PostCommit = [this](TEditFloat*) {
         module_.ring.SetAccuracy(widenSingle(ss().accur));
-        drawPage(true);
+        drawPage();
     };
     ui->edtWindow->setDigits(2);
     ui->edtWindow->OnCommit = refuseUnless(&WindowAcceptable);
     ui->edtWindow->Value(&ss().window);
     ui->edtWindow->PostCommit = [this](TEditFloat*) {
         module_.ring.SetWindowLength(ss().window);
-        drawPage(true);
+        drawPage();
     };
     ui->edtFreqUp->Value(&ss().freqUp);
     ui->edtFreqDown->Value(&ss().freqDown);
@@ -227,7 +216,7 @@ void TfrmSound::bindEdits()
             const QSignalBlocker block(ui->TBFreq);
             ui->TBFreq->setMaximum(band.trackMax());
             ui->TBFreq->setValue(band.trackPosition());
-            drawPage(true);
+            drawPage();
         };
     for (TEditInt* e : {ui->edtHPoints, ui->edtVPoints, ui->edtSpecFFTLen})
         e->OnCommit = [e, this](TEditInt*, std::int32_t* v, bool& can) {
@@ -237,7 +226,7 @@ void TfrmSound::bindEdits()
     ui->edtVPoints->Value(&module_.vPoints);
     ui->edtSpecFFTLen->Value(&module_.fftLen);
     for (TEditInt* e : {ui->edtHPoints, ui->edtVPoints, ui->edtSpecFFTLen})
-        e->PostCommit = [this](TEditInt*) { drawPage(true); };
+        e->PostCommit = [this](TEditInt*) { drawPage(); };
     ui->edtSpecUp->Value(&ss().specUp);
     ui->edtSpecDown->Value(&ss().specDown);
     ui->edtSpecUp->PostCommit = [this](TEditInt*) {
@@ -247,7 +236,7 @@ void TfrmSound::bindEdits()
         const QSignalBlocker block(ui->TBSpec);
         ui->TBSpec->setValue(b.trackPosition);
         refreshBandEdits();
-        drawPage(true);
+        drawPage();
     };
     ui->edtSpecDown->PostCommit = [this](TEditInt*) {
         SpecBand b{ss().specDown, ss().specUp, ui->TBSpec->value()};
@@ -256,7 +245,7 @@ void TfrmSound::bindEdits()
         const QSignalBlocker block(ui->TBSpec);
         ui->TBSpec->setValue(b.trackPosition);
         refreshBandEdits();
-        drawPage(true);
+        drawPage();
     };
     ui->edtSigAmp->setDigits(2);
     ui->edtSigAmp->Value(&module_.sigAmp);
@@ -300,7 +289,9 @@ void TfrmSound::GetSources()
         ui->cbxSource->addItem(qs(in.description));
     // The device chosen last time, when it is still in the list.
     const int stored = ss().source;
-    ui->cbxSource->setCurrentIndex(stored >= 0 && stored < int(inputs_.size()) ? stored : inputs_.empty() ? -1 : 0);
+    ui->cbxSource->setCurrentIndex(stored >= 0 && stored < int(inputs_.size()) ? stored
+                                   : inputs_.empty()                           ? -1
+                                                                               : 0);
 }
 
 void TfrmSound::cbxSourceChange()
@@ -322,7 +313,8 @@ void TfrmSound::BuildAudioFormatList()
         }
     }
     const int stored = ss().formatIndex;
-    ui->cbxRegim->setCurrentIndex(stored >= 0 && stored < ui->cbxRegim->count() ? stored : ui->cbxRegim->count() - 1);
+    ui->cbxRegim->setCurrentIndex(stored >= 0 && stored < ui->cbxRegim->count() ? stored
+                                                                                : ui->cbxRegim->count() - 1);
     cbxRegimChange();
 }
 
@@ -399,10 +391,12 @@ void TfrmSound::StartCapture()
                 const TCalibration* calibration = sensors_.ActiveCalibration();
                 if (calibration == nullptr)
                     throw Error("No active sensor");
-                engine_->Simulator().SetSignal(std::make_shared<SensorSignal>(ThrustProfile::builtin(), *calibration));
+                engine_->Simulator().SetSignal(
+                    std::make_shared<SensorSignal>(ThrustProfile::builtin(), *calibration));
             }
             started = engine_->StartCapture(
-                *device, {std::uint16_t(f.Channels), f.SampleRate, std::uint16_t(f.BitsPerSample)}, waveLen(), error);
+                *device, {std::uint16_t(f.Channels), f.SampleRate, std::uint16_t(f.BitsPerSample)}, waveLen(),
+                error);
         } catch (const Error& e) {
             error = MakeDeviceError(0, e.what());
         }
@@ -481,8 +475,9 @@ void TfrmSound::saveFinished(const std::string& tempPath)
     if (!written.ok || !closed)
         showMessage(QStringLiteral("Ошибка записи в файл %1: запись может быть неполной").arg(qs(tempPath)));
     if (written.lostFrames > 0)
-        showMessage(QStringLiteral("Часть записи (%1 с) не успела попасть в файл и заменена тишиной")
-                        .arg(QLocale().toString(double(written.lostFrames) / module_.ring.SampleRate, 'f', 2)));
+        showMessage(
+            QStringLiteral("Часть записи (%1 с) не успела попасть в файл и заменена тишиной")
+                .arg(QLocale().toString(double(written.lostFrames) / module_.ring.SampleRate, 'f', 2)));
     const SaveOutcome out = SaveRecording(tempPath, module_.target, prompts());
     ui->edtFile->setText(qs(module_.target.shortName));
     if (out.saved && onRecordingSaved)
@@ -707,7 +702,7 @@ void TfrmSound::showEvent(QShowEvent* event)
     openTarget();
     if (fileLoaded_ && !ui->cbxDoIn->isChecked())
         preparePlaybackFormat();
-    drawPage(true);
+    drawPage();
 }
 
 void TfrmSound::closeEvent(QCloseEvent* event)
@@ -745,76 +740,20 @@ void TfrmSound::tmrShowTimer()
     const int n = LiveMeanCount(widenSingle(ss().refresh), widenSingle(ss().accur),
                                 module_.ring.FreqRingLength.load(std::memory_order_acquire));
     ui->lblFreq->setText(qs(formatGeneral(LiveMean(module_.ring, n), 15, decimalSeparator())));
-    drawPage(false);
+    drawPage();
 }
 
-namespace {
-PlotColors colorsOf(const TChartAppearance& chart)
-{
-    PlotColors c{colorFromStored(chart.backColor), colorFromStored(chart.dataLineColor), colorFromStored(chart.gridColor),
-                 colorFromStored(chart.textColor)};
-    for (QColor* q : {&c.background, &c.line, &c.grid, &c.text})
-        if (!q->isValid())
-            *q = q == &c.background ? QColor(Qt::black) : QColor(Qt::white);
-    return c;
-}
-} // namespace
-
-void TfrmSound::drawPage(bool withAxes)
+void TfrmSound::drawPage()
 {
     if (!isVisible())
         return;
+    const PlotColors colors = ColorsOf(store_.settings.chart);
     if (ui->PC1->currentWidget() == ui->TS1)
-        drawSignal();
+        DrawSignalPage(*ui->imgSig, module_, ss(), ui->cbxSigAuto->isChecked(), colors);
     else if (ui->PC1->currentWidget() == ui->TS2)
-        drawFreq(withAxes);
+        *freqPlot_ = DrawFreqPage(*ui->imgFreq, module_, ss(), colors);
     else
-        drawSpec();
-}
-
-void TfrmSound::drawSignal()
-{
-    const PlotColors colors = colorsOf(store_.settings.chart);
-    SoundRingState& ring = module_.ring;
-    const SignalView view = SignalFrames(module_.sigDelay, module_.sigWin, ring.SampleRate, ring.RingFrames);
-    std::vector<float> samples(std::size_t(view.frames));
-    if (!ReadLatestSamples(ring, ss().channelLeft ? 1 : 0, view.back, view.frames, samples.data(), true))
-        return; // overtaken by the device: the next tick draws
-    double low = -1000, high = 1000;
-    if (ui->cbxSigAuto->isChecked())
-        AutoBounds(samples, module_.sigAmp, low, high);
-    SoundPlot* img = ui->imgSig;
-    img->clear(colors.background);
-    DrawSignal(img->image(), samples, module_.sigAmp, ui->cbxSigAuto->isChecked() ? 0 : module_.sigOffset, low, high, colors);
-    img->update();
-}
-
-void TfrmSound::drawFreq(bool)
-{
-    const PlotColors colors = colorsOf(store_.settings.chart);
-    SoundPlot* img = ui->imgFreq;
-    img->clear(colors.background);
-    const double window = widenSingle(ss().window), accuracy = widenSingle(ss().accur);
-    *freqPlot_ = DrawAxes(img->image(), module_.hPoints, module_.vPoints, 0, window, ss().freqDown, ss().freqUp, colors);
-    const double perWindow = accuracy > 0 ? window / accuracy : 0;
-    const auto values = LatestFreqValues(module_.ring, int(std::min(perWindow, double(SoundRingState::MaxFreqRingLength))));
-    DrawFreqGraph(img->image(), FreqGraphPoints(values, *freqPlot_, perWindow, ss().freqDown, ss().freqUp), *freqPlot_, colors);
-    img->update();
-}
-
-void TfrmSound::drawSpec()
-{
-    const PlotColors colors = colorsOf(store_.settings.chart);
-    SoundPlot* img = ui->imgSpec;
-    img->clear(colors.background);
-    const int n = NormalizeSpectrumLength(module_.fftLen);
-    // The vertical axis is in the units the points are drawn in: |real| / N, a pixel each.
-    const QImage& image = img->image();
-    *specPlot_ = DrawAxes(img->image(), 10, 5, ss().specDown, ss().specUp, 0, std::max(image.height() - 30, 1), colors);
-    const SpectrumBins bins = RingSpectrum(module_.ring, ss().channelLeft ? 1 : 0, n);
-    const SpectrumBinRange range = SpectrumBinsToDraw(ss().specDown, ss().specUp, n, module_.ring.SampleRate);
-    DrawSpectrumBins(img->image(), bins.realOut, range, n, *specPlot_, colors);
-    img->update();
+        *specPlot_ = DrawSpecPage(*ui->imgSpec, module_, ss(), colors);
 }
 
 void TfrmSound::TBFreqChange(int position)
@@ -824,7 +763,7 @@ void TfrmSound::TBFreqChange(int position)
     ss().freqDown = band.lower;
     ss().freqUp = band.upper;
     refreshBandEdits();
-    drawPage(true);
+    drawPage();
 }
 
 void TfrmSound::TBSpecChange(int position)
@@ -838,13 +777,14 @@ void TfrmSound::TBSpecChange(int position)
         ui->TBSpec->setValue(band.trackPosition);
     }
     refreshBandEdits();
-    drawPage(true);
+    drawPage();
 }
 
 void TfrmSound::imgFreqMouseMove(QPoint at)
 {
     double f = 0;
-    if (ui->PC1->currentWidget() != ui->TS2 || !MouseFrequency(at.y(), *freqPlot_, ss().freqDown, ss().freqUp, f)) {
+    if (ui->PC1->currentWidget() != ui->TS2 ||
+        !MouseFrequency(at.y(), *freqPlot_, ss().freqDown, ss().freqUp, f)) {
         hideMouseFreq();
         return;
     }

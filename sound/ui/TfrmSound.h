@@ -110,10 +110,7 @@ private:
     void cbxShowClick();
     void tmrShowTimer();
     void tmrDeviceTimer();
-    void drawPage(bool withAxes);
-    void drawSignal();
-    void drawFreq(bool withAxes);
-    void drawSpec();
+    void drawPage();
     void TBFreqChange(int position);
     void TBSpecChange(int position);
     void imgFreqMouseMove(QPoint at);

@@ -24,8 +24,8 @@ struct Script {
         : overwrite(std::move(o)), picks(std::move(p)), confirms(std::move(c))
     {
     }
-    std::vector<bool> overwrite;     // answers to the overwrite question, in order
-    std::vector<std::string> picks;  // names chosen in the save dialog ("" cancels)
+    std::vector<bool> overwrite;    // answers to the overwrite question, in order
+    std::vector<std::string> picks; // names chosen in the save dialog ("" cancels)
     std::vector<bool> confirms;
     std::vector<std::string> asked, told, dialogs;
 

@@ -21,7 +21,8 @@ namespace {
 
 std::int16_t toneAt(std::int64_t frame)
 {
-    return static_cast<std::int16_t>(std::lround(20000.0 * std::sin(2 * std::numbers::pi * 1000.0 * double(frame) / 44100.0)));
+    return static_cast<std::int16_t>(
+        std::lround(20000.0 * std::sin(2 * std::numbers::pi * 1000.0 * double(frame) / 44100.0)));
 }
 
 TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
@@ -102,7 +103,8 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
         if (first >= 0 && ReadRingFrames(ring, first, ring.ReadableFrames(), bytes.data())) {
             ++accepted;
             for (std::int32_t k = 0; k < ring.ReadableFrames(); k += 97) {
-                const auto s = static_cast<std::int16_t>(bytes[2 * std::size_t(k)] | (bytes[2 * std::size_t(k) + 1] << 8));
+                const auto s = static_cast<std::int16_t>(bytes[2 * std::size_t(k)] |
+                                                         (bytes[2 * std::size_t(k) + 1] << 8));
                 ASSERT_EQ(s, toneAt(first + k)) << "frame " << first + k;
             }
         }
@@ -139,7 +141,8 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
     ASSERT_EQ(back.ReadDataAt(0, data.data(), data.size()), data.size());
     std::int64_t silent = 0;
     for (std::int64_t m = 0; m < back.GetTotalFrames(); ++m) {
-        const auto s = static_cast<std::int16_t>(data[2 * std::size_t(m)] | (data[2 * std::size_t(m) + 1] << 8));
+        const auto s =
+            static_cast<std::int16_t>(data[2 * std::size_t(m)] | (data[2 * std::size_t(m) + 1] << 8));
         if (s != toneAt(m)) {
             ASSERT_EQ(s, 0) << "frame " << m;
             ++silent;

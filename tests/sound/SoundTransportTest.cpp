@@ -133,7 +133,8 @@ TEST(SoundTransportTest, LiveAnalysisRunsOnlyWhenShownOrAutomatic)
     t.PrepareCapture(1, 44100, 16, 2.0);
     std::vector<unsigned char> tone(17640);
     for (int k = 0; k < 8820; ++k) {
-        const auto s = static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * 3.14159265358979 * 500 * k / 44100.0)));
+        const auto s =
+            static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * 3.14159265358979 * 500 * k / 44100.0)));
         tone[2 * std::size_t(k)] = static_cast<unsigned char>(s & 0xFF);
         tone[2 * std::size_t(k) + 1] = static_cast<unsigned char>((s >> 8) & 0xFF);
     }

@@ -23,11 +23,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/wait.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <numbers>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -134,7 +134,8 @@ private:
 
 std::int16_t tone(double hz, std::int64_t frame)
 {
-    return static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * hz * double(frame) / 44100)));
+    return static_cast<std::int16_t>(
+        std::lround(12000 * std::sin(2 * std::numbers::pi * hz * double(frame) / 44100)));
 }
 
 struct SoundDeviceTest : ::testing::Test {
@@ -292,8 +293,8 @@ std::string runCli(const std::string& args, int& code)
 double analysedImpulse(const std::string& file)
 {
     int code = -1;
-    const std::string out =
-        runCli("analyze '" + file + "' --sensors '" + SELVA_SAMPLES_DIR + "/sample.sns' --sensor 1 --json", code);
+    const std::string out = runCli(
+        "analyze '" + file + "' --sensors '" + SELVA_SAMPLES_DIR + "/sample.sns' --sensor 1 --json", code);
     EXPECT_EQ(code, 0) << out;
     const auto at = out.find("\"total_impulse\":");
     return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 16);
@@ -340,7 +341,8 @@ TEST_F(SoundDeviceTest, AutomaticRecordingOfASimulatedFiringKeepsItsImpulse)
     engine->StopCapture();
     EXPECT_EQ(r.lostFrames, 0);
     ASSERT_TRUE(wave.Close());
-    EXPECT_NEAR(analysedImpulse(temp), ThrustProfile::builtin().impulse(), 0.01 * ThrustProfile::builtin().impulse());
+    EXPECT_NEAR(analysedImpulse(temp), ThrustProfile::builtin().impulse(),
+                0.01 * ThrustProfile::builtin().impulse());
 }
 
 TEST_F(SoundDeviceTest, CommandLineRecordsAFiringFedThroughThePipe)
@@ -350,8 +352,10 @@ TEST_F(SoundDeviceTest, CommandLineRecordsAFiringFedThroughThePipe)
     // A firing with a long rest before and after it, at the pipe's format.
     const std::string synth = dir.file("firing.wav");
     int code = -1;
-    const std::string made = runCli("synth '" + synth + "' --duration 16 --burn-start 6 --burn-time 2 --peak 62 "
-                                    "--sensors '" + SELVA_SAMPLES_DIR + "/sample.sns' --sensor 1",
+    const std::string made = runCli("synth '" + synth +
+                                        "' --duration 16 --burn-start 6 --burn-time 2 --peak 62 "
+                                        "--sensors '" +
+                                        SELVA_SAMPLES_DIR + "/sample.sns' --sensor 1",
                                     code);
     ASSERT_EQ(code, 0) << made;
     const double truth = std::atof(made.c_str() + made.find("profile impulse ") + 16);
@@ -367,8 +371,11 @@ TEST_F(SoundDeviceTest, CommandLineRecordsAFiringFedThroughThePipe)
                          "' --auto --rest-time 2 --pre-roll 1.5 --excess 5 --end-band 5 --duration 40",
                      code);
     });
-    PipeFeeder feeder([&](std::int64_t f) { return f < std::int64_t(samples.size()) ? samples[std::size_t(f)] : samples.back(); },
-                      std::int64_t(samples.size()));
+    PipeFeeder feeder(
+        [&](std::int64_t f) {
+            return f < std::int64_t(samples.size()) ? samples[std::size_t(f)] : samples.back();
+        },
+        std::int64_t(samples.size()));
     cli.join();
     feeder.stop();
     ASSERT_EQ(code, 0) << log;
@@ -388,13 +395,15 @@ TEST_F(SoundDeviceTest, CommandLineNamesDevicesAndFailsClearly)
     EXPECT_EQ(code, 0);
     EXPECT_NE(list.find("simulator\tИмитатор датчика\n"), std::string::npos) << list;
 
-    const std::string missing = runCli("sound-record --device nowhere --out '" + dir.file("x.wav") + "' --duration 1", code);
+    const std::string missing =
+        runCli("sound-record --device nowhere --out '" + dir.file("x.wav") + "' --duration 1", code);
     EXPECT_EQ(code, 1);
     EXPECT_NE(missing.find("No sound input device matches \"nowhere\""), std::string::npos) << missing;
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.wav")));
 
     // By hand from the simulated input, named by a part of its description.
-    const std::string made = runCli("sound-record --device Имитатор --out '" + dir.file("sim.wav") + "' --duration 1 --bits 8", code);
+    const std::string made = runCli(
+        "sound-record --device Имитатор --out '" + dir.file("sim.wav") + "' --duration 1 --bits 8", code);
     EXPECT_EQ(code, 0) << made;
     TWave sim;
     ASSERT_TRUE(sim.Open(dir.file("sim.wav")));
