@@ -229,7 +229,7 @@ void OfferLeftoverRecordings(const std::string& folder, const RecordingPrompts& 
         if (prompts.confirm && prompts.confirm(question)) {
             RecordingTarget target;
             const std::string picked =
-                prompts.chooseSaveName ? prompts.chooseSaveName(folder, name) : std::string();
+                prompts.chooseSaveName ? prompts.chooseSaveName(folderOf(path), name) : std::string();
             if (picked.empty())
                 continue; // kept where it is, offered again next time
             target.set(picked);
