@@ -18,7 +18,6 @@
 #include "sound/io/SoundEngine.h"
 #include "store/SettingsStore.h"
 
-#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
@@ -705,7 +704,7 @@ void TfrmSound::showEvent(QShowEvent* event)
     drawPage();
 }
 
-void TfrmSound::closeEvent(QCloseEvent* event)
+void TfrmSound::done(int result)
 {
     if (playing_)
         StopPlayback();
@@ -713,7 +712,8 @@ void TfrmSound::closeEvent(QCloseEvent* event)
         StopCapture();
     if (wave_)
         wave_->Close();
-    QDialog::closeEvent(event);
+    tmrShow->stop();
+    QDialog::done(result);
 }
 
 // ---------------------------------------------------------------- displays

@@ -63,7 +63,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    // Every way out ("Выход", Esc, the title bar's close) ends here: playback and capture stop (a recording
+    // being made is saved first) and the recording's file is closed.
+    void done(int result) override;
 
 private:
     TSoundSettings& ss();

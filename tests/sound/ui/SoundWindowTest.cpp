@@ -12,15 +12,16 @@
 #include "store/SettingsStore.h"
 #include "support/FindControl.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QLineEdit>
-#include <QApplication>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -45,6 +46,8 @@ private slots:
     void playbackWhileListeningStopsTheCapture();
     void aRecordingStoppedWithoutANameStaysWhereItIs();
     void automaticRecordingWithoutAFiringLeavesNothing();
+    void aFormatEntryStandsForItsRow();
+    void escapeWhileRecordingSavesTheRecording();
 
 private:
     void open();
@@ -286,6 +289,48 @@ void SoundWindowTest::automaticRecordingWithoutAFiringLeavesNothing()
     QVERIFY(QDir(dir_->path()).entryList({"*.wav"}).isEmpty());
     QVERIFY(questions_.isEmpty());
     QVERIFY(messages_.isEmpty());
+}
+
+void SoundWindowTest::aFormatEntryStandsForItsRow()
+{
+    open();
+    auto* source = get<QComboBox>("cbxSource");
+    source->setCurrentIndex(source->count() - 1);
+    emit source->activated(source->currentIndex());
+    auto* regim = get<QComboBox>("cbxRegim");
+    QCOMPARE(regim->count(), 16); // the simulated input takes every row
+    QCOMPARE(regim->currentIndex(), 15);
+    regim->setCurrentIndex(0);
+    emit regim->activated(0);
+    QCOMPARE(regim->currentText(), QString("11.025 kHz, mono, 8-bit"));
+    QCOMPARE(module_->ring.SampleRate, 11025u);
+    QCOMPARE(module_->ring.Channels, std::uint16_t(1));
+    QCOMPARE(module_->ring.BitsPerSample, std::uint16_t(8));
+    QCOMPARE(module_->ring.RingFrames, 22050); // the stored wave length, 2 s
+    QVERIFY(!get<QRadioButton>("rbtnChannelL")->isEnabled());
+    QVERIFY(get<QRadioButton>("rbtnChannelR")->isChecked());
+    QCOMPARE(store_.project.sound.formatIndex, 0);
+    regim->setCurrentIndex(7);
+    emit regim->activated(7);
+    QCOMPARE(module_->ring.SampleRate, 22050u);
+    QCOMPARE(module_->ring.Channels, std::uint16_t(2));
+    QVERIFY(get<QRadioButton>("rbtnChannelL")->isEnabled());
+}
+
+void SoundWindowTest::escapeWhileRecordingSavesTheRecording()
+{
+    module_->target.set(dir_->filePath("esc.wav").toStdString());
+    open();
+    listenToTheSimulator();
+    get<QToolButton>("sbtnRec")->click();
+    QTest::qWait(500);
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    QVERIFY(!window_->isVisible());
+    QVERIFY(!window_->Engine().Capturing());
+    TWave saved;
+    QVERIFY(saved.Open(dir_->filePath("esc.wav").toStdString()));
+    QVERIFY(saved.GetDuration() > 0.2);
+    QVERIFY(QDir(dir_->path()).entryList({"wave_tmp_*.wav"}).isEmpty());
 }
 
 QTEST_MAIN(SoundWindowTest)
