@@ -17,6 +17,7 @@ void SoundTransport::resetState()
     queued_ = 0;
     ringByteOffset_ = 0;
     finished_ = 0;
+    refillsDue_ = 0;
     wave_ = nullptr;
     endOfFile_.store(false, std::memory_order_relaxed);
     drained_.store(false, std::memory_order_relaxed);
@@ -169,8 +170,15 @@ void SoundTransport::playbackBufferDone()
     if (const std::uint32_t frameSize = layout_.FrameSize())
         ring_.AdvanceRecordFrame(finished.length / static_cast<std::int32_t>(frameSize));
     if (!EndOfFile())
-        readAndQueue();
+        ++refillsDue_;
     analyse();
+}
+
+void SoundTransport::PlaybackRefill()
+{
+    for (; refillsDue_ > 0 && !ClosingOutput.load(std::memory_order_acquire); --refillsDue_)
+        if (!EndOfFile())
+            readAndQueue();
 }
 
 } // namespace selva

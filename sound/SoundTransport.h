@@ -22,8 +22,10 @@ class TWave;
 //
 // Threads:
 // - UI thread, while no device runs: PrepareCapture, PreparePlayback, Layout.
-// - Device thread: CaptureArrived, PlaybackPull. They allocate nothing and take no lock (playback reads
-//   the next buffer from the file into a scratch buffer made by PreparePlayback).
+// - Device thread: CaptureArrived and PlaybackPull, the callbacks: they allocate nothing and take no
+//   lock. A playback buffer that has gone to the device is refilled from the file by PlaybackRefill, which
+//   the backend runs on the same thread a few times a second outside the callback (file reads take the
+//   stream's lock); with header count - 2 buffers queued ahead a late refill is never heard.
 // - UI thread at any time: the flags below (atomics); the device thread reads them.
 // - Device thread writes, UI thread reads: EndOfFile, Drained.
 // Files are never written here: a recording is appended by a writer of its own (RingDrain), so a slow
@@ -49,6 +51,9 @@ public:
     // Device thread: up to `max` bytes to play. Fewer (or none) once the buffers queued after the end of the
     // file are reached; Drained() is then true.
     std::size_t PlaybackPull(unsigned char* out, std::size_t max);
+    // Device thread, outside the callback: reads the next pieces of the file into the buffers that have
+    // gone to the device, and queues them (an empty one after the end of the file).
+    void PlaybackRefill();
 
     // Set while a device is being stopped: the callbacks return at once.
     std::atomic<bool> ClosingInput{false};
@@ -108,6 +113,7 @@ private:
     int queued_ = 0;
     std::int64_t ringByteOffset_ = 0;
     std::int64_t finished_ = 0;
+    int refillsDue_ = 0;
 
     TWave* wave_ = nullptr;
     std::vector<unsigned char> scratch_;

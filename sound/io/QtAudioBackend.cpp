@@ -259,6 +259,10 @@ std::unique_ptr<AudioStream> QtAudioBackend::OpenPlayback(const CaptureFormat& f
                 QTimer::singleShot(int(left / 1000) + 20, sink,
                                    [&transport] { transport.MarkPlaybackEnded(); });
             });
+        // Buffers that went to the device are refilled from the file here, outside the callback.
+        auto* refill = new QTimer(sink);
+        QObject::connect(refill, &QTimer::timeout, sink, [&transport] { transport.PlaybackRefill(); });
+        refill->start(20);
         sink->start(adapter);
         failure = sink->error();
         if (failure != QAudio::NoError) {
