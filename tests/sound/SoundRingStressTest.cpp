@@ -41,11 +41,16 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
     ring.DeviceOwned = true;
     std::atomic<bool> done{false};
     std::atomic<int> buffersDone{0};
+    // The window's last display window is posted while the device still runs (the test's device waits for
+    // it half way), so that the device puts it in force.
+    std::atomic<bool> finalPosted{false};
 
     std::thread device([&] {
         std::vector<unsigned char> buffer(kBufferFrames * 2);
         std::int64_t frame = 0;
         for (int b = 0; b < kBuffers; ++b) {
+            while (b == kBuffers / 2 && !finalPosted.load(std::memory_order_acquire))
+                std::this_thread::yield();
             for (int k = 0; k < kBufferFrames; ++k) {
                 const auto s = static_cast<std::uint16_t>(toneAt(frame + k));
                 buffer[2 * std::size_t(k)] = static_cast<unsigned char>(s & 0xFF);
@@ -78,7 +83,6 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
     // The window: values, samples as the spectrum and the waveform take them (more than the ring holds),
     // frames read at the oldest edge where the device overwrites, and display windows posted meanwhile.
     int seen = 0, accepted = 0;
-    bool finalPosted = false;
     std::vector<float> samples(32768);
     std::vector<unsigned char> bytes(ring.ReadableFrames() * 2);
     for (int round = 0; !done.load(std::memory_order_acquire); ++round) {
@@ -114,9 +118,9 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
         // Resizes in the first half; the last one posted is 1 s, which the device puts in force.
         if (buffersDone.load(std::memory_order_relaxed) < kBuffers / 2)
             ring.SetWindowLength(round % 2 ? 0.5f : 1.0f);
-        else if (!finalPosted) {
+        else if (!finalPosted.load(std::memory_order_relaxed)) {
             ring.SetWindowLength(1.0f);
-            finalPosted = true;
+            finalPosted.store(true, std::memory_order_release);
         }
         std::this_thread::yield();
     }
