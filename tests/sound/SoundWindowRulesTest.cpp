@@ -121,21 +121,5 @@ TEST(SoundWindowRulesTest, SignalWindowAndScaling)
     EXPECT_LT(lo, hi);
 }
 
-TEST(SoundWindowRulesTest, CommitChecksAndPictures)
-{
-    EXPECT_TRUE(RefreshAcceptable(0.5));
-    EXPECT_FALSE(RefreshAcceptable(0.0));
-    EXPECT_FALSE(AccuracyAcceptable(0.0));
-    EXPECT_FALSE(AccuracyAcceptable(-0.01));
-    EXPECT_TRUE(AccuracyAcceptable(0.001));
-    EXPECT_FALSE(WindowAcceptable(0));
-    EXPECT_FALSE(DivisionsAcceptable(0));
-    EXPECT_TRUE(DivisionsAcceptable(5));
-    EXPECT_EQ(AutoStatePicture(1), 0);
-    EXPECT_EQ(AutoStatePicture(0), 1);
-    EXPECT_EQ(AutoStatePicture(2), 2);
-    EXPECT_EQ(AutoStatePicture(4), 3);
-}
-
 } // namespace
 } // namespace selva
