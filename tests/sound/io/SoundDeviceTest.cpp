@@ -265,6 +265,13 @@ TEST_F(SoundDeviceTest, PlaysAWaveThroughTheNullSinkWhileALoopSourceHearsIt)
 
     engine->Transport().Live = true;
     ASSERT_TRUE(engine->StartPlayback(wave, 2.0, error)) << error.Message();
+    // Paused, the device takes nothing more; resumed, it goes on.
+    waitFor([&] { return ring.ArrivedFrames.load() > 0; }, 3);
+    ASSERT_TRUE(engine->PausePlayback());
+    const std::int64_t paused = engine->Transport().PlayedBytes();
+    waitFor([] { return false; }, 0.4);
+    EXPECT_EQ(engine->Transport().PlayedBytes(), paused);
+    ASSERT_TRUE(engine->ResumePlayback());
     double best = 0;
     const bool ended = waitFor(
         [&] {
