@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         return 0;
     }
-    selva::LeftoverRecording info;
+    selva::LeftoverWave info;
     std::string error;
     const bool repaired = selva::RepairRecordingSizes(name, info, error);
     if (std::filesystem::file_size(name) != size)

@@ -134,9 +134,9 @@ std::vector<std::string> FindLeftoverRecordings(const std::string& folder)
     return found;
 }
 
-bool RepairRecordingSizes(const std::string& path, LeftoverRecording& info, std::string& error)
+bool RepairRecordingSizes(const std::string& path, LeftoverWave& info, std::string& error)
 {
-    info = LeftoverRecording{path};
+    info = LeftoverWave{path};
     std::error_code ec;
     const std::uint64_t fileSize = fs::file_size(path, ec);
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -210,7 +210,7 @@ bool RepairRecordingSizes(const std::string& path, LeftoverRecording& info, std:
 void OfferLeftoverRecordings(const std::string& folder, const RecordingPrompts& prompts)
 {
     for (const std::string& path : FindLeftoverRecordings(folder)) {
-        LeftoverRecording info;
+        LeftoverWave info;
         std::string error;
         const std::string name = fs::path(path).filename().string();
         if (!RepairRecordingSizes(path, info, error)) {

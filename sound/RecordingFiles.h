@@ -56,7 +56,7 @@ bool MoveFileReplacing(const std::string& from, const std::string& to, std::stri
 
 // A temporary recording left by an earlier run ("wave_tmp_<n>.wav"), ended without its final sizes when the
 // program stopped while recording.
-struct LeftoverRecording {
+struct LeftoverWave {
     std::string path;
     std::uint64_t dataBytes = 0;
     double seconds = 0;
@@ -69,7 +69,7 @@ std::vector<std::string> FindLeftoverRecordings(const std::string& folder);
 // Makes a recording whose writing was cut off open again: the "data" chunk's size becomes what the file
 // holds (whole frames), the RIFF size the file's. Only the two size fields are written. False with
 // `error` set when the file is not a WAV file with a "fmt " and a "data" chunk.
-bool RepairRecordingSizes(const std::string& path, LeftoverRecording& info, std::string& error);
+bool RepairRecordingSizes(const std::string& path, LeftoverWave& info, std::string& error);
 
 // At the start of the program: offers to keep each leftover recording in `folder` (sizes repaired first).
 // Yes opens the save dialog and moves it there (a cancelled dialog keeps it where it is, asked about again

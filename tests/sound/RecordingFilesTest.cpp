@@ -152,7 +152,7 @@ TEST(RecordingFilesTest, LeftoverRecordingsAreFoundRepairedAndOffered)
     EXPECT_EQ(FindLeftoverRecordings(dir.path().string()), std::vector<std::string>{cut});
 
     EXPECT_THROW(TWave().Open(cut), std::exception); // sizes 0: "Chunk has no data"
-    LeftoverRecording info;
+    LeftoverWave info;
     std::string error;
     ASSERT_TRUE(RepairRecordingSizes(cut, info, error)) << error;
     EXPECT_TRUE(info.repaired);
