@@ -1,5 +1,6 @@
 #include "workspace/MainPresenter.h"
 
+#include "analysis/StandardFigures.h"
 #include "common/Format.h"
 #include "store/Records.h"
 #include "workspace/Workspace.h"
@@ -518,6 +519,11 @@ ChartLine MainPresenter::MiddleLine() const
     if (!flags.middle || value == 0 || a.PointCount == 0)
         return {};
     return {{a.StartTime, value}, {a.EndTime, value}};
+}
+
+std::vector<std::pair<std::string, std::string>> MainPresenter::StandardFigureTexts(char sep) const
+{
+    return StandardFiguresLines(ComputeStandardFigures(ws_.state, ws_.sensors.ActiveSensorIndex != 0), sep);
 }
 
 ResultTexts MainPresenter::ShowResults(char sep)

@@ -184,6 +184,9 @@ public:
     // "Расчет": the results computed anew from the series and times, as the panel shows them.
     ResultTexts ShowResults(char decimalSeparator);
     ResultTexts Results(char decimalSeparator) const;
+    // The standard motor figures of the same thrust series (burn time between the 5 % crossings, total
+    // impulse, average thrust, class, designation) as caption and value pairs.
+    std::vector<std::pair<std::string, std::string>> StandardFigureTexts(char decimalSeparator) const;
     // Which value edits may be edited now.
     bool RestEditable() const { return flags.rest && !newtons; }
 

@@ -1,7 +1,9 @@
 #include "analysis/ui/ChartOutput.h"
 
 #include "analysis/AnalysisState.h"
+#include "analysis/CsvExport.h"
 #include "analysis/ResultsExport.h"
+#include "analysis/ui/TfrmExportOptions.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -34,7 +36,22 @@ QString sourceBaseName(const QString& sourceLabel)
     return dot > 0 ? name.left(dot) : name;
 }
 
+QString exportMotorFile(QWidget* parent, const AnalysisState& state, const QString& sourceLabel,
+                        const QString& chosen, const QString& ext, const MotorExportSource& source,
+                        const OutputDialogs& dialogs);
+
 } // namespace
+
+ExportOptionsAsker standardExportOptionsAsker()
+{
+    return [](QWidget* parent, const QString& extension, ExportOptions& options) {
+        TfrmExportOptions dlg(extension, options, parent);
+        if (dlg.exec() != QDialog::Accepted)
+            return false;
+        options = dlg.options();
+        return true;
+    };
+}
 
 SaveFileChooser standardSaveFileChooser()
 {
@@ -64,7 +81,7 @@ OutputMessage standardOutputMessage()
 }
 
 QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewtons,
-                      const QString& sourceLabel, const OutputDialogs& dialogs)
+                      const QString& sourceLabel, const OutputDialogs& dialogs, const MotorExportSource* motor)
 {
     if (state.PointCount == 0)
         return QString();
@@ -74,12 +91,18 @@ QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewt
     r.initialName =
         besideSource(sourceLabel, QString::fromStdString(ExportFileName(sourceLabel.toStdString(), kind)));
     r.filters = {QStringLiteral("Частота (*.frq)"), QStringLiteral("Тяга (*.trt)")};
+    if (motor)
+        r.filters << QStringLiteral("Двигатель RASP (*.eng)") << QStringLiteral("Двигатель RockSim (*.rse)")
+                  << QStringLiteral("Таблица CSV (*.csv)");
     r.filterIndex = ExportFilterIndex(kind);
     r.defaultSuffix = QString::fromLatin1(ExportExtension(kind) + 1);
     r.confirmOverwrite = false;
     const QString chosen = dialogs.chooseFile(parent, r);
     if (chosen.isEmpty())
         return QString();
+    const QString ext = QFileInfo(chosen).suffix().toLower();
+    if (motor && (ext == QLatin1String("eng") || ext == QLatin1String("rse") || ext == QLatin1String("csv")))
+        return exportMotorFile(parent, state, sourceLabel, chosen, ext, *motor, dialogs);
     const std::string target = ExportTargetName(QFile::encodeName(chosen).toStdString(), kind);
     std::string error;
     if (!WriteResultsExport(target, state, kind, sourceLabel.toStdString(), &error)) {
@@ -88,6 +111,41 @@ QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewt
     }
     return QFile::decodeName(QByteArray::fromStdString(target));
 }
+
+namespace {
+
+QString exportMotorFile(QWidget* parent, const AnalysisState& state, const QString& sourceLabel,
+                        const QString& chosen, const QString& ext, const MotorExportSource& source,
+                        const OutputDialogs& dialogs)
+{
+    ExportOptions options;
+    options.motor = LoadMotorData(source.motorDataFile);
+    options.decimalComma = QLocale().decimalPoint() == QStringLiteral(",");
+    if (!dialogs.exportOptions(parent, ext, options))
+        return QString();
+    const std::string target = QFile::encodeName(chosen).toStdString();
+    std::string error;
+    bool written = false;
+    if (ext == QLatin1String("csv")) {
+        written = WriteCsvFile(target, state, CsvFormatFor(options.decimalComma), &error);
+    } else {
+        const MotorExportInfo info{sourceLabel.toStdString(), source.testDate};
+        const CurveExportOptions curve{options.fullResolution, 32};
+        written = ext == QLatin1String("eng")
+                      ? WriteEngFile(target, state, source.calibrated, options.motor, curve, info, &error)
+                      : WriteRseFile(target, state, source.calibrated, options.motor, curve, info, &error);
+        // The motor's data are remembered for the next export, whatever became of this one.
+        if (!source.motorDataFile.empty())
+            SaveMotorData(source.motorDataFile, options.motor);
+    }
+    if (!written) {
+        dialogs.error(parent, QString::fromStdString(error));
+        return QString();
+    }
+    return chosen;
+}
+
+} // namespace
 
 QStringList pictureDialogFilters()
 {

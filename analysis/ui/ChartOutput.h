@@ -6,6 +6,7 @@
 //
 // UI thread only.
 
+#include "analysis/MotorFiles.h"
 #include "analysis/ui/ChartPicture.h"
 
 #include <QString>
@@ -38,17 +39,40 @@ SaveFileChooser standardSaveFileChooser();
 using OutputMessage = std::function<void(QWidget* parent, const QString& text)>;
 OutputMessage standardOutputMessage();
 
+// The options of a motor file (".eng", ".rse": the motor's data, every point or at most 32) or of a table
+// (".csv": a decimal comma and semicolons between fields), asked before the file is written; false when
+// cancelled. `extension` is "eng", "rse" or "csv".
+struct ExportOptions {
+    MotorData motor;
+    bool fullResolution = false;
+    bool decimalComma = false;
+};
+using ExportOptionsAsker = std::function<bool(QWidget* parent, const QString& extension, ExportOptions& options)>;
+ExportOptionsAsker standardExportOptionsAsker();
+
 struct OutputDialogs {
     SaveFileChooser chooseFile = standardSaveFileChooser();
     OutputMessage error = standardOutputMessage();
+    ExportOptionsAsker exportOptions = standardExportOptionsAsker();
+};
+
+// What the motor files and tables need beyond the series: whether the thrust is in newtons (a sensor
+// with a calibration), the test date for their comments, and the file that remembers the motor's data
+// between exports.
+struct MotorExportSource {
+    bool calibrated = false;
+    double testDate = 0; // days since 30 December 1899
+    std::string motorDataFile;
 };
 
 // "Экспорт результатов": nothing without points. The kind follows "в ньютонах" (`showNewtons`) and stays
-// so whichever filter the user picks; the dialog proposes the source's name with the kind's extension,
-// beside the source when its folder exists. A failed write is reported. Returns the file written, or an
-// empty string.
+// so whichever of the two series filters the user picks; the dialog proposes the source's name with the
+// kind's extension, beside the source when its folder exists. A name ending in ".eng", ".rse" or ".csv"
+// writes that motor file or table instead (with `motor`; without it they are not offered), after asking
+// its options. A failed write is reported. Returns the file written, or an empty string.
 QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewtons,
-                      const QString& sourceLabel, const OutputDialogs& dialogs = {});
+                      const QString& sourceLabel, const OutputDialogs& dialogs = {},
+                      const MotorExportSource* motor = nullptr);
 
 // The picture formats of the save dialog, the first (JPEG) proposed.
 QStringList pictureDialogFilters();

@@ -3,18 +3,14 @@
 #include "ui_TfrmMain.h"
 
 #include "analysis/ui/StoredLook.h"
+#include "analysis/ui/TfrmCompare.h"
 #include "analysis/ui/WindowMessages.h"
 #include "common/Format.h"
-#include "logger/io/SerialPortTable.h"
-#include "sound/SoundModule.h"
+#include "controls/WindowPlacement.h"
 #include "store/ui/TfrmScale.h"
 #include "workspace/Workspace.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QGuiApplication>
-#include <QMessageBox>
-#include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -47,44 +43,9 @@ QDate dateOfDays(double days)
 
 } // namespace
 
-MainDialogs MainDialogs::standard()
-{
-    MainDialogs d;
-    d.information = [](QWidget* parent, const QString& text) {
-        QMessageBox::information(parent, QStringLiteral("Selvarondine"), text);
-    };
-    d.warning = [](QWidget* parent, const QString& text) {
-        QMessageBox::warning(parent, QStringLiteral("Selvarondine"), text);
-    };
-    d.question = [](QWidget* parent, const QString& text) {
-        return QMessageBox::question(parent, QStringLiteral("Selvarondine"), text) == QMessageBox::Yes;
-    };
-    d.askYesNoCancel = [](QWidget* parent, const QString& text) {
-        const auto answer =
-            QMessageBox::question(parent, QStringLiteral("Selvarondine"), text,
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-        return answer == QMessageBox::Yes ? 0 : answer == QMessageBox::No ? 1 : 2;
-    };
-    d.chooseFile = [](QWidget* parent, const QString& title, const QString& filter, const QString& initial,
-                      bool save) {
-        QFileDialog dlg(parent, title, initial, filter);
-        dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        const QStringList filters = filter.split(QStringLiteral(";;"));
-        if (!save && filters.size() > 1)
-            dlg.selectNameFilter(filters.at(1)); // the source dialog starts on the sound files
-        if (!initial.isEmpty())
-            dlg.selectFile(initial);
-        return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first()
-                                                                                 : QString();
-    };
-    d.exec = [](QDialog& dialog) { return dialog.exec(); };
-    return d;
-}
-
 TfrmMain::TfrmMain(Workspace& workspace, const std::string& sensorFile, MainDialogs dialogs, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), ws_(workspace), dialogs_(std::move(dialogs)),
-      presenter_(workspace), runner_(workspace)
+      presenter_(workspace), runner_(workspace), windows_(workspace, *this, dialogs_)
 {
     ui->setupUi(this);
     Timer1 = new QTimer(this);
@@ -123,27 +84,27 @@ TfrmMain::TfrmMain(Workspace& workspace, const std::string& sensorFile, MainDial
         label->setWordWrap(false);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
-    ui->edtStartThrust->setDigits(2);
-    ui->edtEndThrust->setDigits(2);
-    ui->edtAccur->setDigits(5);
-    ui->edtFreqOffs->setDigits(2);
-    for (TEditFloat* e :
-         {ui->edtStartThrust, ui->edtEndThrust, ui->edtAccur, ui->edtFreqOffs, ui->edtBaseLine, ui->edtBaseLine2})
+    // The value fields: decimals shown, and the variables they edit.
+    const std::pair<TEditFloat*, double*> edits[] = {{ui->edtStartThrust, &ws_.state.StartTime},
+                                                     {ui->edtEndThrust, &ws_.state.EndTime},
+                                                     {ui->edtAccur, &ws_.state.AnalysisStep},
+                                                     {ui->edtFreqOffs, &ws_.state.ZeroOffset}};
+    for (const auto& [edit, variable] : edits) {
+        edit->setPrecision(10);
+        edit->setDigits(edit == ui->edtAccur ? 5 : 2);
+        edit->Value(variable);
+        edit->installEventFilter(this); // leaving the field commits it
+    }
+    for (TEditFloat* e : {ui->edtBaseLine, ui->edtBaseLine2}) {
         e->setPrecision(10);
-    ui->edtStartThrust->Value(&ws_.state.StartTime);
-    ui->edtEndThrust->Value(&ws_.state.EndTime);
-    ui->edtAccur->Value(&ws_.state.AnalysisStep);
+        e->setDigits(ws_.state.RoundDigits);
+    }
+    ui->edtBaseLine->installEventFilter(this);
     ui->edtNoise->Value(&ws_.state.NoiseLsb);
-    ui->edtFreqOffs->Value(&ws_.state.ZeroOffset);
-    ui->edtBaseLine->setDigits(ws_.state.RoundDigits);
-    ui->edtBaseLine2->setDigits(ws_.state.RoundDigits);
 
+    compare_ = new CompareController(ws_, presenter_, *ui->Chart1, dialogs_, *this);
     connectControls();
     connectMenu();
-    for (QWidget* w : {static_cast<QWidget*>(ui->edtAccur), static_cast<QWidget*>(ui->edtStartThrust),
-                       static_cast<QWidget*>(ui->edtEndThrust), static_cast<QWidget*>(ui->edtBaseLine),
-                       static_cast<QWidget*>(ui->edtFreqOffs)})
-        w->installEventFilter(this);
 
     // The sensor library, silently, then the settings.
     ws_.sensors.ResetSensorLibrary();
@@ -157,6 +118,7 @@ TfrmMain::TfrmMain(Workspace& workspace, const std::string& sensorFile, MainDial
 
 TfrmMain::~TfrmMain()
 {
+    delete compare_; // its window draws on the chart
     ws_.sensors.onFillSensorCombo = nullptr;
     ws_.setPrompts({});
     ws_.session.recalculate = nullptr;
@@ -210,10 +172,8 @@ void TfrmMain::refresh(ShowSet what)
         RedrawChart();
         return;
     }
-    if (what.has(Show::StartMarker))
-        drawStartMarker();
-    if (what.has(Show::EndMarker))
-        drawEndMarker();
+    if (what.has(Show::StartMarker) || what.has(Show::EndMarker))
+        drawTimeMarkers();
     if (what.has(Show::RestLine))
         drawRestLine();
     if (what.has(Show::MiddleLine))
@@ -296,6 +256,11 @@ void TfrmMain::showResults()
     ui->lblThrustTime->setText(qs(r.thrustTime));
     ui->lblWeight->setText(qs(r.weight));
     ui->lblMiddleThrust->setText(qs(r.middleThrust));
+    const auto standard = presenter_.StandardFigureTexts(decimalSeparator());
+    QLabel* const values[] = {ui->lblStdBurnTime, ui->lblStdImpulse, ui->lblStdAverage, ui->lblStdClass,
+                              ui->lblStdDesignation};
+    for (std::size_t i = 0; i < standard.size() && i < std::size(values); ++i)
+        values[i]->setText(qs(standard[i].second));
     updateAnnotations();
 }
 
@@ -308,6 +273,9 @@ void TfrmMain::updateAnnotations()
     if (ui->cbxResult->isChecked())
         for (const std::string& line : AnnotationResults(presenter_.Results(decimalSeparator())))
             a.results.append(qs(line));
+    if (ui->cbxStandard->isChecked())
+        for (const auto& [caption, value] : presenter_.StandardFigureTexts(decimalSeparator()))
+            a.results.append((qs(caption) + QStringLiteral(": ") + qs(value)).left(30));
     if (ui->cbxHintOnGraph->isChecked())
         for (const std::string& line : ws_.store.notes)
             a.notes.append(qs(line));
@@ -327,26 +295,21 @@ void TfrmMain::RedrawChart()
     ui->Chart1->setData(s.step, s.first, std::move(s.values));
     ui->Chart1->setInverted(presenter_.invert);
     ui->Chart1->setDelta(std::move(s.up), std::move(s.down));
-    drawStartMarker();
-    drawEndMarker();
+    drawTimeMarkers();
     drawRestLine();
     drawMiddleLine();
     ui->edtStartThrust->Refresh();
     ui->edtEndThrust->Refresh();
     ui->lblMiddleLine->setText(
         qs(MiddleLineText(presenter_.MiddleLineValue(), ws_.state.RoundDigits, decimalSeparator())));
+    compare_->Refresh();
 }
 
-void TfrmMain::drawStartMarker()
+void TfrmMain::drawTimeMarkers()
 {
-    ui->Chart1->setMarker(ThrustChart::StartThrust,
-                          points(presenter_.StartMarker(ui->Chart1->lowestValue(), ui->Chart1->highestValue())));
-}
-
-void TfrmMain::drawEndMarker()
-{
-    ui->Chart1->setMarker(ThrustChart::EndThrust,
-                          points(presenter_.EndMarker(ui->Chart1->lowestValue(), ui->Chart1->highestValue())));
+    const double lo = ui->Chart1->lowestValue(), hi = ui->Chart1->highestValue();
+    ui->Chart1->setMarker(ThrustChart::StartThrust, points(presenter_.StartMarker(lo, hi)));
+    ui->Chart1->setMarker(ThrustChart::EndThrust, points(presenter_.EndMarker(lo, hi)));
 }
 
 void TfrmMain::drawRestLine()
@@ -382,11 +345,6 @@ void TfrmMain::OpenSource(const QString& name)
 {
     refresh(presenter_.OpenSource(name.toStdString()));
     showLoadedView();
-}
-
-void TfrmMain::openFromCommandLine(const QString& name)
-{
-    OpenSource(name);
 }
 
 bool TfrmMain::loadProject(const QString& name)
@@ -472,7 +430,7 @@ MainWindowView TfrmMain::windowPart() const
     const AxisSpan t = ui->Chart1->timeRange(), y = ui->Chart1->valueRange();
     v.timeAxis = {ui->Chart1->timeAutomatic(), t.max, t.min};
     v.thrustAxis = {ui->Chart1->valueAutomatic(), y.max, y.min};
-    v.placement = currentPlacement();
+    v.placement = capturePlacement(*this);
     return v;
 }
 
@@ -492,62 +450,17 @@ void TfrmMain::applySettingsLoad(const SettingsLoadResult& r)
     refreshSensors();
     refreshChannel();
     if (r.applied)
-        applyPlacement(ws_.store.settings.mainPlacement);
+        restorePlacement(*this, ws_.store.settings.mainPlacement);
 }
 
-// A placement is the window's outer top-left corner (its frame) and the size of its inside, both as Qt
-// sets them with move() and resize(), so that what is stored at exit is exactly what the next start
-// restores. A maximised window stores where it goes back to.
-TWindowPlacement TfrmMain::currentPlacement() const
-{
-    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
-    const QPoint corner = normal.topLeft() - (geometry().topLeft() - frameGeometry().topLeft());
-    return {corner.y(), corner.x(), normal.width(), normal.height()};
-}
-
-void TfrmMain::applyPlacement(const TWindowPlacement& p)
-{
-    if (p.isEmpty())
-        return;
-    QRect r(p.left, p.top, p.width > 0 ? p.width : width(), p.height > 0 ? p.height : height());
-    // A window restored where no screen is now (a monitor unplugged, a smaller desktop) comes back on the
-    // primary screen: its title bar must be reachable.
-    const QRect titleBar(r.left(), r.top(), r.width(), 30);
-    bool visible = false;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect hit = screen->availableGeometry().intersected(titleBar);
-        visible |= hit.width() >= 100 && hit.height() >= 10;
-    }
-    if (const QScreen* primary = QGuiApplication::primaryScreen(); !visible && primary) {
-        const QRect area = primary->availableGeometry();
-        r.setSize(r.size().boundedTo(area.size() - QSize(40, 60)));
-        r.moveTopLeft(area.topLeft() + QPoint(20, 20));
-    }
-    move(r.topLeft());
-    resize(r.size());
-}
 
 // ------------------------------------------------------------------------------------------ the rest
 
 void TfrmMain::timer1Timer()
 {
-    if (!scale_)
-        return;
-    const int stage = ws_.progress.ProgressStage.load();
-    const double fraction = ws_.progress.ProgressFraction.load();
-    const int percent = static_cast<int>(roundHalfEven(fraction * 100));
-    if (scale_->isVisible()) {
-        if (stage != lastStage_) {
-            scale_->setAction(qs(StageName(stage)));
-            lastStage_ = stage;
-        }
-        scale_->setPercent(percent);
-    } else if (stage == 1 && fraction < 0.5) {
-        scale_->setAction(qs(StageName(stage)));
-        scale_->setPercent(percent);
-        scale_->showOver(this);
-        lastStage_ = 1;
-    }
+    if (scale_)
+        scale_->follow(ws_.progress.ProgressStage.load(), ws_.progress.ProgressFraction.load(),
+                       qs(StageName(ws_.progress.ProgressStage.load())), this);
 }
 
 void TfrmMain::showError(const std::string& text)
@@ -561,7 +474,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    ws_.session.SaveSettings(ws_.store.settingsFileName, currentPlacement());
+    ws_.session.SaveSettings(ws_.store.settingsFileName, capturePlacement(*this));
     QMainWindow::closeEvent(event);
 }
 

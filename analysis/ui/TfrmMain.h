@@ -7,7 +7,8 @@
 //
 // UI thread only.
 
-#include "analysis/ui/ChartOutput.h"
+#include "analysis/ui/ChildWindows.h"
+#include "analysis/ui/MainDialogs.h"
 #include "analysis/ui/RecalcRunner.h"
 #include "workspace/MainPresenter.h"
 
@@ -16,7 +17,6 @@
 #include <functional>
 #include <memory>
 
-class QDialog;
 class QTimer;
 
 namespace Ui {
@@ -25,33 +25,10 @@ class TfrmMain;
 
 namespace selva {
 
-class SerialPortTable;
-struct SoundModule;
+class CompareController;
 class TEditFloat;
 class TfrmScale;
 class Workspace;
-
-// The window's modal interactions, replaceable so that tests never block on a dialog.
-struct MainDialogs {
-    // An information message with an OK button.
-    std::function<void(QWidget* parent, const QString& text)> information;
-    // An error the user can act on: the warning icon, an OK button.
-    std::function<void(QWidget* parent, const QString& text)> warning;
-    // A Yes/No question; true for Yes.
-    std::function<bool(QWidget* parent, const QString& text)> question;
-    // A Yes/No/Cancel question; 0 Yes, 1 No, 2 Cancel (also on Escape).
-    std::function<int(QWidget* parent, const QString& text)> askYesNoCancel;
-    // A file name from an open (save false) or save dialog; empty when cancelled.
-    std::function<QString(QWidget* parent, const QString& title, const QString& filter,
-                          const QString& initial, bool save)>
-        chooseFile;
-    // Shows a modal child window and returns its result (QDialog::exec by default).
-    std::function<int(QDialog& dialog)> exec;
-    // The export and picture dialogs and their error messages.
-    OutputDialogs output;
-
-    static MainDialogs standard();
-};
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -64,10 +41,8 @@ public:
 
     // The progress window, created after this one.
     void setProgressWindow(TfrmScale* scale);
-    // Opens what the command line names: its ".proj" companion when one exists, else the file itself.
-    void openFromCommandLine(const QString& name);
-
-    // Opens a source (its project, when one lies beside it) and runs the whole analysis.
+    // Opens a source (its project, when one lies beside it; a project when it is one) and runs the whole
+    // analysis: the command line, the source dialog and finished recordings come here.
     void OpenSource(const QString& name);
     bool loadProject(const QString& name);
     // Saves the project; false (after the message) when it could not be written.
@@ -98,14 +73,11 @@ private:
     void refreshFlags();
     void showResults();
     void updateAnnotations();
-    void drawStartMarker();
-    void drawEndMarker();
+    void drawTimeMarkers();
     void drawRestLine();
     void drawMiddleLine();
     void ApplyAppearance();
     void applySettingsLoad(const SettingsLoadResult& r);
-    void applyPlacement(const TWindowPlacement& p);
-    TWindowPlacement currentPlacement() const;
     MainWindowView windowPart() const;
     void showLoadedView();
     QString projectDialogInitialName() const;
@@ -114,11 +86,6 @@ private:
     void toggle(Marker which, QWidget* caption, TEditFloat* edit);
     void timer1Timer();
     void showError(const std::string& text);
-    void openImageSettings();
-    void openSeriesOptions();
-    void openSensorList();
-    void openLogger();
-    void openSound();
     char decimalSeparator() const;
 
     std::unique_ptr<Ui::TfrmMain> ui;
@@ -129,9 +96,8 @@ private:
     QTimer* Timer1 = nullptr;
     TfrmScale* scale_ = nullptr;
     ChartPrinting printing_;                 // the printer and its setup, for the whole run
-    std::unique_ptr<SerialPortTable> ports_; // the serial ports, for the whole run (made when first used)
-    std::unique_ptr<SoundModule> sound_;      // the sound rings and choices, for the whole run
-    int lastStage_ = 0;
+    ChildWindows windows_;
+    CompareController* compare_ = nullptr; // a child of the window
 };
 
 } // namespace selva

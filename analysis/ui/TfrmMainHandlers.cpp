@@ -6,17 +6,11 @@
 
 #include "analysis/ui/TfrmCalcSet.h"
 #include "analysis/ui/TfrmFilterSet.h"
+#include "analysis/ui/TfrmCompare.h"
 #include "common/Format.h"
-#include "logger/io/SerialPortTable.h"
-#include "logger/ui/TfrmAutoRecSet.h"
-#include "logger/ui/TfrmData.h"
-#include "sound/SoundModule.h"
-#include "sound/ui/TfrmSound.h"
-#include "sensors/ui/TfrmNewSensor.h"
+#include "controls/WindowPlacement.h"
 #include "store/ui/TfrmAbout.h"
 #include "store/ui/TfrmAddHint.h"
-#include "store/ui/TfrmImageSet.h"
-#include "store/ui/TfrmSeriesOpt.h"
 #include "workspace/Workspace.h"
 
 #include <QTimer>
@@ -87,7 +81,7 @@ void TfrmMain::connectControls()
         ui->Chart1->setInverted(on);
     });
     connect(u->cbxDelta, &QCheckBox::clicked, this, [this](bool on) { refresh(presenter_.DeltaChanged(on)); });
-    for (QCheckBox* box : {u->cbxResult, u->cbxHintOnGraph, u->cbxDate})
+    for (QCheckBox* box : {u->cbxResult, u->cbxStandard, u->cbxHintOnGraph, u->cbxDate})
         connect(box, &QCheckBox::clicked, this, &TfrmMain::updateAnnotations);
     connect(u->pkrData, &QDateEdit::dateChanged, this, &TfrmMain::updateAnnotations);
     connect(u->s2, &QPushButton::clicked, this, [this] { toggle(Marker::Start, ui->s2, ui->edtStartThrust); });
@@ -136,52 +130,10 @@ void TfrmMain::connectControls()
         const auto [time, value] = readOut(t, v);
         ui->lbxMouse->insertItem(0, (time + QStringLiteral("    ") + value).left(40));
     });
-    connect(u->Chart1, &ThrustChart::rightDoubleClicked, this, &TfrmMain::openSeriesOptions);
-}
-
-void TfrmMain::openImageSettings()
-{
-    TfrmImageSet w(ws_.store, this);
-    w.loadScheme = [this](const std::string& name) { applySettingsLoad(ws_.session.LoadSettings(name)); };
-    w.saveScheme = [this](const std::string& name) { ws_.session.SaveSettings(name, currentPlacement()); };
-    if (dialogs_.exec(w) == QDialog::Accepted || w.chartOptionsStored())
-        ApplyAppearance();
-}
-
-void TfrmMain::openSeriesOptions()
-{
-    TfrmSeriesOpt w(ws_.store, this);
-    if (dialogs_.exec(w) == QDialog::Accepted)
-        ApplyAppearance();
-}
-
-void TfrmMain::openSensorList()
-{
-    // Every change of the active sensor or its points reaches the analysis at once.
-    TfrmNewSensor w(ws_.sensors, ws_.store, [this] { refresh(presenter_.SensorsEdited()); }, this);
-    dialogs_.exec(w);
-    refreshSensors();
-}
-
-void TfrmMain::openLogger()
-{
-    if (!ports_)
-        ports_ = std::make_unique<SerialPortTable>();
-    TfrmData w(ws_.store, *ports_, [this](const QString& frq) { OpenSource(frq); }, this);
-    dialogs_.exec(w);
-}
-
-void TfrmMain::openSound()
-{
-    if (!sound_)
-        sound_ = std::make_unique<SoundModule>();
-    TfrmSound w(ws_.store, ws_.sensors, *sound_, this);
-    w.onAutoRecordSettings = [this, &w] {
-        TfrmAutoRecSet settings(ws_.store, &w);
-        dialogs_.exec(settings);
-    };
-    w.onRecordingSaved = [this](const QString& wav) { OpenSource(wav); };
-    dialogs_.exec(w);
+    connect(u->Chart1, &ThrustChart::rightDoubleClicked, this, [this] {
+        if (windows_.SeriesOptions())
+            ApplyAppearance();
+    });
 }
 
 void TfrmMain::connectMenu()
@@ -206,7 +158,11 @@ void TfrmMain::connectMenu()
     connect(u->nNewProject, &QAction::triggered, this, &TfrmMain::newProject);
     const ChartPainter draw = [this](QPainter& p, const QRectF& r) { ui->Chart1->paintChart(p, r); };
     connect(u->nExport, &QAction::triggered, this, [this] {
-        exportResults(this, ws_.state, ui->cbxN->isChecked(), ui->lblFileName->text(), dialogs_.output);
+        // The motor's data for ".eng" and ".rse" are remembered beside the settings file.
+        const std::string settings = ws_.store.resolveSettingsName(ws_.store.settingsFileName);
+        const MotorExportSource motor{ws_.sensors.ActiveSensorIndex != 0, windowPart().testDate,
+                                      changeFileExt(settings, ".motor")};
+        exportResults(this, ws_.state, ui->cbxN->isChecked(), ui->lblFileName->text(), dialogs_.output, &motor);
     });
     connect(u->nSavePicture, &QAction::triggered, this, [this, draw] {
         savePicture(this, draw, ui->Chart1->size(), ui->lblFileName->text(), dialogs_.output);
@@ -214,10 +170,21 @@ void TfrmMain::connectMenu()
     connect(u->nPrint, &QAction::triggered, this,
             [this, draw] { printing_.print(this, draw, ui->lblFileName->text(), dialogs_.output.error); });
     connect(u->nPrinterSetup, &QAction::triggered, this, [this] { printing_.setup(this); });
-    connect(u->nImageSet, &QAction::triggered, this, &TfrmMain::openImageSettings);
-    connect(u->nSensor, &QAction::triggered, this, &TfrmMain::openSensorList);
-    connect(u->nCom, &QAction::triggered, this, &TfrmMain::openLogger);
-    connect(u->nSound, &QAction::triggered, this, &TfrmMain::openSound);
+    connect(u->nCompare, &QAction::triggered, compare_, &CompareController::AddTests);
+    connect(u->nImageSet, &QAction::triggered, this, [this] {
+        if (windows_.ImageSettings(
+                [this](const std::string& name) { applySettingsLoad(ws_.session.LoadSettings(name)); },
+                [this](const std::string& name) { ws_.session.SaveSettings(name, capturePlacement(*this)); }))
+            ApplyAppearance();
+    });
+    connect(u->nSensor, &QAction::triggered, this, [this] {
+        // Every change of the active sensor or its points reaches the analysis at once.
+        windows_.SensorList([this] { refresh(presenter_.SensorsEdited()); });
+        refreshSensors();
+    });
+    const auto open = [this](const QString& recording) { OpenSource(recording); };
+    connect(u->nCom, &QAction::triggered, this, [this, open] { windows_.Logger(open); });
+    connect(u->nSound, &QAction::triggered, this, [this, open] { windows_.Sound(open); });
     connect(u->nAbout, &QAction::triggered, this, [this] {
         TfrmAbout about(this);
         dialogs_.exec(about);

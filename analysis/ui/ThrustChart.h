@@ -47,6 +47,7 @@ public:
     }
     void clearData() { plot_->clearData(); }
     void setMarker(SeriesId which, const QList<QPointF>& points) { plot_->setMarker(which, points); }
+    void setOverlays(const std::vector<ChartOverlay>& overlays) { plot_->setOverlays(overlays); }
     bool hasData() const { return plot_->hasData(); }
     std::size_t dataCount() const { return plot_->dataCount(); }
     double firstTime() const { return plot_->firstTime(); }

@@ -237,6 +237,37 @@ void ThrustPlot::setMarker(SeriesId which, const QList<QPointF>& points)
     refreshAutomaticRanges();
 }
 
+void ThrustPlot::setOverlays(const std::vector<ChartOverlay>& overlays)
+{
+    static const QColor colours[] = {QColor(0, 255, 255),  QColor(255, 0, 255),   QColor(0, 255, 0),
+                                     QColor(255, 160, 0),  QColor(255, 128, 192), QColor(128, 160, 255)};
+    for (QLineSeries* series : overlaySeries_) {
+        chart_->removeSeries(series);
+        delete series;
+    }
+    overlaySeries_.clear();
+    overlays_ = overlays;
+    for (std::size_t i = 0; i < overlays_.size(); ++i) {
+        auto* series = new QLineSeries(chart_);
+        series->setName(overlays_[i].name);
+        series->setPen(QPen(colours[i % std::size(colours)], 1));
+        chart_->addSeries(series);
+        series->attachAxis(timeAxis_);
+        series->attachAxis(valueAxis_);
+        // A comparison curve is a motor's burn: a few thousand points at most are kept for the chart.
+        const QList<QPointF>& all = overlays_[i].points;
+        const qsizetype stride = std::max<qsizetype>(1, all.size() / 4000);
+        QList<QPointF> shown;
+        for (qsizetype k = 0; k < all.size(); k += stride)
+            shown.append(all[k]);
+        if (!all.isEmpty() && shown.last() != all.last())
+            shown.append(all.last());
+        series->replace(shown);
+        overlaySeries_.push_back(series);
+    }
+    refreshAutomaticRanges();
+}
+
 QList<QPointF> ThrustPlot::fullPoints(SeriesId which) const
 {
     const std::vector<double>* v = which == Data        ? &values_
@@ -397,6 +428,9 @@ void ThrustPlot::refreshAutomaticRanges()
     }
     for (int i = StartThrust; i < SeriesCount; ++i)
         for (const QPointF& p : markers_[i])
+            take(p.x(), p.y());
+    for (const ChartOverlay& overlay : overlays_)
+        for (const QPointF& p : overlay.points)
             take(p.x(), p.y());
     if (!any)
         tMax = vMax = 1;
@@ -561,6 +595,7 @@ void ThrustPlot::copyStateFrom(const ThrustPlot& o)
         if (i != DeltaUp && i != DeltaDown)
             setMarker(static_cast<SeriesId>(i), o.markers_[i]);
     annotations_ = o.annotations_;
+    setOverlays(o.overlays_);
     timeAuto_ = o.timeAuto_;
     valueAuto_ = o.valueAuto_;
     if (!timeAuto_)

@@ -73,6 +73,12 @@ struct ChartAnnotations {
     QString author;       // the data author's mark, bottom left; empty: none
 };
 
+// A curve of another test drawn over the analysis for comparison, in the analysis's time and units.
+struct ChartOverlay {
+    QString name;
+    QList<QPointF> points;
+};
+
 class ThrustPlot : public QObject {
     Q_OBJECT
 public:
@@ -93,6 +99,9 @@ public:
     void clearData();
     // Start, end, rest or mean line.
     void setMarker(SeriesId which, const QList<QPointF>& points);
+    // The compared tests' curves, each in a colour of its own; an empty list removes them.
+    void setOverlays(const std::vector<ChartOverlay>& overlays);
+    const std::vector<ChartOverlay>& overlays() const { return overlays_; }
 
     bool hasData() const { return !values_.empty(); }
     std::size_t dataCount() const { return values_.size(); }
@@ -178,6 +187,8 @@ private:
     double lowest_ = 0;
     double highest_ = 0;
     std::array<QList<QPointF>, SeriesCount> markers_;
+    std::vector<ChartOverlay> overlays_;
+    std::vector<QLineSeries*> overlaySeries_;
 
     bool timeAuto_ = true;
     bool valueAuto_ = true;

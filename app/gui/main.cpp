@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     frmMain.show();
     QTimer::singleShot(0, &frmMain, [&frmMain, &workspace, args] {
         if (args.size() > 1)
-            frmMain.openFromCommandLine(args.at(1));
+            frmMain.OpenSource(args.at(1));
         // Recordings the sound window and the data logger left behind when the program ended during them.
         selva::OfferLeftoverRecordingsAtStart(&frmMain);
         selva::offerLeftoverRecordings(&frmMain, selva::widenSingle(workspace.store.settings.logger.accur),

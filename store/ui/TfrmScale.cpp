@@ -2,6 +2,8 @@
 
 #include "ui_TfrmScale.h"
 
+#include <cmath>
+
 #include <algorithm>
 
 namespace selva {
@@ -47,6 +49,23 @@ void TfrmScale::showOver(QWidget* owner)
     setAttribute(Qt::WA_ShowWithoutActivating);
     show();
     raise();
+}
+
+void TfrmScale::follow(int stage, double fraction, const QString& stageName, QWidget* owner)
+{
+    const int percent = static_cast<int>(std::lround(fraction * 100));
+    if (isVisible()) {
+        if (stage != lastStage_) {
+            setAction(stageName);
+            lastStage_ = stage;
+        }
+        setPercent(percent);
+    } else if (stage == 1 && fraction < 0.5) {
+        setAction(stageName);
+        setPercent(percent);
+        showOver(owner);
+        lastStage_ = 1;
+    }
 }
 
 void TfrmScale::reject()

@@ -27,6 +27,10 @@ public:
     int percent() const;
     // Centres the window on `owner` (when given) and shows it without taking the focus from it.
     void showOver(QWidget* owner);
+    // A tick of the analysis window's timer while a computation runs: a shown window follows the stage
+    // and fraction; a hidden one appears over `owner` while a WAV measurement (stage 1) is in its first
+    // half, so that short computations never flash it.
+    void follow(int stage, double fraction, const QString& stageName, QWidget* owner);
 
 signals:
     // "Закрыть" pressed or the window closed by the user.
@@ -38,6 +42,7 @@ protected:
 
 private:
     std::unique_ptr<Ui::TfrmScale> ui;
+    int lastStage_ = 0;
 };
 
 } // namespace selva

@@ -231,7 +231,7 @@ void MainWindowDisplayTest::newtonsProjectFromCommandLine()
     QVERIFY(win->saveProject(path("newtons.proj")));
     cleanup();
     makeWindow();
-    win->openFromCommandLine(path("newtons.proj"));
+    win->OpenSource(path("newtons.proj"));
     QTest::qWait(300);
     QVERIFY(find<QCheckBox>("cbxN")->isChecked());
     click(find<QAbstractButton>("sbVIn"));

@@ -2,6 +2,7 @@
 // to end; the rules behind each control are the presenter's and are tested in the core. Sources and the
 // sensor library are generated here; message boxes and file dialogs are scripted.
 
+#include "analysis/MotorFiles.h"
 #include "analysis/ui/TfrmMain.h"
 #include "analysis/ui/ThrustChart.h"
 #include "controls/EditInt.h"
@@ -20,10 +21,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -61,6 +64,7 @@ private slots:
     void wavMeasurementCancelledAtAKnownPoint();
     void failedOpenKeepsSourceAndChannel();
     void menusOpenTheirWindows();
+    void comparisonAndMotorFiles();
 
 private:
     template <class T> T* find(const char* name) { return test::control<T>(win.get(), name); }
@@ -119,6 +123,22 @@ void MainWindowTest::init()
     };
     d.chooseFile = [this](QWidget*, const QString&, const QString&, const QString&, bool) {
         return files.isEmpty() ? QString() : files.takeFirst();
+    };
+    d.chooseFiles = [this](QWidget*, const QString&, const QString&) {
+        const QStringList all = files;
+        files.clear();
+        return all;
+    };
+    d.output.chooseFile = [this](QWidget*, const SaveDialogRequest&) {
+        return files.isEmpty() ? QString() : files.takeFirst();
+    };
+    d.output.error = [this](QWidget*, const QString& text) { messages.append(text); };
+    d.output.exportOptions = [](QWidget*, const QString&, ExportOptions& o) {
+        o.motor.diameterMm = 29;
+        o.motor.lengthMm = 124;
+        o.motor.propellantKg = 0.1;
+        o.motor.totalKg = 0.2;
+        return true;
     };
     d.exec = [this](QDialog& w) {
         opened.append(w.metaObject()->className());
@@ -268,6 +288,40 @@ void MainWindowTest::menusOpenTheirWindows()
     QCOMPARE(find<QLabel>("lblFileName")->text(), QString());
     QVERIFY(!chart()->hasData());
     QVERIFY(!find<QWidget>("pnlCalc")->isEnabled());
+}
+
+// "Сравнить с ...": a second test over the chart (in newtons) and in the table; the motor files of
+// "Экспорт результатов" read back with the analysis's impulse.
+void MainWindowTest::comparisonAndMotorFiles()
+{
+    QByteArray weaker = firingRecord();
+    weaker.replace("8460.000", "8580.000"); // 40 N instead of 80
+    writeBytes(path("weaker.frq"), weaker);
+    openFile(path("firing.frq"));
+    selectSensor(1);
+    find<QCheckBox>("cbxN")->click();
+    files = QStringList{path("weaker.frq")};
+    find<QAction>("nCompare")->trigger();
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
+    auto* table = win->findChild<QTableWidget*>("grdCompare");
+    QVERIFY(table && table->isVisible());
+    QCOMPARE(table->rowCount(), 4); // the analysis, the other test, mean, deviation
+    QCOMPARE(chart()->plot().overlays().size(), std::size_t(1));
+    const QList<QPointF>& curve = chart()->plot().overlays().front().points;
+    const double top = std::max_element(curve.begin(), curve.end(), [](auto a, auto b) { return a.y() < b.y(); })->y();
+    QVERIFY2(std::fabs(top - 40) < 1, qPrintable(QString::number(top)));
+    find<QPushButton>("btnCompareClear")->click();
+    QVERIFY(chart()->plot().overlays().empty());
+
+    for (const char* name : {"run.eng", "run.rse", "run.csv"}) {
+        files.append(path(name));
+        find<QAction>("nExport")->trigger();
+        QVERIFY2(QFileInfo(path(name)).size() > 100, qPrintable(name + messages.join('|')));
+    }
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
+    const std::vector<EngMotor> motors = ReadEngFile(path("run.eng").toStdString());
+    QCOMPARE(motors.size(), std::size_t(1));
+    QVERIFY(std::fabs(MotorFileImpulse(motors.front().points) - ws->state.TotalImpulse) < 0.01 * ws->state.TotalImpulse);
 }
 
 QTEST_MAIN(MainWindowTest)
