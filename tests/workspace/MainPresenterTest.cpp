@@ -101,6 +101,38 @@ TEST(MainPresenter, OpeningFailuresAndCompanionProjects)
     EXPECT_NEAR(w.ws.state.StartTime, 1.0, 0.02);
 }
 
+// A project keeps its source and library as absolute paths, so that a source named relative to the
+// working folder is found again from anywhere; a path too long for the record refuses the save.
+TEST(MainPresenter, ProjectsStoreAbsolutePaths)
+{
+    Window w;
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(w.dir.path());
+    w.open("firing.frq");
+    std::filesystem::create_directory(w.dir.file("projects"));
+    ASSERT_TRUE(w.p.SaveProject(w.dir.file("projects/run"), {}));
+    std::filesystem::current_path("/");
+    Window other;
+    bool ok = false;
+    other.p.LoadProject(w.dir.file("projects/run.proj"), ok);
+    std::filesystem::current_path(cwd);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(other.messages.empty());
+    EXPECT_EQ(other.ws.store.project.sourceFileName, w.frq);
+    EXPECT_EQ(other.ws.state.PointCount, 500u);
+
+    const std::string deep = w.dir.file(std::string(200, 'd'));
+    std::filesystem::create_directory(deep);
+    writeFile(deep + "/" + std::string(60, 'f') + ".frq", firingRecord());
+    w.open(deep + "/" + std::string(60, 'f') + ".frq");
+    const auto before = w.ws.store.project;
+    EXPECT_FALSE(w.p.SaveProject(w.dir.file("long.proj"), {}));
+    ASSERT_FALSE(w.messages.empty());
+    EXPECT_NE(w.messages.back().find("длиннее 255 символов"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(w.dir.file("long.proj")));
+    EXPECT_EQ(w.ws.store.project, before);
+}
+
 TEST(MainPresenter, ProjectWithAMissingSourceLeavesNoSource)
 {
     Window w;
