@@ -96,12 +96,12 @@ AnalysisState EngAnalysisState(const EngMotor& motor, double step, std::size_t m
 const std::vector<CompareColumn>& CompareColumns()
 {
     static const std::vector<CompareColumn> columns = {
-        {"total_impulse", "Импульс суммарный (Н·сек)"},
+        {"total_impulse", "Импульс суммарный (Н·с)"},
         {"specific_impulse", "Импульс удельный (сек)"},
         {"thrust_time", "Время тяги (сек)"},
         {"max_thrust", "Макс. тяга (Н)"},
         {"average_thrust", "Средняя тяга (Н)"},
-        {"standard_total_impulse", "Полный импульс (Н·сек)"},
+        {"standard_total_impulse", "Полный импульс (Н·с)"},
         {"standard_burn_time", "Время работы (сек)"},
         {"standard_average_thrust", "Средняя тяга за время работы (Н)"},
         {"class_percent", "% класса"},

@@ -186,7 +186,7 @@ std::vector<std::pair<std::string, std::string>> StandardFiguresLines(const Stan
         cls = f.impulseClass.letter + " (" + formatFixed(f.impulseClass.percent, 0) + " % класса)";
     return {
         {"Время работы (сек)", f.found ? g(f.burnTime) : none},
-        {"Полный импульс (Н·сек)", f.found ? g(f.totalImpulse) : none},
+        {"Полный импульс (Н·с)", f.found ? g(f.totalImpulse) : none},
         {"Средняя тяга (Н)", f.found ? g(f.averageThrust) : none},
         {"Класс", cls},
         {"Обозначение", f.designation.empty() ? none : f.designation},
