@@ -4,8 +4,8 @@
 #include "analysis/ui/ChartOutput.h"
 #include "analysis/AnalysisState.h"
 #include "analysis/FreqRecord.h"
+#include "support/QtFiles.h"
 
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -26,12 +26,6 @@ AnalysisState threePoints()
     return s;
 }
 
-QByteArray readAll(const QString& name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void fillBlue(QPainter& p, const QRectF& r)
 {
     p.fillRect(r, Qt::blue);
@@ -43,8 +37,7 @@ class ChartOutputTest : public QObject {
     Q_OBJECT
 private slots:
     void exportFollowsTheUnitsWhateverTheFilter();
-    void exportWithoutPointsAsksNothing();
-    void exportFailureIsReported();
+    void exportWithoutPointsOrFolderWritesNothing();
     void savePictureProposesJpegAndWritesTheChosenFormat();
 
 private:
@@ -81,7 +74,7 @@ void ChartOutputTest::exportFollowsTheUnitsWhateverTheFilter()
     QCOMPARE(asked_.defaultSuffix, QString("frq"));
     QVERIFY(!asked_.confirmOverwrite);
     QCOMPARE(written, dir.filePath("out.frq"));
-    QCOMPARE(readAll(written),
+    QCOMPARE(test::readBytes(written),
              QByteArray("FREQ\r\nC:\\test\\run1.wav\r\n3\r\n0.004\r\n---------------\r\nSTART\r\n"
                         "8460.000\r\n8461.250\r\n8700.000\r\n"));
     TFreq f;
@@ -92,24 +85,20 @@ void ChartOutputTest::exportFollowsTheUnitsWhateverTheFilter()
     written = exportResults(nullptr, threePoints(), true, source, answering(dir.filePath("other.frq")));
     QCOMPARE(asked_.initialName, QString("run1.trt"));
     QCOMPARE(asked_.filterIndex, 2);
-    QVERIFY(readAll(written).startsWith("Thrust\r\n"));
-    QVERIFY(readAll(written).endsWith("  80.000\r\n   0.000\r\n  -1.500\r\n"));
+    QVERIFY(test::readBytes(written).startsWith("Thrust\r\n"));
+    QVERIFY(test::readBytes(written).endsWith("  80.000\r\n   0.000\r\n  -1.500\r\n"));
 
     // A source whose folder exists gets the proposal beside it.
     exportResults(nullptr, threePoints(), false, dir.filePath("rec.wav"), answering(QString()));
     QCOMPARE(asked_.initialName, dir.filePath("rec.frq"));
 }
 
-void ChartOutputTest::exportWithoutPointsAsksNothing()
-{
-    AnalysisState empty;
-    QVERIFY(exportResults(nullptr, empty, false, "a.wav", answering("x.frq")).isEmpty());
-    QCOMPARE(asks_, 0);
-}
-
-void ChartOutputTest::exportFailureIsReported()
+// Without points nothing is asked; a file that cannot be written is reported.
+void ChartOutputTest::exportWithoutPointsOrFolderWritesNothing()
 {
     QTemporaryDir dir;
+    QVERIFY(exportResults(nullptr, AnalysisState(), false, "a.wav", answering("x.frq")).isEmpty());
+    QCOMPARE(asks_, 0);
     QVERIFY(exportResults(nullptr, threePoints(), false, "a.wav", answering(dir.filePath("no/such/a.frq")))
                 .isEmpty());
     QCOMPARE(errors_.size(), 1);
@@ -125,7 +114,7 @@ void ChartOutputTest::savePictureProposesJpegAndWritesTheChosenFormat()
     QCOMPARE(asked_.filterIndex, 1);
     QVERIFY(asked_.confirmOverwrite);
     QCOMPARE(written, dir.filePath("shot.jpg"));
-    QVERIFY(readAll(written).startsWith("\xFF\xD8"));
+    QVERIFY(test::readBytes(written).startsWith("\xFF\xD8"));
 
     savePicture(nullptr, fillBlue, QSize(120, 80), QString(), answering(dir.filePath("shot.png")));
     const QImage png(dir.filePath("shot.png"), "PNG");
