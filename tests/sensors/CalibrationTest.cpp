@@ -314,13 +314,9 @@ TEST(Calibration, FormulaRunsSymbolicAndNumeric)
         char sep;
         const char* expected;
     } cases[] = {
-        {formula(TFormulaType::linear), true, ',', "Y = *A* + *B* * X"},
         {formula(TFormulaType::polynom), true, ',',
          "Y = *A**_0_* + *A**_1_* * X^1^ + *A**_2_* * X^2^ + *A**_3_* * X^3^ + *A**_4_* * X^4^ + "
          "*A**_5_* * X^5^"},
-        {formula(TFormulaType::powered), true, ',', "Y = *A**_p_* + *B**_p_* * X*^P^*"},
-        {formula(TFormulaType::exponential), true, ',', "Y = *A**_e_* + *B**_e_* * e*^P * X^*"},
-        {formula(TFormulaType::logariphmic), true, ',', "Y = *A**_ln_* + *B**_ln_* * ln(*P* * X)"},
         {formula(TFormulaType::none, {1}), false, ',', "Y = "},
         {formula(TFormulaType::previos, {1}), false, ',', "Y = "},
         {formula(TFormulaType::linear, {0.1f, -0.25f}), false, ',', "Y = *0,100000001490116* + *-0,25* * X"},
