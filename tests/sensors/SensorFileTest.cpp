@@ -108,32 +108,29 @@ TEST(SensorFile, OneSensorLoadsAndSavesAsItsOwnLine)
 
 TEST(SensorFile, UnreadableLinesAreCountedAndSkipped)
 {
-    TempDir dir;
-    const std::string name = dir.file("lib.sns");
     // Counter: header and START lines count, blank lines do not; the number shown is the count before
     // the bad line.
-    writeFile(name, "header\r\nSTART\r\n1\t8460,5\t80\tA\r\n\r\n1\t8700\t0\tA\r\n   \r\nx\t1\t2\r\n"
-                    "1\t8500\r\n-3\t8400\t1\tneg\r\n2\tnan\t1\r\n2\t1\tinf\r\n99999999999\t1\t2\r\n"
-                    "1\t8600\t40\tStill A\r\n");
+    const std::string text = "header\r\nSTART\r\n1\t8460,5\t80\tA\r\n\r\n1\t8700\t0\tA\r\n   \r\nx\t1\t2\r\n"
+                             "1\t8500\r\n-3\t8400\t1\tneg\r\n2\tnan\t1\r\n2\t1\tinf\r\n99999999999\t1\t2\r\n"
+                             "1\t8600\t40\tStill A\r\n";
     SensorLibrary lib;
     Prompts p;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true, p.prompts()));
+    LoadSensorText(lib, text, true, p.prompts());
     // One message names the first five lines and counts the rest.
     EXPECT_EQ(std::vector<std::string>{"Ошибки в строках 2, 4, 5, 7, 8 и ещё в 1 строке"}, p.messages);
     ASSERT_EQ(2, lib.SensorCount()) << "negative numbers and bad lines add nothing";
     EXPECT_EQ("A", lib.sensors[1].name) << "a later line of a known sensor does not rename it";
     EXPECT_EQ((std::vector<TCalibPoint>{{8700, 0, {}}, {8600, 40, {}}}), lib.sensors[1].calibration.points);
 
-    // Without error reports the same file loads the same, silently.
+    // Without error reports the same text loads the same, silently.
     SensorLibrary quiet;
     Prompts q;
-    ASSERT_TRUE(quiet.LoadSensorFile(name, false, q.prompts()));
+    LoadSensorText(quiet, text, false, q.prompts());
     EXPECT_TRUE(q.messages.empty());
     expectSameLibrary(lib, quiet);
 
-    writeFile(name, "START\r\n0\t8460,5\t80\r\n");
     p.messages.clear();
-    ASSERT_TRUE(lib.LoadSensorFile(name, true, p.prompts()));
+    LoadSensorText(lib, "START\r\n0\t8460,5\t80\r\n", true, p.prompts());
     EXPECT_EQ(std::vector<std::string>{"Ошибка в строке 1"}, p.messages);
     EXPECT_EQ(2u, lib.sensors[0].calibration.points.size());
 }
@@ -263,14 +260,12 @@ TEST(SensorFile, SavedLibraryLoadsBackTheSame)
 
 TEST(SensorFile, ExampleLibraryWithLocaleCommaCoefficients)
 {
-    TempDir dir;
-    const std::string name = dir.file("lib.sns");
-    writeFile(
-        name,
-        "START\r\n0\t8460\t80\t" + DefaultName1251 +
-            "\r\n0\t8700\t0\t\r\n\r\n1\t8700\t0\tSensor 1\r\n1\t8460\t80\t2\t000000FF\t80\t-0,25\r\n\r\n");
     SensorLibrary lib;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true));
+    LoadSensorText(
+        lib,
+        "START\r\n0\t8460\t80\t" + DefaultName1251 +
+            "\r\n0\t8700\t0\t\r\n\r\n1\t8700\t0\tSensor 1\r\n1\t8460\t80\t2\t000000FF\t80\t-0,25\r\n\r\n",
+        true, {});
     ASSERT_EQ(2, lib.SensorCount());
     EXPECT_EQ((std::vector<TCalibPoint>{{8460, 80, {}}, {8700, 0, {}}}), lib.sensors[0].calibration.points);
     const std::vector<TCalibPoint> expected = {{8700, 0, {}},
@@ -338,13 +333,11 @@ TEST(SensorFile, FormulaFieldsRoundTripAndMalformedText)
     }
 
     // In a file a malformed formula leaves the point without formula; the point still loads.
-    TempDir dir;
-    const std::string name = dir.file("lib.sns");
-    writeFile(name,
-              "START\r\n1\t8700\t0\tOne\r\n1\t8600\t10\t2\t000000FF\t1\r\n1\t8500\t20\tnot a formula\r\n");
     SensorLibrary lib;
     Prompts p;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true, p.prompts()));
+    LoadSensorText(
+        lib, "START\r\n1\t8700\t0\tOne\r\n1\t8600\t10\t2\t000000FF\t1\r\n1\t8500\t20\tnot a formula\r\n",
+        true, p.prompts());
     EXPECT_TRUE(p.messages.empty());
     EXPECT_EQ((std::vector<TCalibPoint>{{8700, 0, {}}, {8600, 10, {}}, {8500, 20, {}}}),
               lib.sensors[1].calibration.points);
@@ -480,14 +473,11 @@ TEST(SensorFile, ManyPointsLoadQuickly)
 {
     // One sensor with a hundred thousand distinct points and as many sensors of one point each: the load
     // must stay linear.
-    TempDir dir;
     std::string text = "START\r\n";
     for (int i = 0; i < 100000; ++i)
         text += "1\t" + std::to_string(i) + ".5\t1\r\n" + std::to_string(i + 2) + "\t1\t2\r\n";
-    const std::string name = dir.file("lib.sns");
-    writeFile(name, text);
     SensorLibrary lib;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true));
+    LoadSensorText(lib, text, true, {});
     EXPECT_EQ(100002, lib.SensorCount());
     EXPECT_EQ(100000u, lib.sensors[1].calibration.points.size());
 }
