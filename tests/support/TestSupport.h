@@ -27,4 +27,4 @@ void writeFile(const std::string& name, std::string_view bytes);
 // Reads a whole file as bytes; empty when it cannot be read.
 std::string readFile(const std::string& name);
 
-} // namespace selva::test
+}  // namespace selva::test
