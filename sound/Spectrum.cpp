@@ -89,31 +89,18 @@ SpectrumBins SpectrumFFT(std::vector<float> re, std::vector<float> im)
 std::vector<float> LatestRingSamples(const SoundRingState& ring, int channel, int n)
 {
     std::vector<float> samples(static_cast<std::size_t>(n > 0 ? n : 0), 0.0f);
-    const std::int32_t ringFrames = ring.RingFrames;
-    const std::uint32_t frameSize = ring.FrameSize();
-    const int bits = ring.BitsPerSample;
-    if (ringFrames < 1 || n <= 0 || frameSize == 0 ||
-        ring.SoundRing.size() < std::size_t(ringFrames) * frameSize || !SampleWidthReadable(bits))
-        return samples;
-    const std::uint32_t offset =
-        (channel >= 0 && channel < ring.Channels ? std::uint32_t(channel) : 0u) * (bits / 8u);
-    // The n frames before the record frame, wrapping at the end of the ring (as often as n needs).
-    const std::int64_t record = ring.RecordFrame.load(std::memory_order_acquire);
-    std::int64_t f = ((record - n) % ringFrames + ringFrames) % ringFrames;
-    for (int k = 0; k < n; ++k) {
-        samples[std::size_t(k)] =
-            static_cast<float>(ReadSample(ring.SoundRing.data() + std::size_t(f) * frameSize + offset, bits));
-        if (++f == ringFrames)
-            f = 0;
-    }
+    if (!ReadLatestSamples(ring, channel, 0, n, samples.data()))
+        samples.clear();
     return samples;
 }
 
 SpectrumBins RingSpectrum(const SoundRingState& ring, int channel, int n)
 {
     const int length = NormalizeSpectrumLength(n);
-    return SpectrumFFT(LatestRingSamples(ring, channel, length),
-                       std::vector<float>(std::size_t(length), 0.0f));
+    std::vector<float> samples = LatestRingSamples(ring, channel, length);
+    if (samples.empty())
+        return {};
+    return SpectrumFFT(std::move(samples), std::vector<float>(std::size_t(length), 0.0f));
 }
 
 SpectrumBinRange SpectrumBinsToDraw(std::int64_t lowerHz, std::int64_t upperHz, int n,

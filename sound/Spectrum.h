@@ -27,10 +27,13 @@ struct SpectrumBins {
 SpectrumBins SpectrumFFT(std::vector<float> re, std::vector<float> im);
 
 // The latest `n` samples of `channel` in the ring, ending at the record frame and wrapping at the end of
-// the ring, as numbers (8-bit samples unsigned); zeros where the ring has none.
+// the ring, as numbers (8-bit samples unsigned); zeros where the ring has none (never arrived, or more
+// than the ring holds while the device writes: ReadLatestSamples). Empty when the device overwrote the
+// samples during every try: that drawing is dropped.
 std::vector<float> LatestRingSamples(const SoundRingState& ring, int channel, int n);
 
-// Spectrum of the latest `n` samples of `channel` (n normalised as above).
+// Spectrum of the latest `n` samples of `channel` (n normalised as above); empty when the samples could
+// not be read whole.
 SpectrumBins RingSpectrum(const SoundRingState& ring, int channel, int n);
 
 // Bins drawn for a band from `lowerHz` to `upperHz`: lo = (lowerHz * N) div (2 * (rate div 2)), at

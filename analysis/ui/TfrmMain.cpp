@@ -6,6 +6,7 @@
 #include "analysis/ui/WindowMessages.h"
 #include "common/Format.h"
 #include "logger/io/SerialPortTable.h"
+#include "sound/SoundModule.h"
 #include "store/ui/TfrmScale.h"
 #include "workspace/Workspace.h"
 

@@ -26,6 +26,7 @@ class TfrmMain;
 namespace selva {
 
 class SerialPortTable;
+struct SoundModule;
 class TEditFloat;
 class TfrmScale;
 class Workspace;
@@ -117,6 +118,7 @@ private:
     void openSeriesOptions();
     void openSensorList();
     void openLogger();
+    void openSound();
     char decimalSeparator() const;
 
     std::unique_ptr<Ui::TfrmMain> ui;
@@ -128,6 +130,7 @@ private:
     TfrmScale* scale_ = nullptr;
     ChartPrinting printing_;                 // the printer and its setup, for the whole run
     std::unique_ptr<SerialPortTable> ports_; // the serial ports, for the whole run (made when first used)
+    std::unique_ptr<SoundModule> sound_;      // the sound rings and choices, for the whole run
     int lastStage_ = 0;
 };
 

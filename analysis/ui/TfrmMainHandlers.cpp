@@ -8,7 +8,10 @@
 #include "analysis/ui/TfrmFilterSet.h"
 #include "common/Format.h"
 #include "logger/io/SerialPortTable.h"
+#include "logger/ui/TfrmAutoRecSet.h"
 #include "logger/ui/TfrmData.h"
+#include "sound/SoundModule.h"
+#include "sound/ui/TfrmSound.h"
 #include "sensors/ui/TfrmNewSensor.h"
 #include "store/ui/TfrmAbout.h"
 #include "store/ui/TfrmAddHint.h"
@@ -168,6 +171,19 @@ void TfrmMain::openLogger()
     dialogs_.exec(w);
 }
 
+void TfrmMain::openSound()
+{
+    if (!sound_)
+        sound_ = std::make_unique<SoundModule>();
+    TfrmSound w(ws_.store, ws_.sensors, *sound_, this);
+    w.onAutoRecordSettings = [this, &w] {
+        TfrmAutoRecSet settings(ws_.store, &w);
+        dialogs_.exec(settings);
+    };
+    w.onRecordingSaved = [this](const QString& wav) { OpenSource(wav); };
+    dialogs_.exec(w);
+}
+
 void TfrmMain::connectMenu()
 {
     auto* u = ui.get();
@@ -201,8 +217,7 @@ void TfrmMain::connectMenu()
     connect(u->nImageSet, &QAction::triggered, this, &TfrmMain::openImageSettings);
     connect(u->nSensor, &QAction::triggered, this, &TfrmMain::openSensorList);
     connect(u->nCom, &QAction::triggered, this, &TfrmMain::openLogger);
-    connect(u->nSound, &QAction::triggered, this,
-            [this] { dialogs_.information(this, QStringLiteral("Эта функция пока недоступна.")); });
+    connect(u->nSound, &QAction::triggered, this, &TfrmMain::openSound);
     connect(u->nAbout, &QAction::triggered, this, [this] {
         TfrmAbout about(this);
         dialogs_.exec(about);

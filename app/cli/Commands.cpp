@@ -11,6 +11,9 @@ void registerCommands(CLI::App& app, CommandList& commands)
     registerProjectCommands(app, commands);
     registerCompareCommands(app, commands);
     registerRecordCommands(app, commands);
+#ifdef SELVA_CLI_SOUND
+    registerSoundCommands(app, commands);
+#endif
 }
 
 }  // namespace selva::cli

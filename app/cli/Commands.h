@@ -43,5 +43,6 @@ void registerSynthCommands(CLI::App& app, CommandList& commands);    // synth
 void registerProjectCommands(CLI::App& app, CommandList& commands);  // project-info
 void registerCompareCommands(CLI::App& app, CommandList& commands);  // compare
 void registerRecordCommands(CLI::App& app, CommandList& commands);   // record
+void registerSoundCommands(CLI::App& app, CommandList& commands);    // sound-devices, sound-record
 
 }  // namespace selva::cli

@@ -5,6 +5,7 @@
 #include "analysis/ui/TfrmMain.h"
 #include "common/Format.h"
 #include "logger/ui/RecordingDialogs.h"
+#include "sound/ui/LeftoverRecordings.h"
 #include "store/ui/TfrmScale.h"
 #include "workspace/Workspace.h"
 
@@ -38,7 +39,8 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &frmMain, [&frmMain, &workspace, args] {
         if (args.size() > 1)
             frmMain.openFromCommandLine(args.at(1));
-        // A recording the data logger left behind when the program ended during it.
+        // Recordings the sound window and the data logger left behind when the program ended during them.
+        selva::OfferLeftoverRecordingsAtStart(&frmMain);
         selva::offerLeftoverRecordings(&frmMain, selva::widenSingle(workspace.store.settings.logger.accur),
                                        [&frmMain](const QString& frq) { frmMain.OpenSource(frq); });
     });

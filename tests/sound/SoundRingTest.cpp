@@ -69,6 +69,8 @@ TEST(SoundRingTest, TwoValuesPerBufferOf8820FramesAtAccuracy01)
     EXPECT_EQ(AnalyseSoundBlock(ring, 0), 2);
     EXPECT_EQ(ring.FreqRingIndex.load(), 2);
     EXPECT_EQ(ring.AnalysisFrame.load(), 8820);
+    // The first value too: it measures from its own first crossing, not from the first frame.
+    EXPECT_NEAR(ring.FreqRing[0].load(), 1000.0, 1.0);
     EXPECT_NEAR(ring.FreqRing[1].load(), 1000.0, 1.0);
 
     // Around the ring several times: every value after the first is the sine's frequency.

@@ -257,10 +257,10 @@ void MainWindowTest::failedOpenKeepsSourceAndChannel()
 void MainWindowTest::menusOpenTheirWindows()
 {
     openFile(path("firing.frq"));
-    for (const char* action : {"nSensor", "nCom", "nImageSet", "nAbout"})
+    for (const char* action : {"nSensor", "nCom", "nSound", "nImageSet", "nAbout"})
         find<QAction>(action)->trigger();
-    QCOMPARE(opened, (QStringList{"selva::TfrmNewSensor", "selva::TfrmData", "selva::TfrmImageSet",
-                                  "selva::TfrmAbout"}));
+    QCOMPARE(opened, (QStringList{"selva::TfrmNewSensor", "selva::TfrmData", "selva::TfrmSound",
+                                  "selva::TfrmImageSet", "selva::TfrmAbout"}));
     files.append(path("fresh"));
     find<QAction>("nSaveProjectAs")->trigger();
     QVERIFY(QFileInfo::exists(path("fresh.proj"))); // a name typed without an extension gets ".proj"
