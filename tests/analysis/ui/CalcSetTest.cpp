@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 
 #include <memory>
+#include <tuple>
 
 using namespace selva;
 
@@ -30,19 +31,14 @@ QString sep()
     return QLocale().decimalPoint();
 }
 
-// The parts of the state the window edits, to compare before and after.
-struct Settings {
-    std::uint8_t position;
-    float charge, rig;
-    bool includeCharge, includeRig, rigid, net, hysteresis;
-
-    static Settings of(const AnalysisState& s)
-    {
-        return {s.MotorPosition,    s.ChargeWeight, s.RigWeight, s.IncludeChargeWeight,
-                s.IncludeRigWeight, s.RigidMount,   s.NetThrust, s.Hysteresis};
-    }
-    bool operator==(const Settings&) const = default;
-};
+// The parts of the state the window edits, to compare before and after: position, charge and rig weight,
+// include charge, include rig, rigid mount, net thrust, hysteresis.
+using Settings = std::tuple<int, float, float, bool, bool, bool, bool, bool>;
+Settings settingsOf(const AnalysisState& s)
+{
+    return {s.MotorPosition,    s.ChargeWeight, s.RigWeight, s.IncludeChargeWeight,
+            s.IncludeRigWeight, s.RigidMount,   s.NetThrust, s.Hysteresis};
+}
 
 } // namespace
 
@@ -204,7 +200,7 @@ private slots:
         state_.ChargeWeight = 0.3f;
         state_.RigWeight = 0.2f;
         state_.MotorPosition = MotorNozzleUp;
-        const Settings before = Settings::of(state_);
+        const Settings before = settingsOf(state_);
         open();
         QSignalSpy stored(dialog_.get(), &TfrmCalcSet::settingsStored);
         clickOption(get<QRadioButton>("rbDown"));
@@ -213,7 +209,7 @@ private slots:
         for (const char* option : {"cbxSoed", "cbxGrainWeight", "cbxClearThrust"})
             clickOption(get<QCheckBox>(option));
         QCOMPARE(dialog_->workingChargeWeight(), 1.2345f);
-        QVERIFY(Settings::of(state_) == before); // nothing reaches the analysis before "Установить"
+        QVERIFY(settingsOf(state_) == before); // nothing reaches the analysis before "Установить"
 
         if (closeWith == "escape")
             QTest::keyClick(get<TEditFloat>("edtDeadWeight"), Qt::Key_Escape);
@@ -224,7 +220,7 @@ private slots:
         QCOMPARE(dialog_->result(), int(set ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(stored.count(), set ? 1 : 0);
         const Settings edited{MotorNozzleDown, 1.2345f, 0.5f, false, true, true, false, false};
-        QVERIFY(Settings::of(state_) == (set ? edited : before));
+        QVERIFY(settingsOf(state_) == (set ? edited : before));
     }
 
     void aWeightTypedButNotCommittedCountsOnSet()
