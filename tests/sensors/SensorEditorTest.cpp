@@ -70,5 +70,29 @@ TEST(SensorEditor, AddingAndDeletingPoints)
     EXPECT_EQ((TCalibPoint{0, 0, {}}), f.editor.point(0));
 }
 
+TEST(SensorEditor, FormulaTypes)
+{
+    Fixture f; // 8700 Hz at 0 N, then 8460 Hz at 80 N, no formulas
+    using Change = SensorEditor::TypeChange;
+    // The first point has no segment before it to follow: a previos there stays none.
+    EXPECT_EQ(Change::unchanged, f.editor.SetFormulaType(0, TFormulaType::previos));
+    EXPECT_EQ(TFormulaType::none, f.editor.point(0).formula.type);
+
+    // A blank formula starts at its point: the constant becomes the point's thrust.
+    f.library.SensorsModified = false;
+    EXPECT_EQ(Change::constantSet, f.editor.SetFormulaType(1, TFormulaType::linear));
+    EXPECT_EQ(80.0f, f.editor.point(1).formula.c[0]);
+    EXPECT_TRUE(f.library.SensorsModified);
+    EXPECT_EQ(Change::unchanged, f.editor.SetFormulaType(1, TFormulaType::linear));
+
+    // Another type keeps the coefficients there are (80 - 2 X^0 is not blank at the point).
+    f.editor.SetCoefficient(1, 1, -2);
+    EXPECT_EQ(Change::changed, f.editor.SetFormulaType(1, TFormulaType::powered));
+    EXPECT_EQ(TFormulaType::powered, f.editor.point(1).formula.type);
+    EXPECT_EQ(80.0f, f.editor.point(1).formula.c[0]);
+    EXPECT_EQ(-2.0f, f.editor.point(1).formula.c[1]);
+    EXPECT_EQ(Change::changed, f.editor.SetFormulaType(1, TFormulaType::previos));
+}
+
 } // namespace
 } // namespace selva

@@ -3,6 +3,7 @@
 #include "common/Cp1251.h"
 #include "common/UserPrompts.h"
 #include "sensors/SensorLibrary.h"
+#include "support/Calibrations.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 namespace selva {
 namespace {
 
+using test::formula;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -38,16 +40,6 @@ struct Prompts {
 
 const std::string DefaultName1251 = utf8ToCp1251("<Без калибровки>");
 const std::string DefaultSensorLines = "0\t8460\t80\t" + DefaultName1251 + "\r\n0\t8700\t0\t\r\n\r\n";
-
-TSegmentFormula formula(TFormulaType type, std::vector<float> c, std::uint32_t colour)
-{
-    TSegmentFormula f;
-    f.type = type;
-    f.colour = colour;
-    for (std::size_t i = 0; i < c.size(); ++i)
-        f.c[i] = c[i];
-    return f;
-}
 
 void expectSameLibrary(const SensorLibrary& a, const SensorLibrary& b)
 {
@@ -116,58 +108,31 @@ TEST(SensorFile, OneSensorLoadsAndSavesAsItsOwnLine)
 
 TEST(SensorFile, UnreadableLinesAreCountedAndSkipped)
 {
-    TempDir dir;
-    const std::string name = dir.file("lib.sns");
     // Counter: header and START lines count, blank lines do not; the number shown is the count before
     // the bad line.
-    writeFile(name, "header\r\nSTART\r\n1\t8460,5\t80\tA\r\n\r\n1\t8700\t0\tA\r\n   \r\nx\t1\t2\r\n"
-                    "1\t8500\r\n-3\t8400\t1\tneg\r\n2\tnan\t1\r\n2\t1\tinf\r\n99999999999\t1\t2\r\n"
-                    "1\t8600\t40\tStill A\r\n");
+    const std::string text = "header\r\nSTART\r\n1\t8460,5\t80\tA\r\n\r\n1\t8700\t0\tA\r\n   \r\nx\t1\t2\r\n"
+                             "1\t8500\r\n-3\t8400\t1\tneg\r\n2\tnan\t1\r\n2\t1\tinf\r\n99999999999\t1\t2\r\n"
+                             "1\t8600\t40\tStill A\r\n";
     SensorLibrary lib;
     Prompts p;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true, p.prompts()));
+    LoadSensorText(lib, text, true, p.prompts());
     // One message names the first five lines and counts the rest.
     EXPECT_EQ(std::vector<std::string>{"Ошибки в строках 2, 4, 5, 7, 8 и ещё в 1 строке"}, p.messages);
     ASSERT_EQ(2, lib.SensorCount()) << "negative numbers and bad lines add nothing";
     EXPECT_EQ("A", lib.sensors[1].name) << "a later line of a known sensor does not rename it";
     EXPECT_EQ((std::vector<TCalibPoint>{{8700, 0, {}}, {8600, 40, {}}}), lib.sensors[1].calibration.points);
 
-    // Without error reports the same file loads the same, silently.
+    // Without error reports the same text loads the same, silently.
     SensorLibrary quiet;
     Prompts q;
-    ASSERT_TRUE(quiet.LoadSensorFile(name, false, q.prompts()));
+    LoadSensorText(quiet, text, false, q.prompts());
     EXPECT_TRUE(q.messages.empty());
     expectSameLibrary(lib, quiet);
 
-    writeFile(name, "START\r\n0\t8460,5\t80\r\n");
     p.messages.clear();
-    ASSERT_TRUE(lib.LoadSensorFile(name, true, p.prompts()));
+    LoadSensorText(lib, "START\r\n0\t8460,5\t80\r\n", true, p.prompts());
     EXPECT_EQ(std::vector<std::string>{"Ошибка в строке 1"}, p.messages);
     EXPECT_EQ(2u, lib.sensors[0].calibration.points.size());
-}
-
-TEST(SensorFile, MissingFile)
-{
-    TempDir dir;
-    const std::string name = dir.file("none.sns");
-    SensorLibrary lib;
-    lib.AddSensor(4, "kept");
-    lib.SensorsModified = true;
-    Prompts p;
-    EXPECT_FALSE(lib.LoadSensorFile(name, true, p.prompts()));
-    EXPECT_EQ(std::vector<std::string>{"Невозможно прочитать файл " + name}, p.messages);
-    EXPECT_EQ(2, lib.SensorCount());
-    EXPECT_EQ("Selvarondine.sns", lib.SensorFileName);
-
-    // At start (no reports) a missing library only takes the name; a bare name gets the current folder.
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    EXPECT_TRUE(lib.LoadSensorFile(".sns", false, p.prompts()));
-    std::filesystem::current_path(previous);
-    EXPECT_EQ((dir.path() / ".sns").string(), lib.SensorFileName);
-    EXPECT_EQ(2, lib.SensorCount());
-    EXPECT_FALSE(lib.SensorsModified);
-    EXPECT_EQ(1u, p.messages.size());
 }
 
 TEST(SensorFile, OverwriteQuestion)
@@ -193,17 +158,12 @@ TEST(SensorFile, OverwriteQuestion)
     p.questions.clear();
     EXPECT_TRUE(lib.SaveSensorFile(dir.file("new.sns"), p.prompts()));
     EXPECT_TRUE(p.questions.empty());
-}
 
-TEST(SensorFile, SaveFailureIsReported)
-{
-    TempDir dir;
-    SensorLibrary lib;
+    // A file that cannot be written is reported, and the changes stay to be saved.
+    const std::string bad = dir.file("missing-folder/lib.sns");
     lib.SensorsModified = true;
-    Prompts p;
-    const std::string name = dir.file("missing-folder/lib.sns");
-    EXPECT_FALSE(lib.SaveSensorFile(name, p.prompts()));
-    EXPECT_EQ(std::vector<std::string>{"Невозможно записать файл " + name}, p.messages);
+    EXPECT_FALSE(lib.SaveSensorFile(bad, p.prompts()));
+    EXPECT_EQ(std::vector<std::string>{"Невозможно записать файл " + bad}, p.messages);
     EXPECT_TRUE(lib.SensorsModified);
 }
 
@@ -262,11 +222,20 @@ TEST(SensorFile, SavedLibraryLoadsBackTheSame)
     SensorLibrary original = richLibrary();
     const std::string first = dir.file("first.sns");
     ASSERT_TRUE(original.SaveSensorFile(first));
+    const std::string text = SensorFileText(original, {"; header"});
+    EXPECT_EQ("; header\r\n" + readFile(first), text) << "the save writes exactly this text";
 
     SensorLibrary loaded;
     Prompts p;
     ASSERT_TRUE(loaded.LoadSensorFile(first, true, p.prompts()));
     EXPECT_TRUE(p.messages.empty());
+    // Read from memory, the text gives what the file gives; the file name is the file reader's.
+    SensorLibrary fromText;
+    fromText.SensorsModified = true;
+    LoadSensorText(fromText, text, true, {});
+    expectSameLibrary(loaded, fromText);
+    EXPECT_EQ(loaded.ActiveCalibTable, fromText.ActiveCalibTable);
+    EXPECT_EQ("Selvarondine.sns", fromText.SensorFileName);
     // The default sensor's saved points replace its default ones; a sensor saved without points comes
     // back with one reset point; everything else is identical, formulas and colours included.
     original.sensors[3].calibration.points = {TCalibPoint{}};
@@ -281,7 +250,6 @@ TEST(SensorFile, SavedLibraryLoadsBackTheSame)
     expectSameLibrary(loaded, again);
     EXPECT_EQ(readFile(first), readFile(second));
 
-    const std::string text = readFile(first);
     EXPECT_NE(std::string::npos, text.find("1\t8700\t0\t" + utf8ToCp1251("Тяга №1 Ёж") +
                                            "\r\n"
                                            "1\t8700\t0\t2\t000000FF\t0.100000001490116\t-0.25\r\n"));
@@ -292,14 +260,12 @@ TEST(SensorFile, SavedLibraryLoadsBackTheSame)
 
 TEST(SensorFile, ExampleLibraryWithLocaleCommaCoefficients)
 {
-    TempDir dir;
-    const std::string name = dir.file("lib.sns");
-    writeFile(
-        name,
-        "START\r\n0\t8460\t80\t" + DefaultName1251 +
-            "\r\n0\t8700\t0\t\r\n\r\n1\t8700\t0\tSensor 1\r\n1\t8460\t80\t2\t000000FF\t80\t-0,25\r\n\r\n");
     SensorLibrary lib;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true));
+    LoadSensorText(
+        lib,
+        "START\r\n0\t8460\t80\t" + DefaultName1251 +
+            "\r\n0\t8700\t0\t\r\n\r\n1\t8700\t0\tSensor 1\r\n1\t8460\t80\t2\t000000FF\t80\t-0,25\r\n\r\n",
+        true, {});
     ASSERT_EQ(2, lib.SensorCount());
     EXPECT_EQ((std::vector<TCalibPoint>{{8460, 80, {}}, {8700, 0, {}}}), lib.sensors[0].calibration.points);
     const std::vector<TCalibPoint> expected = {{8700, 0, {}},
@@ -367,13 +333,11 @@ TEST(SensorFile, FormulaFieldsRoundTripAndMalformedText)
     }
 
     // In a file a malformed formula leaves the point without formula; the point still loads.
-    TempDir dir;
-    const std::string name = dir.file("lib.sns");
-    writeFile(name,
-              "START\r\n1\t8700\t0\tOne\r\n1\t8600\t10\t2\t000000FF\t1\r\n1\t8500\t20\tnot a formula\r\n");
     SensorLibrary lib;
     Prompts p;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true, p.prompts()));
+    LoadSensorText(
+        lib, "START\r\n1\t8700\t0\tOne\r\n1\t8600\t10\t2\t000000FF\t1\r\n1\t8500\t20\tnot a formula\r\n",
+        true, p.prompts());
     EXPECT_TRUE(p.messages.empty());
     EXPECT_EQ((std::vector<TCalibPoint>{{8700, 0, {}}, {8600, 10, {}}, {8500, 20, {}}}),
               lib.sensors[1].calibration.points);
@@ -438,19 +402,21 @@ TEST(SensorFile, DamagedFilesLoadCleanly)
     }
 }
 
-TEST(SensorFile, OversizedAndNonRegularFilesAreUnreadableAndSayWhy)
+TEST(SensorFile, UnreadableFilesKeepTheLibraryAndSayWhy)
 {
     TempDir dir;
-    const std::string big = dir.file("big.sns");
+    const std::string missing = dir.file("none.sns"), big = dir.file("big.sns"), folder = dir.path().string();
     writeFile(big, "START\r\n" + std::string(MaxSensorFileSize, '\n'));
+    const std::string cannot = "Невозможно прочитать файл ";
     const struct {
         std::string name;
         std::string message;
     } cases[] = {
+        {missing, cannot + missing},
         {big,
-         "Невозможно прочитать файл " + big +
+         cannot + big +
              ": его размер 8388615 байт, а библиотека датчиков не может быть больше 8 МБ (8388608 байт)"},
-        {dir.path().string(), "Невозможно прочитать файл " + dir.path().string() + ": это не обычный файл"},
+        {folder, cannot + folder + ": это не обычный файл"},
     };
     for (const auto& [name, message] : cases) {
         SensorLibrary lib;
@@ -459,10 +425,27 @@ TEST(SensorFile, OversizedAndNonRegularFilesAreUnreadableAndSayWhy)
         EXPECT_FALSE(lib.LoadSensorFile(name, true, p.prompts())) << name;
         EXPECT_EQ(std::vector<std::string>{message}, p.messages);
         EXPECT_EQ(2, lib.SensorCount());
+        EXPECT_EQ("Selvarondine.sns", lib.SensorFileName);
+        if (name == missing)
+            continue;
         EXPECT_FALSE(lib.LoadSensorFile(name, false, p.prompts())) << name;
         EXPECT_EQ(1u, p.messages.size());
         EXPECT_EQ("Selvarondine.sns", lib.SensorFileName);
     }
+
+    // At start (no reports) a missing library only takes the name; a bare name gets the current folder.
+    SensorLibrary lib;
+    lib.AddSensor(4, "kept");
+    lib.SensorsModified = true;
+    Prompts p;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    EXPECT_TRUE(lib.LoadSensorFile(".sns", false, p.prompts()));
+    std::filesystem::current_path(previous);
+    EXPECT_EQ((dir.path() / ".sns").string(), lib.SensorFileName);
+    EXPECT_EQ(2, lib.SensorCount());
+    EXPECT_FALSE(lib.SensorsModified);
+    EXPECT_TRUE(p.messages.empty());
 }
 
 TEST(SensorFile, ThousandsOfBadLinesGiveOneMessage)
@@ -486,36 +469,15 @@ TEST(SensorFile, ThousandsOfBadLinesGiveOneMessage)
     EXPECT_EQ("", LineErrorMessage({}, 0));
 }
 
-TEST(SensorFile, ReadsFromMemoryAsFromTheFile)
-{
-    TempDir dir;
-    SensorLibrary original = richLibrary();
-    const std::string text = SensorFileText(original, {"; header"});
-    const std::string name = dir.file("lib.sns");
-    ASSERT_TRUE(original.SaveSensorFile(name));
-    EXPECT_EQ("; header\r\n" + readFile(name), text) << "the save writes exactly this text";
-
-    SensorLibrary fromFile, fromText;
-    ASSERT_TRUE(fromFile.LoadSensorFile(name, true));
-    fromText.SensorsModified = true;
-    LoadSensorText(fromText, text, true, {});
-    expectSameLibrary(fromFile, fromText);
-    EXPECT_EQ(fromFile.ActiveCalibTable, fromText.ActiveCalibTable);
-    EXPECT_EQ("Selvarondine.sns", fromText.SensorFileName) << "the file name is the file reader's";
-}
-
 TEST(SensorFile, ManyPointsLoadQuickly)
 {
     // One sensor with a hundred thousand distinct points and as many sensors of one point each: the load
     // must stay linear.
-    TempDir dir;
     std::string text = "START\r\n";
     for (int i = 0; i < 100000; ++i)
         text += "1\t" + std::to_string(i) + ".5\t1\r\n" + std::to_string(i + 2) + "\t1\t2\r\n";
-    const std::string name = dir.file("lib.sns");
-    writeFile(name, text);
     SensorLibrary lib;
-    ASSERT_TRUE(lib.LoadSensorFile(name, true));
+    LoadSensorText(lib, text, true, {});
     EXPECT_EQ(100002, lib.SensorCount());
     EXPECT_EQ(100000u, lib.sensors[1].calibration.points.size());
 }

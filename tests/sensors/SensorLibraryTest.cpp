@@ -8,36 +8,33 @@
 namespace selva {
 namespace {
 
-TEST(SensorLibrary, StartsWithTheActiveDefaultSensor)
+TEST(SensorLibrary, StartsAndResetsWithTheActiveDefaultSensor)
 {
     SensorLibrary lib;
-    ASSERT_EQ(1, lib.SensorCount());
-    EXPECT_EQ(0, lib.sensors[0].number);
-    EXPECT_EQ("<Без калибровки>", lib.sensors[0].name);
-    const std::vector<TCalibPoint> defaults = {{8460, 80, {}}, {8700, 0, {}}};
-    EXPECT_EQ(defaults, lib.sensors[0].calibration.points);
-    EXPECT_EQ(0, lib.ActiveSensorId);
-    EXPECT_EQ(0, lib.ActiveSensorIndex);
-    EXPECT_EQ((std::vector<TCalibTableEntry>{{8460, 80}, {8700, 0}}), lib.ActiveCalibTable);
-    EXPECT_EQ(8700, lib.ZeroThrustFrequency);
     EXPECT_EQ("Selvarondine.sns", lib.SensorFileName);
     EXPECT_FALSE(lib.SensorsModified);
-    ASSERT_NE(nullptr, lib.ActiveCalibration());
-    EXPECT_NEAR(40, SensorThrust(*lib.ActiveCalibration(), 8580), 1e-9);
-}
-
-TEST(SensorLibrary, ResetNotifiesAndDiscardsSensors)
-{
-    SensorLibrary lib;
     int fills = 0;
     lib.onFillSensorCombo = [&] { ++fills; };
-    lib.AddSensor(5, "x");
-    lib.SelectActiveSensor(1);
-    lib.ResetSensorLibrary();
-    EXPECT_EQ(1, fills);
-    EXPECT_EQ(1, lib.SensorCount());
-    EXPECT_EQ(0, lib.ActiveSensorIndex);
-    EXPECT_EQ(0, lib.ActiveSensorId);
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "after a reset" : "new");
+        if (reset) {
+            lib.AddSensor(5, "x");
+            lib.SelectActiveSensor(1);
+            lib.ResetSensorLibrary();
+        }
+        EXPECT_EQ(reset ? 1 : 0, fills);
+        ASSERT_EQ(1, lib.SensorCount());
+        EXPECT_EQ(0, lib.sensors[0].number);
+        EXPECT_EQ("<Без калибровки>", lib.sensors[0].name);
+        EXPECT_EQ((std::vector<TCalibPoint>{{8460, 80, {}}, {8700, 0, {}}}),
+                  lib.sensors[0].calibration.points);
+        EXPECT_EQ(0, lib.ActiveSensorId);
+        EXPECT_EQ(0, lib.ActiveSensorIndex);
+        EXPECT_EQ((std::vector<TCalibTableEntry>{{8460, 80}, {8700, 0}}), lib.ActiveCalibTable);
+        EXPECT_EQ(8700, lib.ZeroThrustFrequency);
+        ASSERT_NE(nullptr, lib.ActiveCalibration());
+        EXPECT_NEAR(40, SensorThrust(*lib.ActiveCalibration(), 8580), 1e-9);
+    }
 }
 
 TEST(SensorLibrary, AddSensorFindsOrCreates)
@@ -148,16 +145,6 @@ TEST(SensorLibrary, ListingEverySensorOfALargeLibraryStaysLinear)
     EXPECT_EQ(8700.0 * 300001, sum);
 }
 
-TEST(SensorLibrary, ActiveCalibrationIsBoundsChecked)
-{
-    SensorLibrary lib;
-    for (int index : {-1, 1, 50}) {
-        lib.ActiveSensorIndex = index;
-        EXPECT_EQ(nullptr, lib.ActiveCalibration()) << index;
-        EXPECT_EQ(nullptr, static_cast<const SensorLibrary&>(lib).ActiveCalibration()) << index;
-    }
-}
-
 TEST(SensorLibrary, EnsureDefaultPoints)
 {
     SensorLibrary lib;
@@ -223,6 +210,13 @@ TEST(SensorLibrary, ActivatingUnknownNumbersChangesNothing)
     EXPECT_EQ(1, lib.ActiveSensorIndex);
     EXPECT_TRUE(lib.SelectActiveSensor(0));
     EXPECT_EQ(0, lib.ActiveSensorId);
+
+    // An active index out of the list has no calibration.
+    for (int index : {-1, 2, 50}) {
+        lib.ActiveSensorIndex = index;
+        EXPECT_EQ(nullptr, lib.ActiveCalibration()) << index;
+        EXPECT_EQ(nullptr, static_cast<const SensorLibrary&>(lib).ActiveCalibration()) << index;
+    }
 }
 
 } // namespace

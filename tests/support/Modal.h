@@ -66,15 +66,34 @@ inline QString messageDuring(const std::function<void()>& action)
     return *text;
 }
 
-// Types a text into a field key by key (keyClicks cannot send Cyrillic), then Enter.
+// Shows a window and waits until it is the active one, as a window the user just opened.
+inline bool showActive(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// Types a text key by key, one key event a character (keyClicks cannot send Cyrillic); a line break is
+// the Return key.
+inline void typeChars(QWidget* w, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            QTest::keyClick(w, Qt::Key_Return);
+            continue;
+        }
+        QTest::sendKeyEvent(QTest::Press, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// Types a text into a field in place of what it holds, then Enter.
 inline void typeInto(QWidget* field, const QString& text)
 {
     field->setFocus();
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
+    typeChars(field, text);
     QTest::keyClick(field, Qt::Key_Return);
 }
 

@@ -4,19 +4,17 @@
 
 #include "analysis/AnalysisState.h"
 #include "controls/EditInt.h"
+#include "support/FindControl.h"
+#include "support/Modal.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include "support/FindControl.h"
-
-#include <QTest>
 
 #include <memory>
+#include <tuple>
 
 using namespace selva;
 
@@ -33,337 +31,234 @@ QString sep()
     return QLocale().decimalPoint();
 }
 
-// The parts of the state the window edits, to compare before and after.
-struct Settings {
-    std::uint8_t position;
-    float charge, rig;
-    bool includeCharge, includeRig, rigid, net, hysteresis;
-
-    static Settings of(const AnalysisState& s)
-    {
-        return {s.MotorPosition,    s.ChargeWeight, s.RigWeight, s.IncludeChargeWeight,
-                s.IncludeRigWeight, s.RigidMount,   s.NetThrust, s.Hysteresis};
-    }
-    bool operator==(const Settings&) const = default;
-};
+// The parts of the state the window edits, to compare before and after: position, charge and rig weight,
+// include charge, include rig, rigid mount, net thrust, hysteresis.
+using Settings = std::tuple<int, float, float, bool, bool, bool, bool, bool>;
+Settings settingsOf(const AnalysisState& s)
+{
+    return {s.MotorPosition,    s.ChargeWeight, s.RigWeight, s.IncludeChargeWeight,
+            s.IncludeRigWeight, s.RigidMount,   s.NetThrust, s.Hysteresis};
+}
 
 } // namespace
 
 class CalcSetTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void showsTheStateWithTheWindowsTexts();
-    void textsAreNotClipped();
-    void enablingWhenTheWindowOpens_data();
-    void enablingWhenTheWindowOpens();
-    void enablingFollowsClicksAndCommittedWeights();
-    void setStoresTheWorkingCopies();
-    void cancelKeepsEverySetting();
-    void aWeightTypedButNotCommittedCountsOnSet();
-    void negativeWeightsAreRefused();
-    void unknownPositionShowsAndStoresAsHorizontal();
-
-private:
-    void open();
-    template <class T> T* get(const char* name) { return test::control<T>(dialog_.get(), name); }
-    void typeWeight(const char* edit, const QString& text);
-
     AnalysisState state_;
     std::unique_ptr<QWidget> mainWindow_;
     std::unique_ptr<TfrmCalcSet> dialog_;
-};
 
-void CalcSetTest::init()
-{
-    state_ = AnalysisState();
-    mainWindow_ = std::make_unique<QWidget>();
-    dialog_.reset();
-}
+    void open()
+    {
+        dialog_ = std::make_unique<TfrmCalcSet>(state_, mainWindow_.get());
+        QVERIFY(test::showActive(dialog_.get()));
+    }
+    template <class T> T* get(const char* name) { return test::control<T>(dialog_.get(), name); }
+    void typeWeight(const char* edit, const QString& text)
+    {
+        auto* field = get<TEditFloat>(edit);
+        field->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier); // typing replaces the whole text
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    // The controls that depend on the position and the weights which are enabled, by their names: the rig
+    // weight's caption and field, and the three options.
+    QString enabled()
+    {
+        QStringList on;
+        for (const char* name : {"s2", "edtDeadWeight", "cbxGrainWeight", "cbxDeadWeight", "cbxSoed"})
+            if (get<QWidget>(name)->isEnabled())
+                on << QString::fromLatin1(name);
+        return on.join(QLatin1Char(' '));
+    }
 
-void CalcSetTest::cleanup()
-{
-    dialog_.reset();
-    mainWindow_.reset();
-}
-
-void CalcSetTest::open()
-{
-    dialog_ = std::make_unique<TfrmCalcSet>(state_, mainWindow_.get());
-    dialog_->show();
-    dialog_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-}
-
-void CalcSetTest::typeWeight(const char* edit, const QString& text)
-{
-    auto* field = get<TEditFloat>(edit);
-    field->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier); // typing replaces the whole text
-    QTest::keyClicks(field, text);
-    QTest::keyClick(field, Qt::Key_Return);
-}
-
-void CalcSetTest::showsTheStateWithTheWindowsTexts()
-{
-    state_.MotorPosition = MotorNozzleDown;
-    state_.ChargeWeight = 1.25f;
-    state_.RigWeight = 0.5f;
-    state_.IncludeChargeWeight = false;
-    state_.IncludeRigWeight = true;
-    state_.RigidMount = true;
-    state_.NetThrust = false;
-    state_.Hysteresis = true;
-    open();
-
-    QCOMPARE(dialog_->windowTitle(), QString::fromUtf8("Параметры расчета"));
-    QCOMPARE(get<QGroupBox>("gbxPosition")->title(), QString::fromUtf8(" Расположение заряда "));
-    QCOMPARE(get<QRadioButton>("rbHoriz")->text(), QString::fromUtf8("Горизонтально"));
-    QCOMPARE(get<QRadioButton>("rbUp")->text(), QString::fromUtf8("Соплом вверх"));
-    QCOMPARE(get<QRadioButton>("rbDown")->text(), QString::fromUtf8("Соплом вниз"));
-    QCOMPARE(get<QLabel>("s2")->text(), QString::fromUtf8("Вес оснастки (кг)"));
-    QCOMPARE(get<QLabel>("s1")->text(), QString::fromUtf8("Вес заряда (кг)"));
-    QCOMPARE(get<QCheckBox>("cbxGrainWeight")->text(), QString::fromUtf8("Учитывать изменение веса заряда"));
-    QCOMPARE(get<QCheckBox>("cbxGrainWeight")->toolTip(),
-             QString::fromUtf8("При вертикальном расположении двигателя будет учитывать вес топливной шашки "
-                               "и его изменение"));
-    QCOMPARE(get<QCheckBox>("cbxDeadWeight")->text(), QString::fromUtf8("Учитывать вес оснастки"));
-    QCOMPARE(get<QCheckBox>("cbxSoed")->text(), QString::fromUtf8("Оснастка жестко соединена с датчиком"));
-    QCOMPARE(get<QCheckBox>("cbxClearThrust")->text(),
-             QString::fromUtf8("Выводить тягу за вычетом веса оснастки и топлива"));
-    QCOMPARE(
-        get<QCheckBox>("cbxClearThrust")->toolTip(),
-        QString::fromUtf8("Вычесть из графика тяги усилие, создаваемое оснасткой и текущим весом топлива"));
-    QCOMPARE(get<QCheckBox>("cbxHist")->text(), QString::fromUtf8("Учесть гистерезис датчика"));
-    QCOMPARE(get<QPushButton>("btnSet")->text(), QString::fromUtf8("Установить"));
-    QCOMPARE(get<QPushButton>("btnCancel")->text(), QString::fromUtf8("Отказ"));
-
-    QVERIFY(get<QRadioButton>("rbDown")->isChecked());
-    QCOMPARE(get<TEditFloat>("edtWeight")->text(), "1" + sep() + "25");
-    QCOMPARE(get<TEditFloat>("edtDeadWeight")->text(), "0" + sep() + "5");
-    QVERIFY(!get<QCheckBox>("cbxGrainWeight")->isChecked());
-    QVERIFY(get<QCheckBox>("cbxDeadWeight")->isChecked());
-    QVERIFY(get<QCheckBox>("cbxSoed")->isChecked());
-    QVERIFY(!get<QCheckBox>("cbxClearThrust")->isChecked());
-    QVERIFY(get<QCheckBox>("cbxHist")->isChecked());
-    // The hysteresis option is kept but neither shown nor editable.
-    QVERIFY(!get<QCheckBox>("cbxHist")->isVisible());
-    QVERIFY(!get<QCheckBox>("cbxHist")->isEnabled());
-    // Weights: 4 significant digits, 4 decimals.
-    QCOMPARE(get<TEditFloat>("edtWeight")->Precision(), 4);
-    QCOMPARE(get<TEditFloat>("edtWeight")->Digits(), 4);
-    QCOMPARE(get<TEditFloat>("edtDeadWeight")->EditType(), etSingle);
-}
-
-// The window takes the analysis window's font and colour, and every caption gets the room its text needs in
-// a small and in a large font (the window is fixed in size, so it must grow with its font).
-void CalcSetTest::textsAreNotClipped()
-{
-    QPalette palette = mainWindow_->palette();
-    palette.setColor(QPalette::Window, QColor(0x20, 0x80, 0x40));
-    mainWindow_->setPalette(palette);
-    for (int points : {9, 16}) {
-        mainWindow_->setFont(QFont(QStringLiteral("DejaVu Sans"), points));
-        open();
-        QCOMPARE(dialog_->font().pointSize(), points);
-        QCOMPARE(dialog_->palette().color(QPalette::Window), QColor(0x20, 0x80, 0x40));
-        const auto widgets = dialog_->findChildren<QWidget*>();
-        for (QWidget* w : widgets) {
-            if (!w->isVisible() || qobject_cast<TEditFloat*>(w))
-                continue;
-            if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w))
-                QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
-        }
-        QCOMPARE(dialog_->size(), dialog_->minimumSize()); // fixed dialog border
-        QCOMPARE(dialog_->size(), dialog_->maximumSize());
+private slots:
+    void init()
+    {
+        state_ = AnalysisState();
+        mainWindow_ = std::make_unique<QWidget>();
         dialog_.reset();
     }
-}
+    void cleanup()
+    {
+        dialog_.reset();
+        mainWindow_.reset();
+    }
 
-void CalcSetTest::enablingWhenTheWindowOpens_data()
-{
-    QTest::addColumn<int>("position");
-    QTest::addColumn<float>("charge");
-    QTest::addColumn<float>("rig");
-    // Enabled: "Вес оснастки (кг)" with its edit, cbxGrainWeight, cbxDeadWeight, cbxSoed.
-    QTest::addColumn<bool>("rigWeight");
-    QTest::addColumn<bool>("grain");
-    QTest::addColumn<bool>("dead");
-    QTest::addColumn<bool>("soed");
+    void showsTheState()
+    {
+        state_.MotorPosition = MotorNozzleDown;
+        state_.ChargeWeight = 12.34567f;
+        state_.RigWeight = 0.5f;
+        state_.IncludeChargeWeight = false;
+        state_.IncludeRigWeight = true;
+        state_.RigidMount = true;
+        state_.NetThrust = false;
+        state_.Hysteresis = true;
+        open();
+        QVERIFY(get<QRadioButton>("rbDown")->isChecked());
+        QCOMPARE(get<TEditFloat>("edtWeight")->text(), "12" + sep() + "35"); // 4 significant digits
+        QCOMPARE(get<TEditFloat>("edtDeadWeight")->text(), "0" + sep() + "5");
+        QVERIFY(!get<QCheckBox>("cbxGrainWeight")->isChecked());
+        QVERIFY(get<QCheckBox>("cbxDeadWeight")->isChecked());
+        QVERIFY(get<QCheckBox>("cbxSoed")->isChecked());
+        QVERIFY(!get<QCheckBox>("cbxClearThrust")->isChecked());
+        QVERIFY(get<QCheckBox>("cbxHist")->isChecked());
+        // The hysteresis option is kept but neither shown nor editable.
+        QVERIFY(!get<QCheckBox>("cbxHist")->isVisible());
+        QVERIFY(!get<QCheckBox>("cbxHist")->isEnabled());
+    }
 
-    QTest::newRow("horizontal with both weights") << 0 << 1.0f << 2.0f << false << false << false << false;
-    QTest::newRow("nozzle up, charge only") << 1 << 1.0f << 0.0f << true << true << false << false;
-    QTest::newRow("nozzle up, rig only") << 1 << 0.0f << 2.0f << true << false << true << false;
-    QTest::newRow("nozzle down, rig only") << 2 << 0.0f << 2.0f << true << false << true << true;
-    QTest::newRow("nozzle down, no weights") << 2 << 0.0f << 0.0f << true << false << false << false;
-}
+    // The window takes the analysis window's font and colour, and every caption gets the room its text
+    // needs in a small and in a large font (the window is fixed in size, so it must grow with its font).
+    void textsAreNotClipped()
+    {
+        QPalette palette = mainWindow_->palette();
+        palette.setColor(QPalette::Window, QColor(0x20, 0x80, 0x40));
+        mainWindow_->setPalette(palette);
+        for (int points : {9, 16}) {
+            mainWindow_->setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+            open();
+            QCOMPARE(dialog_->font().pointSize(), points);
+            QCOMPARE(dialog_->palette().color(QPalette::Window), QColor(0x20, 0x80, 0x40));
+            for (QWidget* w : dialog_->findChildren<QWidget*>())
+                if (w->isVisible() && (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)))
+                    QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+            QCOMPARE(dialog_->size(), dialog_->minimumSize()); // fixed dialog border
+            QCOMPARE(dialog_->size(), dialog_->maximumSize());
+            dialog_.reset();
+        }
+    }
 
-void CalcSetTest::enablingWhenTheWindowOpens()
-{
-    QFETCH(int, position);
-    QFETCH(float, charge);
-    QFETCH(float, rig);
-    QFETCH(bool, rigWeight);
-    QFETCH(bool, grain);
-    QFETCH(bool, dead);
-    QFETCH(bool, soed);
+    void enablingWhenTheWindowOpens_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<float>("charge");
+        QTest::addColumn<float>("rig");
+        QTest::addColumn<QString>("enabled");
+        QTest::newRow("horizontal with both weights") << 0 << 1.0f << 2.0f << "";
+        QTest::newRow("nozzle up, charge only") << 1 << 1.0f << 0.0f << "s2 edtDeadWeight cbxGrainWeight";
+        QTest::newRow("nozzle up, rig only") << 1 << 0.0f << 2.0f << "s2 edtDeadWeight cbxDeadWeight";
+        QTest::newRow("nozzle down, rig only")
+            << 2 << 0.0f << 2.0f << "s2 edtDeadWeight cbxDeadWeight cbxSoed";
+        QTest::newRow("nozzle down, no weights") << 2 << 0.0f << 0.0f << "s2 edtDeadWeight";
+    }
+    void enablingWhenTheWindowOpens()
+    {
+        QFETCH(int, position);
+        QFETCH(float, charge);
+        QFETCH(float, rig);
+        QFETCH(QString, enabled);
+        state_.MotorPosition = static_cast<std::uint8_t>(position);
+        state_.ChargeWeight = charge;
+        state_.RigWeight = rig;
+        open();
+        QCOMPARE(this->enabled(), enabled);
+        QVERIFY(get<TEditFloat>("edtWeight")->isEnabled());
+    }
 
-    state_.MotorPosition = static_cast<std::uint8_t>(position);
-    state_.ChargeWeight = charge;
-    state_.RigWeight = rig;
-    open();
-    QCOMPARE(get<QLabel>("s2")->isEnabled(), rigWeight);
-    QCOMPARE(get<TEditFloat>("edtDeadWeight")->isEnabled(), rigWeight);
-    QCOMPARE(get<QCheckBox>("cbxGrainWeight")->isEnabled(), grain);
-    QCOMPARE(get<QCheckBox>("cbxDeadWeight")->isEnabled(), dead);
-    QCOMPARE(get<QCheckBox>("cbxSoed")->isEnabled(), soed);
-    QVERIFY(get<TEditFloat>("edtWeight")->isEnabled());
-}
+    void enablingFollowsClicksAndCommittedWeights()
+    {
+        open();
+        QVERIFY(get<QRadioButton>("rbHoriz")->isChecked());
+        QCOMPARE(enabled(), QString());
+        clickOption(get<QRadioButton>("rbDown"));
+        QVERIFY(get<QRadioButton>("rbDown")->isChecked());
+        QCOMPARE(enabled(), QString("s2 edtDeadWeight")); // no weights yet
+        typeWeight("edtDeadWeight", "2" + sep() + "5");
+        QCOMPARE(dialog_->workingRigWeight(), 2.5f);
+        QCOMPARE(enabled(), QString("s2 edtDeadWeight cbxDeadWeight cbxSoed"));
+        clickOption(get<QRadioButton>("rbUp"));
+        QCOMPARE(enabled(), QString("s2 edtDeadWeight cbxDeadWeight"));
+        typeWeight("edtWeight", "0" + sep() + "75");
+        QCOMPARE(enabled(), QString("s2 edtDeadWeight cbxGrainWeight cbxDeadWeight"));
+        typeWeight("edtWeight", "0");
+        QCOMPARE(enabled(), QString("s2 edtDeadWeight cbxDeadWeight"));
+        typeWeight("edtWeight", "1");
+        clickOption(get<QRadioButton>("rbHoriz"));
+        QCOMPARE(enabled(), QString());
+        // A charge committed while horizontal leaves its option disabled.
+        typeWeight("edtWeight", "3");
+        QCOMPARE(enabled(), QString());
+        clickOption(get<QRadioButton>("rbDown"));
+        typeWeight("edtDeadWeight", "0");
+        QCOMPARE(enabled(), QString("s2 edtDeadWeight cbxGrainWeight"));
+    }
 
-void CalcSetTest::enablingFollowsClicksAndCommittedWeights()
-{
-    open();
-    auto* rigEdit = get<TEditFloat>("edtDeadWeight");
-    auto* grain = get<QCheckBox>("cbxGrainWeight");
-    auto* dead = get<QCheckBox>("cbxDeadWeight");
-    auto* soed = get<QCheckBox>("cbxSoed");
-    QVERIFY(get<QRadioButton>("rbHoriz")->isChecked());
-    QVERIFY(!rigEdit->isEnabled());
-
-    clickOption(get<QRadioButton>("rbDown"));
-    QVERIFY(get<QRadioButton>("rbDown")->isChecked());
-    QVERIFY(rigEdit->isEnabled());
-    QVERIFY(get<QLabel>("s2")->isEnabled());
-    QVERIFY(!grain->isEnabled());
-    QVERIFY(!dead->isEnabled());
-    QVERIFY(!soed->isEnabled()); // no rig weight yet
-
-    typeWeight("edtDeadWeight", "2" + sep() + "5");
-    QCOMPARE(dialog_->workingRigWeight(), 2.5f);
-    QVERIFY(dead->isEnabled());
-    QVERIFY(soed->isEnabled());
-
-    clickOption(get<QRadioButton>("rbUp"));
-    QVERIFY(dead->isEnabled());
-    QVERIFY(!soed->isEnabled()); // nozzle up
-
-    typeWeight("edtWeight", "0" + sep() + "75");
-    QVERIFY(grain->isEnabled());
-    typeWeight("edtWeight", "0");
-    QVERIFY(!grain->isEnabled());
-    typeWeight("edtWeight", "1");
-
-    clickOption(get<QRadioButton>("rbHoriz"));
-    QVERIFY(!rigEdit->isEnabled());
-    QVERIFY(!get<QLabel>("s2")->isEnabled());
-    QVERIFY(!grain->isEnabled());
-    QVERIFY(!dead->isEnabled());
-    QVERIFY(!soed->isEnabled());
-
-    // A charge committed while horizontal leaves its option disabled.
-    typeWeight("edtWeight", "3");
-    QVERIFY(!grain->isEnabled());
-
-    clickOption(get<QRadioButton>("rbDown"));
-    typeWeight("edtDeadWeight", "0");
-    QVERIFY(!dead->isEnabled());
-    QVERIFY(!soed->isEnabled());
-    QVERIFY(grain->isEnabled());
-}
-
-void CalcSetTest::setStoresTheWorkingCopies()
-{
-    open();
-    QSignalSpy stored(dialog_.get(), &TfrmCalcSet::settingsStored);
-    clickOption(get<QRadioButton>("rbDown"));
-    typeWeight("edtWeight", "1" + sep() + "2345");
-    typeWeight("edtDeadWeight", "0" + sep() + "5");
-    clickOption(get<QCheckBox>("cbxSoed"));
-    clickOption(get<QCheckBox>("cbxGrainWeight"));
-    clickOption(get<QCheckBox>("cbxClearThrust"));
-
-    // Nothing reaches the analysis before "Установить".
-    QCOMPARE(Settings::of(state_), Settings::of(AnalysisState()));
-
-    QTest::mouseClick(get<QPushButton>("btnSet"), Qt::LeftButton);
-    QCOMPARE(dialog_->result(), int(QDialog::Accepted));
-    QVERIFY(!dialog_->isVisible());
-    QCOMPARE(stored.count(), 1);
-    QCOMPARE(state_.MotorPosition, std::uint8_t(MotorNozzleDown));
-    QCOMPARE(state_.ChargeWeight, 1.2345f);
-    QCOMPARE(state_.RigWeight, 0.5f);
-    QVERIFY(state_.RigidMount);
-    QVERIFY(!state_.IncludeChargeWeight);
-    QVERIFY(state_.IncludeRigWeight);
-    QVERIFY(!state_.NetThrust);
-    QVERIFY(!state_.Hysteresis);
-}
-
-void CalcSetTest::cancelKeepsEverySetting()
-{
-    state_.ChargeWeight = 0.3f;
-    state_.RigWeight = 0.2f;
-    state_.MotorPosition = MotorNozzleUp;
-    const Settings before = Settings::of(state_);
-
-    for (const bool byEscape : {false, true}) {
+    void onlySetStoresTheWorkingCopies_data()
+    {
+        QTest::addColumn<QString>("closeWith");
+        QTest::newRow("set") << "btnSet";
+        QTest::newRow("cancel") << "btnCancel";
+        QTest::newRow("escape") << "escape";
+    }
+    void onlySetStoresTheWorkingCopies()
+    {
+        QFETCH(QString, closeWith);
+        state_.ChargeWeight = 0.3f;
+        state_.RigWeight = 0.2f;
+        state_.MotorPosition = MotorNozzleUp;
+        const Settings before = settingsOf(state_);
         open();
         QSignalSpy stored(dialog_.get(), &TfrmCalcSet::settingsStored);
         clickOption(get<QRadioButton>("rbDown"));
-        typeWeight("edtWeight", "9");
-        typeWeight("edtDeadWeight", "8");
-        clickOption(get<QCheckBox>("cbxSoed"));
-        clickOption(get<QCheckBox>("cbxClearThrust"));
-        QCOMPARE(dialog_->workingChargeWeight(), 9.0f);
-        if (byEscape)
+        typeWeight("edtWeight", "1" + sep() + "2345");
+        typeWeight("edtDeadWeight", "0" + sep() + "5");
+        for (const char* option : {"cbxSoed", "cbxGrainWeight", "cbxClearThrust"})
+            clickOption(get<QCheckBox>(option));
+        QCOMPARE(dialog_->workingChargeWeight(), 1.2345f);
+        QVERIFY(settingsOf(state_) == before); // nothing reaches the analysis before "Установить"
+
+        if (closeWith == "escape")
             QTest::keyClick(get<TEditFloat>("edtDeadWeight"), Qt::Key_Escape);
         else
-            QTest::mouseClick(get<QPushButton>("btnCancel"), Qt::LeftButton);
+            QTest::mouseClick(get<QPushButton>(qPrintable(closeWith)), Qt::LeftButton);
         QVERIFY(!dialog_->isVisible());
-        QCOMPARE(dialog_->result(), int(QDialog::Rejected));
-        QCOMPARE(stored.count(), 0);
-        QVERIFY(Settings::of(state_) == before);
+        const bool set = closeWith == "btnSet";
+        QCOMPARE(dialog_->result(), int(set ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(stored.count(), set ? 1 : 0);
+        const Settings edited{MotorNozzleDown, 1.2345f, 0.5f, false, true, true, false, false};
+        QVERIFY(settingsOf(state_) == (set ? edited : before));
     }
-}
 
-void CalcSetTest::aWeightTypedButNotCommittedCountsOnSet()
-{
-    open();
-    auto* edit = get<TEditFloat>("edtWeight");
-    edit->setFocus(Qt::TabFocusReason);
-    QTest::keyClicks(edit, "4" + sep() + "5");
-    get<QPushButton>("btnSet")->click(); // reached from the keyboard: the field keeps the focus
-    QCOMPARE(state_.ChargeWeight, 4.5f);
-    QCOMPARE(dialog_->result(), int(QDialog::Accepted));
-}
+    void aWeightTypedButNotCommittedCountsOnSet()
+    {
+        open();
+        auto* edit = get<TEditFloat>("edtWeight");
+        edit->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(edit, "4" + sep() + "5");
+        get<QPushButton>("btnSet")->click(); // reached from the keyboard: the field keeps the focus
+        QCOMPARE(state_.ChargeWeight, 4.5f);
+        QCOMPARE(dialog_->result(), int(QDialog::Accepted));
+    }
 
-void CalcSetTest::negativeWeightsAreRefused()
-{
-    state_.ChargeWeight = 1;
-    state_.MotorPosition = MotorNozzleUp;
-    open();
-    typeWeight("edtWeight", "-2");
-    QCOMPARE(dialog_->workingChargeWeight(), 1.0f);
-    QCOMPARE(get<TEditFloat>("edtWeight")->text(), QString("1"));
-    typeWeight("edtDeadWeight", "-0" + sep() + "5");
-    QCOMPARE(dialog_->workingRigWeight(), 0.0f);
-    QTest::mouseClick(get<QPushButton>("btnSet"), Qt::LeftButton);
-    QCOMPARE(state_.ChargeWeight, 1.0f);
-    QCOMPARE(state_.RigWeight, 0.0f);
-}
+    void negativeWeightsAreRefused()
+    {
+        state_.ChargeWeight = 1;
+        state_.MotorPosition = MotorNozzleUp;
+        open();
+        typeWeight("edtWeight", "-2");
+        QCOMPARE(dialog_->workingChargeWeight(), 1.0f);
+        QCOMPARE(get<TEditFloat>("edtWeight")->text(), QString("1"));
+        typeWeight("edtDeadWeight", "-0" + sep() + "5");
+        QCOMPARE(dialog_->workingRigWeight(), 0.0f);
+        QTest::mouseClick(get<QPushButton>("btnSet"), Qt::LeftButton);
+        QCOMPARE(state_.ChargeWeight, 1.0f);
+        QCOMPARE(state_.RigWeight, 0.0f);
+    }
 
-void CalcSetTest::unknownPositionShowsAndStoresAsHorizontal()
-{
-    state_.MotorPosition = 7; // from a damaged project
-    open();
-    QVERIFY(get<QRadioButton>("rbHoriz")->isChecked());
-    QVERIFY(!get<TEditFloat>("edtDeadWeight")->isEnabled());
-    QTest::mouseClick(get<QPushButton>("btnSet"), Qt::LeftButton);
-    QCOMPARE(state_.MotorPosition, std::uint8_t(MotorHorizontal));
-}
+    void unknownPositionShowsAndStoresAsHorizontal()
+    {
+        state_.MotorPosition = 7; // from a damaged project
+        open();
+        QVERIFY(get<QRadioButton>("rbHoriz")->isChecked());
+        QVERIFY(!get<TEditFloat>("edtDeadWeight")->isEnabled());
+        QTest::mouseClick(get<QPushButton>("btnSet"), Qt::LeftButton);
+        QCOMPARE(state_.MotorPosition, std::uint8_t(MotorHorizontal));
+    }
+};
 
 QTEST_MAIN(CalcSetTest)
 #include "CalcSetTest.moc"

@@ -4,8 +4,8 @@
 #include "analysis/ui/ChartOutput.h"
 #include "analysis/AnalysisState.h"
 #include "analysis/FreqRecord.h"
+#include "support/QtFiles.h"
 
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -26,12 +26,6 @@ AnalysisState threePoints()
     return s;
 }
 
-QByteArray readAll(const QString& name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void fillBlue(QPainter& p, const QRectF& r)
 {
     p.fillRect(r, Qt::blue);
@@ -42,100 +36,91 @@ void fillBlue(QPainter& p, const QRectF& r)
 class ChartOutputTest : public QObject {
     Q_OBJECT
 private slots:
-    void exportFollowsTheUnitsWhateverTheFilter();
-    void exportWithoutPointsAsksNothing();
-    void exportFailureIsReported();
-    void savePictureProposesJpegAndWritesTheChosenFormat();
+    void exportFollowsTheUnitsWhateverTheFilter()
+    {
+        QTemporaryDir dir;
+        const QString source = QString::fromUtf8("C:\\test\\run1.wav");
+
+        // Hertz: a frequency record, named without extension in the dialog.
+        QString written =
+            exportResults(nullptr, threePoints(), false, source, answering(dir.filePath("out")));
+        QCOMPARE(asked_.initialName, QString("run1.frq"));
+        QCOMPARE(asked_.filterIndex, 1);
+        QCOMPARE(asked_.defaultSuffix, QString("frq"));
+        QVERIFY(!asked_.confirmOverwrite);
+        QCOMPARE(written, dir.filePath("out.frq"));
+        QCOMPARE(test::readBytes(written),
+                 QByteArray("FREQ\r\nC:\\test\\run1.wav\r\n3\r\n0.004\r\n---------------\r\nSTART\r\n"
+                            "8460.000\r\n8461.250\r\n8700.000\r\n"));
+        TFreq f;
+        QVERIFY(f.LoadFromFile(written.toStdString()));
+        QCOMPARE(f.RecordCount, 3);
+
+        // Newtons: a thrust file even under a ".frq" name chosen with the other filter.
+        written = exportResults(nullptr, threePoints(), true, source, answering(dir.filePath("other.frq")));
+        QCOMPARE(asked_.initialName, QString("run1.trt"));
+        QCOMPARE(asked_.filterIndex, 2);
+        QVERIFY(test::readBytes(written).startsWith("Thrust\r\n"));
+        QVERIFY(test::readBytes(written).endsWith("  80.000\r\n   0.000\r\n  -1.500\r\n"));
+
+        // A source whose folder exists gets the proposal beside it.
+        exportResults(nullptr, threePoints(), false, dir.filePath("rec.wav"), answering(QString()));
+        QCOMPARE(asked_.initialName, dir.filePath("rec.frq"));
+    }
+
+    // Without points nothing is asked; a file that cannot be written is reported.
+    void exportWithoutPointsOrFolderWritesNothing()
+    {
+        QTemporaryDir dir;
+        QVERIFY(exportResults(nullptr, AnalysisState(), false, "a.wav", answering("x.frq")).isEmpty());
+        QCOMPARE(asks_, 0);
+        QVERIFY(
+            exportResults(nullptr, threePoints(), false, "a.wav", answering(dir.filePath("no/such/a.frq")))
+                .isEmpty());
+        QCOMPARE(errors_.size(), 1);
+    }
+
+    void savePictureProposesJpegAndWritesTheChosenFormat()
+    {
+        QTemporaryDir dir;
+        const QString written = savePicture(nullptr, fillBlue, QSize(120, 80), dir.filePath("firing.frq"),
+                                            answering(dir.filePath("shot")));
+        QCOMPARE(asked_.title, QString::fromUtf8("Сохранение графика в файле"));
+        QCOMPARE(asked_.initialName, dir.filePath("firing.jpg"));
+        QCOMPARE(asked_.filterIndex, 1);
+        QVERIFY(asked_.confirmOverwrite);
+        QCOMPARE(written, dir.filePath("shot.jpg"));
+        QVERIFY(test::readBytes(written).startsWith("\xFF\xD8"));
+
+        savePicture(nullptr, fillBlue, QSize(120, 80), QString(), answering(dir.filePath("shot.png")));
+        const QImage png(dir.filePath("shot.png"), "PNG");
+        QCOMPARE(png.size(), QSize(120, 80));
+        QCOMPARE(png.pixelColor(60, 40), QColor(Qt::blue));
+
+        // Cancelled: nothing written, nothing reported.
+        QVERIFY(savePicture(nullptr, fillBlue, QSize(120, 80), QString(), answering(QString())).isEmpty());
+        QVERIFY(errors_.isEmpty());
+    }
 
 private:
-    OutputDialogs answering(const QString& name);
+    OutputDialogs answering(const QString& name)
+    {
+        asks_ = 0;
+        errors_.clear();
+        OutputDialogs d;
+        d.chooseFile = [this, name](QWidget*, const SaveDialogRequest& r) {
+            asked_ = r;
+            ++asks_;
+            return name;
+        };
+        d.error = [this](QWidget*, const QString& text) { errors_ << text; };
+        return d;
+    }
 
     SaveDialogRequest asked_;
     int asks_ = 0;
     QStringList errors_;
 };
-
-OutputDialogs ChartOutputTest::answering(const QString& name)
-{
-    asks_ = 0;
-    errors_.clear();
-    OutputDialogs d;
-    d.chooseFile = [this, name](QWidget*, const SaveDialogRequest& r) {
-        asked_ = r;
-        ++asks_;
-        return name;
-    };
-    d.error = [this](QWidget*, const QString& text) { errors_ << text; };
-    return d;
-}
-
-void ChartOutputTest::exportFollowsTheUnitsWhateverTheFilter()
-{
-    QTemporaryDir dir;
-    const QString source = QString::fromUtf8("C:\\test\\run1.wav");
-
-    // Hertz: a frequency record, named without extension in the dialog.
-    QString written = exportResults(nullptr, threePoints(), false, source, answering(dir.filePath("out")));
-    QCOMPARE(asked_.initialName, QString("run1.frq"));
-    QCOMPARE(asked_.filterIndex, 1);
-    QCOMPARE(asked_.defaultSuffix, QString("frq"));
-    QVERIFY(!asked_.confirmOverwrite);
-    QCOMPARE(written, dir.filePath("out.frq"));
-    QCOMPARE(readAll(written),
-             QByteArray("FREQ\r\nC:\\test\\run1.wav\r\n3\r\n0.004\r\n---------------\r\nSTART\r\n"
-                        "8460.000\r\n8461.250\r\n8700.000\r\n"));
-    TFreq f;
-    QVERIFY(f.LoadFromFile(written.toStdString()));
-    QCOMPARE(f.RecordCount, 3);
-
-    // Newtons: a thrust file even under a ".frq" name chosen with the other filter.
-    written = exportResults(nullptr, threePoints(), true, source, answering(dir.filePath("other.frq")));
-    QCOMPARE(asked_.initialName, QString("run1.trt"));
-    QCOMPARE(asked_.filterIndex, 2);
-    QVERIFY(readAll(written).startsWith("Thrust\r\n"));
-    QVERIFY(readAll(written).endsWith("  80.000\r\n   0.000\r\n  -1.500\r\n"));
-
-    // A source whose folder exists gets the proposal beside it.
-    exportResults(nullptr, threePoints(), false, dir.filePath("rec.wav"), answering(QString()));
-    QCOMPARE(asked_.initialName, dir.filePath("rec.frq"));
-}
-
-void ChartOutputTest::exportWithoutPointsAsksNothing()
-{
-    AnalysisState empty;
-    QVERIFY(exportResults(nullptr, empty, false, "a.wav", answering("x.frq")).isEmpty());
-    QCOMPARE(asks_, 0);
-}
-
-void ChartOutputTest::exportFailureIsReported()
-{
-    QTemporaryDir dir;
-    QVERIFY(exportResults(nullptr, threePoints(), false, "a.wav", answering(dir.filePath("no/such/a.frq")))
-                .isEmpty());
-    QCOMPARE(errors_.size(), 1);
-}
-
-void ChartOutputTest::savePictureProposesJpegAndWritesTheChosenFormat()
-{
-    QTemporaryDir dir;
-    const QString written = savePicture(nullptr, fillBlue, QSize(120, 80), dir.filePath("firing.frq"),
-                                        answering(dir.filePath("shot")));
-    QCOMPARE(asked_.title, QString::fromUtf8("Сохранение графика в файле"));
-    QCOMPARE(asked_.initialName, dir.filePath("firing.jpg"));
-    QCOMPARE(asked_.filterIndex, 1);
-    QVERIFY(asked_.confirmOverwrite);
-    QCOMPARE(written, dir.filePath("shot.jpg"));
-    QVERIFY(readAll(written).startsWith("\xFF\xD8"));
-
-    savePicture(nullptr, fillBlue, QSize(120, 80), QString(), answering(dir.filePath("shot.png")));
-    const QImage png(dir.filePath("shot.png"), "PNG");
-    QCOMPARE(png.size(), QSize(120, 80));
-    QCOMPARE(png.pixelColor(60, 40), QColor(Qt::blue));
-
-    // Cancelled: nothing written, nothing reported.
-    QVERIFY(savePicture(nullptr, fillBlue, QSize(120, 80), QString(), answering(QString())).isEmpty());
-    QVERIFY(errors_.isEmpty());
-}
 
 QTEST_MAIN(ChartOutputTest)
 #include "ChartOutputTest.moc"

@@ -3,14 +3,13 @@
 
 #include "analysis/AnalysisState.h"
 #include "controls/EditInt.h"
+#include "support/FindControl.h"
+#include "support/Modal.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include "support/FindControl.h"
-
-#include <QTest>
 
 #include <memory>
 
@@ -19,149 +18,119 @@ using namespace selva;
 class FilterSetTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void showsTheWindowAndTheWidth();
-    void aCommittedWidthIsStoredAtOnce();
-    void widthIsLimitedToThreeCharacters();
-    void exitAndEscapeClose();
-    void escapeFirstRestoresATypedWidth();
-    void aTypedWidthCountsOnExit();
-    void aTextThatIsNoNumberKeepsTheWindowOpen();
-
-private:
-    void open();
-    template <class T> T* get(const char* name) { return test::control<T>(dialog_.get(), name); }
-    TEditInt* frameLen() { return get<TEditInt>("edtFrameLen"); }
-    void typeInto(TEditInt* edit, const QString& text)
-    {
-        edit->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, text);
-    }
-
-    AnalysisState state_;
+    AnalysisState state_; // FilterWindow 7
     std::unique_ptr<QWidget> mainWindow_;
     std::unique_ptr<TfrmFilterSet> dialog_;
     QStringList errors_;
     EditErrorReporter previous_;
+
+    // Opens the window over the main window, with the focus in the width field and `typed` typed there
+    // (not committed); returns the field.
+    TEditInt* open(const QString& typed = QString())
+    {
+        dialog_ = std::make_unique<TfrmFilterSet>(state_, mainWindow_.get());
+        if (!test::showActive(dialog_.get()))
+            qWarning("window did not become active");
+        auto* edit = test::control<TEditInt>(dialog_.get(), "edtFrameLen");
+        edit->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, typed);
+        return edit;
+    }
+    QPushButton* exitButton() { return test::control<QPushButton>(dialog_.get(), "btnExit"); }
+
+private slots:
+    void init()
+    {
+        state_ = AnalysisState();
+        errors_.clear();
+        previous_ = setEditErrorReporter([this](QWidget*, const QString& message) { errors_ << message; });
+        mainWindow_ = std::make_unique<QWidget>();
+    }
+    void cleanup()
+    {
+        dialog_.reset();
+        mainWindow_.reset();
+        setEditErrorReporter(previous_);
+    }
+
+    // The window takes the main window's font, keeps its size, and gives every caption the room it needs.
+    void showsTheWidthInTheMainWindowsFont()
+    {
+        state_.FilterWindow = 11;
+        mainWindow_->setFont(QFont(QStringLiteral("DejaVu Sans"), 14));
+        QCOMPARE(open()->text(), QString("11"));
+        QCOMPARE(dialog_->font().pointSize(), 14);
+        QCOMPARE(dialog_->size(), dialog_->maximumSize());
+        for (QWidget* w : dialog_->findChildren<QWidget*>())
+            if (qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w) || qobject_cast<QComboBox*>(w))
+                QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+    }
+
+    void aCommittedWidthIsStoredAtOnce()
+    {
+        TEditInt* edit = open("12345");
+        QCOMPARE(edit->text(), QString("123")); // three characters at most
+        QSignalSpy stored(dialog_.get(), &TfrmFilterSet::filterWindowStored);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, "15");
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(state_.FilterWindow, 15);
+        QVERIFY(dialog_->isVisible()); // Enter commits, it does not close the window
+        QCOMPARE(stored.count(), 1);
+        QVERIFY(dialog_->filterWindowChanged());
+
+        // Widths below 1 are taken as typed; the moving average then leaves the series as it is.
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, "-5");
+        QTest::keyClick(edit, Qt::Key_Tab); // leaving the field commits
+        QVERIFY(exitButton()->hasFocus());
+        QCOMPARE(state_.FilterWindow, -5);
+    }
+
+    void closing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("how"); // "key click": the button reached from the keyboard, the field
+                                          // keeps the focus
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("Exit") << ""
+                              << "mouse click" << 7 << true;
+        QTest::newRow("Escape") << ""
+                                << "escape" << 7 << true;
+        QTest::newRow("Escape first puts a typed width back") << "99"
+                                                              << "escape twice" << 7 << true;
+        QTest::newRow("a typed width counts on Exit") << "21"
+                                                      << "key click" << 21 << true;
+        QTest::newRow("a text that is no number keeps it open") << "-"
+                                                                << "key click" << 7 << false;
+    }
+    void closing()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, how);
+        QFETCH(int, stored);
+        QFETCH(bool, closed);
+        TEditInt* edit = open(typed);
+        if (how == "mouse click") {
+            QTest::mouseClick(exitButton(), Qt::LeftButton);
+        } else if (how == "key click") {
+            exitButton()->click();
+        } else {
+            if (how == "escape twice") {
+                QTest::keyClick(edit, Qt::Key_Escape);
+                QVERIFY(dialog_->isVisible());
+                QCOMPARE(edit->text(), QString("7"));
+            }
+            QTest::keyClick(edit, Qt::Key_Escape);
+        }
+        QCOMPARE(!dialog_->isVisible(), closed);
+        QCOMPARE(state_.FilterWindow, stored);
+        QCOMPARE(dialog_->filterWindowChanged(), stored != 7);
+        QCOMPARE(errors_.size(), closed ? 0 : 1);
+    }
 };
-
-void FilterSetTest::init()
-{
-    state_ = AnalysisState();
-    errors_.clear();
-    previous_ = setEditErrorReporter([this](QWidget*, const QString& message) { errors_ << message; });
-    mainWindow_ = std::make_unique<QWidget>();
-}
-
-void FilterSetTest::cleanup()
-{
-    dialog_.reset();
-    mainWindow_.reset();
-    setEditErrorReporter(previous_);
-}
-
-void FilterSetTest::open()
-{
-    dialog_ = std::make_unique<TfrmFilterSet>(state_, mainWindow_.get());
-    dialog_->show();
-    dialog_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-}
-
-void FilterSetTest::showsTheWindowAndTheWidth()
-{
-    state_.FilterWindow = 11;
-    QFont font(QStringLiteral("DejaVu Sans"), 14);
-    mainWindow_->setFont(font);
-    open();
-    QCOMPARE(dialog_->windowTitle(), QString("Selvarondine-filter settings"));
-    auto* type = get<QComboBox>("cbxFilterType");
-    QCOMPARE(type->count(), 1);
-    QCOMPARE(type->currentText(), QString::fromUtf8("Скользящее среднее"));
-    QCOMPARE(get<QLabel>("lblFrameLen")->text(), QString::fromUtf8("Ширина окна"));
-    QCOMPARE(get<QPushButton>("btnExit")->text(), QString::fromUtf8("Выход"));
-    QCOMPARE(frameLen()->text(), QString("11"));
-    QCOMPARE(dialog_->font().pointSize(), 14);
-    QCOMPARE(dialog_->size(), dialog_->maximumSize()); // fixed size
-    for (QWidget* w : dialog_->findChildren<QWidget*>())
-        if (qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w) || qobject_cast<QComboBox*>(w))
-            QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
-}
-
-void FilterSetTest::aCommittedWidthIsStoredAtOnce()
-{
-    open();
-    QSignalSpy stored(dialog_.get(), &TfrmFilterSet::filterWindowStored);
-    typeInto(frameLen(), "15");
-    QTest::keyClick(frameLen(), Qt::Key_Return);
-    QCOMPARE(state_.FilterWindow, 15);
-    QVERIFY(dialog_->isVisible()); // Enter commits, it does not close the window
-    QCOMPARE(stored.count(), 1);
-    QVERIFY(dialog_->filterWindowChanged());
-
-    // Widths below 1 are taken as typed; the moving average then leaves the series as it is.
-    typeInto(frameLen(), "-5");
-    QTest::keyClick(frameLen(), Qt::Key_Tab); // leaving the field commits
-    QVERIFY(get<QPushButton>("btnExit")->hasFocus());
-    QCOMPARE(state_.FilterWindow, -5);
-}
-
-void FilterSetTest::widthIsLimitedToThreeCharacters()
-{
-    open();
-    typeInto(frameLen(), "12345");
-    QCOMPARE(frameLen()->text(), QString("123"));
-}
-
-void FilterSetTest::exitAndEscapeClose()
-{
-    open();
-    QTest::mouseClick(get<QPushButton>("btnExit"), Qt::LeftButton);
-    QVERIFY(!dialog_->isVisible());
-    QCOMPARE(state_.FilterWindow, 7);
-    QVERIFY(!dialog_->filterWindowChanged());
-
-    open();
-    frameLen()->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(frameLen(), Qt::Key_Escape);
-    QVERIFY(!dialog_->isVisible());
-    QCOMPARE(state_.FilterWindow, 7);
-}
-
-void FilterSetTest::escapeFirstRestoresATypedWidth()
-{
-    open();
-    typeInto(frameLen(), "99");
-    QTest::keyClick(frameLen(), Qt::Key_Escape);
-    QVERIFY(dialog_->isVisible());
-    QCOMPARE(frameLen()->text(), QString("7"));
-    QTest::keyClick(frameLen(), Qt::Key_Escape);
-    QVERIFY(!dialog_->isVisible());
-    QCOMPARE(state_.FilterWindow, 7);
-}
-
-void FilterSetTest::aTypedWidthCountsOnExit()
-{
-    open();
-    typeInto(frameLen(), "21");
-    get<QPushButton>("btnExit")->click(); // from the keyboard: the field keeps the focus
-    QVERIFY(!dialog_->isVisible());
-    QCOMPARE(state_.FilterWindow, 21);
-}
-
-void FilterSetTest::aTextThatIsNoNumberKeepsTheWindowOpen()
-{
-    open();
-    typeInto(frameLen(), "-");
-    get<QPushButton>("btnExit")->click();
-    QVERIFY(dialog_->isVisible());
-    QCOMPARE(errors_.size(), 1);
-    QCOMPARE(state_.FilterWindow, 7);
-}
 
 QTEST_MAIN(FilterSetTest)
 #include "FilterSetTest.moc"

@@ -3,10 +3,10 @@
 
 #include "analysis/ui/AuthorMark.h"
 #include "analysis/ui/ChartPicture.h"
+#include "support/QtFiles.h"
 
 #include <QChart>
 #include <QChartView>
-#include <QFile>
 #include <QImage>
 #include <QLineSeries>
 #include <QPainter>
@@ -301,12 +301,6 @@ QByteArray render(PictureFormat f, const ChartPainter& draw)
     return out;
 }
 
-QByteArray readAll(const QString& name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool haveTool(const char* name)
 {
     return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
@@ -317,214 +311,194 @@ bool haveTool(const char* name)
 class PictureTest : public QObject {
     Q_OBJECT
 private slots:
-    void extensionChoosesTheFormat();
-    void jpegIsBaselineQuality90();
-    void metafilesReadBackIntoTheDrawing_data();
-    void metafilesReadBackIntoTheDrawing();
-    void chartBecomesVectorRecords_data();
-    void chartBecomesVectorRecords();
-    void emfRendersWithAnotherReader();
-    void printedPageLayout();
-    void footerText();
-};
-
-void PictureTest::extensionChoosesTheFormat()
-{
-    QTemporaryDir dir;
-    StandIn chart;
-    struct Case {
-        const char* name;
-        QByteArray magic;
-    };
-    const Case cases[] = {{"chart.jpeg", "\xFF\xD8\xFF"},
-                          {"chart.JPG", "\xFF\xD8\xFF"},
-                          {"chart.Wmf", "\xD7\xCD\xC6\x9A"},
-                          {"chart.emf", QByteArray("\x01\0\0\0", 4)},
-                          {"chart.png", "\x89PNG\r\n\x1A\n"},
-                          {"chart.svg", "<?xml"},
-                          {"chart.pdf", "%PDF-"},
-                          {"chart.xyz", "BM"},
-                          {"chart", "BM"}};
-    for (const Case& c : cases) {
-        const QString name = dir.filePath(c.name);
+    void extensionChoosesTheFormat()
+    {
+        QTemporaryDir dir;
+        StandIn chart;
+        struct Case {
+            const char* name;
+            QByteArray magic;
+        };
+        const Case cases[] = {{"chart.jpeg", "\xFF\xD8\xFF"},
+                              {"chart.JPG", "\xFF\xD8\xFF"},
+                              {"chart.Wmf", "\xD7\xCD\xC6\x9A"},
+                              {"chart.emf", QByteArray("\x01\0\0\0", 4)},
+                              {"chart.png", "\x89PNG\r\n\x1A\n"},
+                              {"chart.svg", "<?xml"},
+                              {"chart.pdf", "%PDF-"},
+                              {"chart.xyz", "BM"},
+                              {"chart", "BM"}};
+        for (const Case& c : cases) {
+            const QString name = dir.filePath(c.name);
+            QString error;
+            QVERIFY2(saveChartPicture(name, chart.painter(), PictureSize, &error), qPrintable(error));
+            const QByteArray bytes = test::readBytes(name);
+            QVERIFY2(bytes.startsWith(c.magic), c.name);
+            if (c.magic == "BM" || c.magic.startsWith("\x89PNG") || c.magic.startsWith("\xFF\xD8")) {
+                const QImage back = QImage::fromData(bytes);
+                QCOMPARE(back.size(), PictureSize);
+            }
+            if (c.magic == "BM") {
+                QCOMPARE(Reader{bytes}.u16(28), quint16(24)); // bits a pixel
+                // The chart on white: Qt Charts leaves the corner of its rounded background to it.
+                QCOMPARE(QImage::fromData(bytes).pixelColor(0, 0), QColor(Qt::white));
+            }
+        }
+        // A file that cannot be written is reported, and an existing picture is kept.
         QString error;
-        QVERIFY2(saveChartPicture(name, chart.painter(), PictureSize, &error), qPrintable(error));
-        const QByteArray bytes = readAll(name);
-        QVERIFY2(bytes.startsWith(c.magic), c.name);
-        if (c.magic == "BM" || c.magic.startsWith("\x89PNG") || c.magic.startsWith("\xFF\xD8")) {
-            const QImage back = QImage::fromData(bytes);
-            QCOMPARE(back.size(), PictureSize);
-        }
-        if (c.magic == "BM") {
-            QCOMPARE(Reader{bytes}.u16(28), quint16(24)); // bits a pixel
-            // The chart on white: Qt Charts leaves the corner of its rounded background to it.
-            QCOMPARE(QImage::fromData(bytes).pixelColor(0, 0), QColor(Qt::white));
-        }
+        QVERIFY(!saveChartPicture(dir.filePath("no/such/chart.png"), chart.painter(), PictureSize, &error));
+        QVERIFY(!error.isEmpty());
     }
-    // A file that cannot be written is reported, and an existing picture is kept.
-    QString error;
-    QVERIFY(!saveChartPicture(dir.filePath("no/such/chart.png"), chart.painter(), PictureSize, &error));
-    QVERIFY(!error.isEmpty());
-}
 
-void PictureTest::jpegIsBaselineQuality90()
-{
-    StandIn chart;
-    const QByteArray jpeg = render(PictureFormat::Jpeg, chart.painter());
-    bool sof0 = false, progressive = false;
-    QList<int> luminance;
-    for (qsizetype at = 2; at + 4 <= jpeg.size() && quint8(jpeg[at]) == 0xFF;) {
-        const int marker = quint8(jpeg[at + 1]);
-        const int length = (quint8(jpeg[at + 2]) << 8) | quint8(jpeg[at + 3]);
-        if (marker == 0xC0) {
-            sof0 = true;
-            QCOMPARE(int(quint8(jpeg[at + 4])), 8); // bits a sample
-            QCOMPARE(int(quint8(jpeg[at + 9])), 3); // components: 24-bit colour
+    void jpegIsBaselineQuality90()
+    {
+        StandIn chart;
+        const QByteArray jpeg = render(PictureFormat::Jpeg, chart.painter());
+        bool sof0 = false, progressive = false;
+        QList<int> luminance;
+        for (qsizetype at = 2; at + 4 <= jpeg.size() && quint8(jpeg[at]) == 0xFF;) {
+            const int marker = quint8(jpeg[at + 1]);
+            const int length = (quint8(jpeg[at + 2]) << 8) | quint8(jpeg[at + 3]);
+            if (marker == 0xC0) {
+                sof0 = true;
+                QCOMPARE(int(quint8(jpeg[at + 4])), 8); // bits a sample
+                QCOMPARE(int(quint8(jpeg[at + 9])), 3); // components: 24-bit colour
+            }
+            progressive = progressive || marker == 0xC2;
+            if (marker == 0xDB && luminance.isEmpty())
+                for (int i = 0; i < 64; ++i)
+                    luminance << quint8(jpeg[at + 5 + i]);
+            if (marker == 0xDA)
+                break;
+            at += 2 + length;
         }
-        progressive = progressive || marker == 0xC2;
-        if (marker == 0xDB && luminance.isEmpty())
-            for (int i = 0; i < 64; ++i)
-                luminance << quint8(jpeg[at + 5 + i]);
-        if (marker == 0xDA)
-            break;
-        at += 2 + length;
+        QVERIFY(sof0);
+        QVERIFY(!progressive);
+        // Quality 90 scales the standard tables to a fifth: the luminance table starts 16, 11, 12 -> 3, 2, 2.
+        QCOMPARE(luminance.mid(0, 3), (QList<int>{3, 2, 2}));
     }
-    QVERIFY(sof0);
-    QVERIFY(!progressive);
-    // Quality 90 scales the standard tables to a fifth: the luminance table starts 16, 11, 12 -> 3, 2, 2.
-    QCOMPARE(luminance.mid(0, 3), (QList<int>{3, 2, 2}));
-}
 
-void PictureTest::metafilesReadBackIntoTheDrawing_data()
-{
-    QTest::addColumn<bool>("wmf");
-    QTest::newRow("wmf") << true;
-    QTest::newRow("emf") << false;
-}
+    void metafilesReadBackIntoTheDrawing_data()
+    {
+        QTest::addColumn<bool>("wmf");
+        QTest::newRow("wmf") << true;
+        QTest::newRow("emf") << false;
+    }
+    void metafilesReadBackIntoTheDrawing()
+    {
+        QFETCH(bool, wmf);
+        const QByteArray bytes = render(wmf ? PictureFormat::Wmf : PictureFormat::Emf, drawShapes);
+        const Drawing d = wmf ? parseWmf(bytes) : parseEmf(bytes);
+        QVERIFY2(d.error.isEmpty(), qPrintable(d.error));
+        QCOMPARE(d.size, PictureSize);
+        if (wmf)
+            QCOMPARE(d.unitsPerInch, 96);
+        QVERIFY(d.hasLine(QPolygon({QPoint(10, 20), QPoint(110, 20)}), qRgb(255, 0, 0)));
+        // The clip cuts the blue line at x = 50.
+        QVERIFY(d.hasLine(QPolygon({QPoint(20, 60), QPoint(50, 60)}), qRgb(0, 0, 255)));
+        const Text* caption = d.text(Caption);
+        QVERIFY(caption);
+        QCOMPARE(caption->at, QPoint(30, 90));
+        QCOMPARE(caption->color, qRgb(0, 128, 0));
+        QCOMPARE(caption->height, -14);
+        const Text* mark = d.text(authorMarkText(Author));
+        QVERIFY(mark);
+        QCOMPARE(mark->at.x(), 3);
+        QVERIFY(mark->at.y() > PictureSize.height() - 20 && mark->at.y() < PictureSize.height());
 
-void PictureTest::metafilesReadBackIntoTheDrawing()
-{
-    QFETCH(bool, wmf);
-    const QByteArray bytes = render(wmf ? PictureFormat::Wmf : PictureFormat::Emf, drawShapes);
-    const Drawing d = wmf ? parseWmf(bytes) : parseEmf(bytes);
-    QVERIFY2(d.error.isEmpty(), qPrintable(d.error));
-    QCOMPARE(d.size, PictureSize);
-    if (wmf)
-        QCOMPARE(d.unitsPerInch, 96);
-    QVERIFY(d.hasLine(QPolygon({QPoint(10, 20), QPoint(110, 20)}), qRgb(255, 0, 0)));
-    // The clip cuts the blue line at x = 50.
-    QVERIFY(d.hasLine(QPolygon({QPoint(20, 60), QPoint(50, 60)}), qRgb(0, 0, 255)));
-    const Text* caption = d.text(Caption);
-    QVERIFY(caption);
-    QCOMPARE(caption->at, QPoint(30, 90));
-    QCOMPARE(caption->color, qRgb(0, 128, 0));
-    QCOMPARE(caption->height, -14);
-    const Text* mark = d.text(authorMarkText(Author));
-    QVERIFY(mark);
-    QCOMPARE(mark->at.x(), 3);
-    QVERIFY(mark->at.y() > PictureSize.height() - 20 && mark->at.y() < PictureSize.height());
-}
+        // A chart: the series is one polyline of its colour through all its points (none repeated), the axes'
+        // labels and the caption are text, not outlines.
+        StandIn chart;
+        const QByteArray chartBytes = render(wmf ? PictureFormat::Wmf : PictureFormat::Emf, chart.painter());
+        const Drawing c = wmf ? parseWmf(chartBytes) : parseEmf(chartBytes);
+        QVERIFY2(c.error.isEmpty(), qPrintable(c.error));
+        const auto series = std::find_if(c.lines.begin(), c.lines.end(),
+                                         [](const Shape& s) { return s.color == SeriesColor.rgb(); });
+        QVERIFY(series != c.lines.end());
+        QCOMPARE(series->points.size(), chart.pointCount());
+        for (const QString& text : {Caption, QStringLiteral("50.0"), QStringLiteral("10.0")})
+            QVERIFY2(c.text(text), qPrintable(text));
+    }
 
-void PictureTest::chartBecomesVectorRecords_data()
-{
-    metafilesReadBackIntoTheDrawing_data();
-}
+    void emfRendersWithAnotherReader()
+    {
+        if (!haveTool("emf2svg-conv") || !haveTool("rsvg-convert"))
+            QSKIP("emf2svg-conv or rsvg-convert is not installed");
+        QTemporaryDir dir;
+        StandIn chart;
+        const QString emf = dir.filePath("chart.emf");
+        const QString svg = dir.filePath("chart.svg");
+        const QString png = dir.filePath("chart.png");
+        QVERIFY(saveChartPicture(emf, chart.painter(), PictureSize));
+        QCOMPARE(QProcess::execute(QStringLiteral("emf2svg-conv"), {"-i", emf, "-o", svg}), 0);
+        QVERIFY(test::readBytes(svg).contains(Caption.toUtf8()));
+        QCOMPARE(QProcess::execute(QStringLiteral("rsvg-convert"), {"-b", "white", svg, "-o", png}), 0);
+        const QImage image(png);
+        QVERIFY(!image.isNull());
+        int seriesPixels = 0; // blue ones, antialiased or not
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                seriesPixels += c.blue() > 200 && c.red() < 150;
+            }
+        QVERIFY2(seriesPixels > 100, qPrintable(QString::number(seriesPixels)));
+    }
 
-void PictureTest::chartBecomesVectorRecords()
-{
-    QFETCH(bool, wmf);
-    StandIn chart;
-    const QByteArray bytes = render(wmf ? PictureFormat::Wmf : PictureFormat::Emf, chart.painter());
-    const Drawing d = wmf ? parseWmf(bytes) : parseEmf(bytes);
-    QVERIFY2(d.error.isEmpty(), qPrintable(d.error));
-    // The series is one polyline of its colour through all its points (none repeated).
-    const auto series = std::find_if(d.lines.begin(), d.lines.end(),
-                                     [](const Shape& s) { return s.color == SeriesColor.rgb(); });
-    QVERIFY(series != d.lines.end());
-    QCOMPARE(series->points.size(), chart.pointCount());
-    // The axes' labels and the caption are text, not outlines.
-    QVERIFY(d.text(Caption));
-    QVERIFY(d.text(QStringLiteral("50.0")));
-    QVERIFY(d.text(QStringLiteral("10.0")));
-}
+    void printedPageLayout()
+    {
+        QCOMPARE(printedChartRect(QSize(4800, 6600)), QRectF(QPointF(330, 240), QPointF(4470, 6120)));
 
-void PictureTest::emfRendersWithAnotherReader()
-{
-    if (!haveTool("emf2svg-conv") || !haveTool("rsvg-convert"))
-        QSKIP("emf2svg-conv or rsvg-convert is not installed");
-    QTemporaryDir dir;
-    StandIn chart;
-    const QString emf = dir.filePath("chart.emf");
-    const QString svg = dir.filePath("chart.svg");
-    const QString png = dir.filePath("chart.png");
-    QVERIFY(saveChartPicture(emf, chart.painter(), PictureSize));
-    QCOMPARE(QProcess::execute(QStringLiteral("emf2svg-conv"), {"-i", emf, "-o", svg}), 0);
-    QVERIFY(readAll(svg).contains(Caption.toUtf8()));
-    QCOMPARE(QProcess::execute(QStringLiteral("rsvg-convert"), {"-b", "white", svg, "-o", png}), 0);
-    const QImage image(png);
-    QVERIFY(!image.isNull());
-    int seriesPixels = 0; // blue ones, antialiased or not
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            seriesPixels += c.blue() > 200 && c.red() < 150;
-        }
-    QVERIFY2(seriesPixels > 100, qPrintable(QString::number(seriesPixels)));
-}
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("page.pdf");
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setResolution(600);
+        printer.setPageSize(QPageSize(QSizeF(8, 11), QPageSize::Inch));
+        printer.setFullPage(true);
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QCOMPARE(QSize(printer.width(), printer.height()), QSize(4800, 6600));
 
-void PictureTest::printedPageLayout()
-{
-    QCOMPARE(printedChartRect(QSize(4800, 6600)), QRectF(QPointF(330, 240), QPointF(4470, 6120)));
+        QRectF given;
+        auto box = [&](QPainter& p, const QRectF& r) {
+            given = r;
+            p.fillRect(r, Qt::black);
+        };
+        QPainter painter(&printer);
+        composePrintedPage(painter, QSize(4800, 6600), box,
+                           QString::fromUtf8("Файл: C:\\test\\run1.wav    Дата печати:01.02.2024"));
+        painter.end();
+        QCOMPARE(given, QRectF(QPointF(330, 240), QPointF(4470, 6120)));
 
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath("page.pdf");
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    printer.setResolution(600);
-    printer.setPageSize(QPageSize(QSizeF(8, 11), QPageSize::Inch));
-    printer.setFullPage(true);
-    printer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QCOMPARE(QSize(printer.width(), printer.height()), QSize(4800, 6600));
+        if (!haveTool("pdftoppm"))
+            QSKIP("pdftoppm is not installed");
+        const QString base = dir.filePath("page");
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("pdftoppm"), {"-r", "600", "-png", "-singlefile", pdf, base}),
+            0);
+        const QImage page(base + ".png");
+        QCOMPARE(page.size(), QSize(4800, 6600));
+        // Ink: the chart's box and, under it, the footer.
+        QRect chartInk, footerInk;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); x += (y > 6120 ? 1 : 7))
+                if (qGray(page.pixel(x, y)) < 128)
+                    (y < 6125 ? chartInk : footerInk) |= QRect(x, y, 1, 1);
+        QVERIFY(qAbs(chartInk.top() - 240) <= 1 && qAbs(chartInk.bottom() - 6119) <= 1);
+        QVERIFY(qAbs(chartInk.left() - 330) <= 7 && qAbs(chartInk.right() - 4469) <= 7);
+        QVERIFY2(footerInk.bottom() <= 6360 && footerInk.bottom() > 6360 - 40 && footerInk.top() > 6200,
+                 qPrintable(QString("%1..%2").arg(footerInk.top()).arg(footerInk.bottom())));
+        QVERIFY(footerInk.left() >= 330 && footerInk.left() < 345);
+    }
 
-    QRectF given;
-    auto box = [&](QPainter& p, const QRectF& r) {
-        given = r;
-        p.fillRect(r, Qt::black);
-    };
-    QPainter painter(&printer);
-    composePrintedPage(painter, QSize(4800, 6600), box,
-                       QString::fromUtf8("Файл: C:\\test\\run1.wav    Дата печати:01.02.2024"));
-    painter.end();
-    QCOMPARE(given, QRectF(QPointF(330, 240), QPointF(4470, 6120)));
-
-    if (!haveTool("pdftoppm"))
-        QSKIP("pdftoppm is not installed");
-    const QString base = dir.filePath("page");
-    QCOMPARE(QProcess::execute(QStringLiteral("pdftoppm"), {"-r", "600", "-png", "-singlefile", pdf, base}),
-             0);
-    const QImage page(base + ".png");
-    QCOMPARE(page.size(), QSize(4800, 6600));
-    // Ink: the chart's box and, under it, the footer.
-    QRect chartInk, footerInk;
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); x += (y > 6120 ? 1 : 7))
-            if (qGray(page.pixel(x, y)) < 128)
-                (y < 6125 ? chartInk : footerInk) |= QRect(x, y, 1, 1);
-    QVERIFY(qAbs(chartInk.top() - 240) <= 1 && qAbs(chartInk.bottom() - 6119) <= 1);
-    QVERIFY(qAbs(chartInk.left() - 330) <= 7 && qAbs(chartInk.right() - 4469) <= 7);
-    QVERIFY2(footerInk.bottom() <= 6360 && footerInk.bottom() > 6360 - 40 && footerInk.top() > 6200,
-             qPrintable(QString("%1..%2").arg(footerInk.top()).arg(footerInk.bottom())));
-    QVERIFY(footerInk.left() >= 330 && footerInk.left() < 345);
-}
-
-void PictureTest::footerText()
-{
-    const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
-    QCOMPARE(printFooter(QString::fromUtf8("C:\\test\\run1.wav"), when,
-                         QLocale(QLocale::Russian, QLocale::Russia)),
-             QString::fromUtf8("Файл: C:\\test\\run1.wav    Дата печати:05.03.2024 14:07:09"));
-}
+    void footerText()
+    {
+        const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
+        QCOMPARE(printFooter(QString::fromUtf8("C:\\test\\run1.wav"), when,
+                             QLocale(QLocale::Russian, QLocale::Russia)),
+                 QString::fromUtf8("Файл: C:\\test\\run1.wav    Дата печати:05.03.2024 14:07:09"));
+    }
+};
 
 QTEST_MAIN(PictureTest)
 #include "PictureTest.moc"

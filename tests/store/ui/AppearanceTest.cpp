@@ -8,11 +8,12 @@
 #include "store/ui/TfrmImageSet.h"
 #include "store/ui/TfrmSeriesOpt.h"
 #include "support/FindControl.h"
+#include "support/Modal.h"
+#include "support/QtFiles.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -22,14 +23,6 @@
 using namespace selva;
 
 namespace {
-
-void typeChars(QWidget* w, const QString& text)
-{
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
 
 // Settings unlike the defaults, with a system colour and a style outside its list.
 TSettingsRecord unusualSettings()
@@ -53,16 +46,193 @@ TSettingsRecord unusualSettings()
 class AppearanceTest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void seriesOptionsCancelStoresNothing();
-    void seriesOptionsStoreTheWorkingCopy();
-    void imageSettingsStoreOnConfirmationOnly();
-    void longFaceNameIsCut();
-    void loadedSchemeIsShownAndStays();
-    void savedSchemeCarriesTheAuthor();
+    void init()
+    {
+        store_.Initialise();
+        store_.settings = unusualSettings();
+        store_.CopySettingsToProject();
+        nextColor_ = QColor(10, 20, 30);
+    }
+
+    void seriesOptionsCancelStoresNothing()
+    {
+        const TSettingsRecord before = store_.settings;
+        for (const char* closeWith : {"btnCancel", "escape"}) {
+            TfrmSeriesOpt w(store_, &mainWindow_, fakeDialogs());
+            w.show();
+            QTest::mouseClick(test::control<ColorSample>(&w, "shpAxis"), Qt::LeftButton);
+            test::control<QComboBox>(&w, "cbxDotStyle")->setCurrentIndex(2);
+            test::control<QSpinBox>(&w, "spnBaseLineWidth")->setValue(7);
+            QCOMPARE(test::control<ColorSample>(&w, "shpAxis")->color(), nextColor_);
+            if (QByteArray(closeWith) == "escape")
+                QTest::keyClick(&w, Qt::Key_Escape);
+            else
+                QTest::mouseClick(test::control<QPushButton>(&w, closeWith), Qt::LeftButton);
+            QCOMPARE(w.result(), int(QDialog::Rejected));
+            QVERIFY(store_.settings == before);
+        }
+    }
+
+    void seriesOptionsStoreTheWorkingCopy()
+    {
+        TfrmSeriesOpt w(store_, &mainWindow_, fakeDialogs());
+        // The stored colours are offered again in the custom slots; the desktop colour of the background
+        // as the black it shows.
+        QCOMPARE(QColorDialog::customColor(0), QColor(0x56, 0x34, 0x12));
+        QCOMPARE(QColorDialog::customColor(8), QColor(Qt::black));
+        // A style outside its list shows the first entry, a width beyond 10 shows 10.
+        QCOMPARE(test::control<QComboBox>(&w, "cbxDataLineStyle")->currentIndex(), 0);
+        QCOMPARE(test::control<QSpinBox>(&w, "spnDataLineWidth")->value(), 10);
+
+        w.show();
+        QTest::mouseClick(test::control<ColorSample>(&w, "shpGrid"), Qt::LeftButton);
+        test::control<QComboBox>(&w, "cbxDeltaLineStyle")->setCurrentIndex(3);
+        test::control<QSpinBox>(&w, "spnDotHeight")->setValue(6);
+        test::control<QCheckBox>(&w, "cbxDotsVisible")->setChecked(false);
+        QTest::mouseClick(test::control<QPushButton>(&w, "btnOk"), Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+
+        TChartAppearance expected = unusualSettings().chart;
+        expected.gridColor = 0x001E140A; // 10, 20, 30 as 0x00BBGGRR
+        expected.deltaLineStyle = 3;
+        expected.dataDotHeight = 6;
+        expected.dataDotsVisible = false;
+        expected.dataLineStyle = 0;
+        expected.dataLineWidth = 10;
+        QVERIFY(store_.settings.chart == expected);
+        // The untouched system colour is kept as it was stored (in `expected`); the project's twin follows.
+        QVERIFY(store_.project.chart == expected);
+    }
+
+    void imageSettingsStoreOnConfirmationOnly()
+    {
+        for (const bool confirm : {false, true}) {
+            store_.settings = unusualSettings();
+            TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
+            w.show();
+            QVERIFY(!test::control<QCheckBox>(&w, "cbxGridX1")->isChecked());
+            QVERIFY(test::control<QCheckBox>(&w, "cbxGridY1")->isChecked());
+            QCOMPARE(test::control<QLabel>(&w, "lblFontSample")->text(), QString("DejaVu Serif"));
+            test::control<QCheckBox>(&w, "cbxGridX1")->setChecked(true);
+            test::control<QCheckBox>(&w, "cbxGridY2")->setChecked(true);
+            QTest::mouseClick(test::control<QPushButton>(&w, "btnFormFon"), Qt::LeftButton);
+            auto* author = test::control<TEditStr>(&w, "edtAutorName");
+            author->setFocus();
+            author->selectAll();
+            test::typeChars(author, QString::fromUtf8("Сидоров-Ковалевский Александр"));
+            QVERIFY(!w.chartOptionsStored());
+            if (confirm) {
+                QTest::mouseClick(test::control<QPushButton>(&w, "btnFon"), Qt::LeftButton);
+                QVERIFY(w.chartOptionsStored());
+            }
+            QTest::mouseClick(test::control<QPushButton>(&w, confirm ? "btnOk" : "btnCancel"),
+                              Qt::LeftButton);
+            if (!confirm) {
+                QVERIFY(store_.settings == unusualSettings());
+                continue;
+            }
+            const TSettingsRecord& s = store_.settings;
+            QVERIFY((s.grid == TGridFlags{true, true, true, true}));
+            QCOMPARE(s.formColor, TColor(0x001E140A));
+            QVERIFY(s.formFont == unusualSettings().formFont); // no font chosen: kept as stored
+            QCOMPARE(QString::fromStdString(s.authorName), QString::fromUtf8("Сидоров-Ковалевский "));
+            QVERIFY(store_.project.grid == s.grid);
+            QCOMPARE(store_.project.authorName, s.authorName);
+        }
+    }
+
+    void longFaceNameIsCut()
+    {
+        nextFont_ = QFont(QStringLiteral("An Extraordinarily Long Font Family Name"));
+        nextFont_.setPointSize(12);
+        nextFont_.setBold(true);
+        TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
+        w.show();
+        QTest::mouseClick(test::control<QPushButton>(&w, "btnFormFont"), Qt::LeftButton);
+        QCOMPARE(test::control<QLabel>(&w, "lblFontSample")->text(), nextFont_.family());
+        QTest::mouseClick(test::control<QPushButton>(&w, "btnOk"), Qt::LeftButton);
+        const TFontRecord& f = store_.settings.formFont;
+        QCOMPARE(QString::fromStdString(f.name), QString("An Extraordinarily Long Font F"));
+        QCOMPARE(f.size, 12);
+        QCOMPARE(f.height, -16);
+        QCOMPARE(f.style, fsBold);
+        QCOMPARE(f.charset, unusualSettings().formFont.charset);
+    }
+
+    void loadedSchemeIsShownAndStays()
+    {
+        QTemporaryDir dir;
+        TSettingsRecord scheme;
+        scheme.grid = {true, false, false, true};
+        scheme.formColor = 0x00336699;
+        scheme.authorName = "Кузнецова";
+        scheme.formFont.name = "DejaVu Sans Mono";
+        scheme.chart.textColor = 0x0000FF00;
+        QVERIFY(test::writeBytes(dir.filePath("scheme.rsr"),
+                                 QByteArray::fromStdString(encodeSettingsFile(scheme))));
+        store_.settingsFileName = dir.filePath("current.rsr").toStdString();
+
+        {
+            TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
+            w.show();
+            nextFile_ = dir.filePath("scheme.txt"); // the extension becomes ".rsr"
+            QTest::mouseClick(test::control<QPushButton>(&w, "btnLoadRes"), Qt::LeftButton);
+            QCOMPARE(askedFile_, dir.filePath("current.rsr"));
+            QVERIFY(store_.settings == scheme);
+            QVERIFY(store_.project.chart == scheme.chart);
+            QVERIFY(test::control<QCheckBox>(&w, "cbxGridY2")->isChecked());
+            QCOMPARE(test::control<TEditStr>(&w, "edtAutorName")->text(), QString::fromUtf8("Кузнецова"));
+            QTest::mouseClick(test::control<QPushButton>(&w, "btnCancel"), Qt::LeftButton);
+        }
+        TfrmImageSet again(store_, &mainWindow_, fakeDialogs());
+        again.show();
+        QVERIFY(test::control<QCheckBox>(&again, "cbxGridX1")->isChecked());
+        QVERIFY(!test::control<QCheckBox>(&again, "cbxGridY1")->isChecked());
+        QVERIFY(!test::control<QCheckBox>(&again, "cbxGridX2")->isChecked());
+        QVERIFY(test::control<QCheckBox>(&again, "cbxGridY2")->isChecked());
+        QCOMPARE(test::control<ColorSample>(&again, "shpFormFon")->color(), QColor(0x99, 0x66, 0x33));
+        QCOMPARE(test::control<QLabel>(&again, "lblFontSample")->text(), QString("DejaVu Sans Mono"));
+        QCOMPARE(test::control<TEditStr>(&again, "edtAutorName")->text(), QString::fromUtf8("Кузнецова"));
+    }
+
+    void savedSchemeCarriesTheAuthor()
+    {
+        QTemporaryDir dir;
+        TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
+        w.show();
+        auto* author = test::control<TEditStr>(&w, "edtAutorName");
+        author->setFocus();
+        author->selectAll();
+        test::typeChars(author, QString::fromUtf8("Орлов"));
+        // A grid ticked but not confirmed is not part of the saved scheme.
+        test::control<QCheckBox>(&w, "cbxGridX1")->setChecked(true);
+        nextFile_ = dir.filePath("mine");
+        QTest::mouseClick(test::control<QPushButton>(&w, "btnSaveRes"), Qt::LeftButton);
+        const std::optional<TSettingsRecord> saved =
+            decodeSettingsFile(test::readBytes(dir.filePath("mine.rsr")).toStdString());
+        QVERIFY(saved);
+        QCOMPARE(QString::fromStdString(saved->authorName), QString::fromUtf8("Орлов"));
+        QVERIFY(!saved->grid.horizontal);
+        QCOMPARE(store_.settingsFileName, dir.filePath("mine.rsr").toStdString());
+    }
 
 private:
-    AppearanceDialogs fakeDialogs();
+    AppearanceDialogs fakeDialogs()
+    {
+        AppearanceDialogs d;
+        d.chooseColor = [this](QWidget*, const QColor&) { return std::optional<QColor>(nextColor_); };
+        d.chooseFont = [this](QWidget*, const QFont&) { return std::optional<QFont>(nextFont_); };
+        d.chooseFile = [this](QWidget*, const QString&, const QString&, const QString& initial, bool) {
+            askedFile_ = initial;
+            return nextFile_;
+        };
+        d.exec = [](QDialog& dialog) {
+            dialog.show();
+            QTest::mouseClick(test::control<QPushButton>(&dialog, "btnOk"), Qt::LeftButton);
+            return dialog.result();
+        };
+        return d;
+    }
 
     SettingsStore store_;
     QWidget mainWindow_;
@@ -71,196 +241,6 @@ private:
     QString nextFile_;
     QString askedFile_;
 };
-
-void AppearanceTest::init()
-{
-    store_.Initialise();
-    store_.settings = unusualSettings();
-    store_.CopySettingsToProject();
-    nextColor_ = QColor(10, 20, 30);
-}
-
-AppearanceDialogs AppearanceTest::fakeDialogs()
-{
-    AppearanceDialogs d;
-    d.chooseColor = [this](QWidget*, const QColor&) { return std::optional<QColor>(nextColor_); };
-    d.chooseFont = [this](QWidget*, const QFont&) { return std::optional<QFont>(nextFont_); };
-    d.chooseFile = [this](QWidget*, const QString&, const QString&, const QString& initial, bool) {
-        askedFile_ = initial;
-        return nextFile_;
-    };
-    d.exec = [](QDialog& dialog) {
-        dialog.show();
-        QTest::mouseClick(test::control<QPushButton>(&dialog, "btnOk"), Qt::LeftButton);
-        return dialog.result();
-    };
-    return d;
-}
-
-void AppearanceTest::seriesOptionsCancelStoresNothing()
-{
-    const TSettingsRecord before = store_.settings;
-    for (const char* closeWith : {"btnCancel", "escape"}) {
-        TfrmSeriesOpt w(store_, &mainWindow_, fakeDialogs());
-        w.show();
-        QTest::mouseClick(test::control<ColorSample>(&w, "shpAxis"), Qt::LeftButton);
-        test::control<QComboBox>(&w, "cbxDotStyle")->setCurrentIndex(2);
-        test::control<QSpinBox>(&w, "spnBaseLineWidth")->setValue(7);
-        QCOMPARE(test::control<ColorSample>(&w, "shpAxis")->color(), nextColor_);
-        if (QByteArray(closeWith) == "escape")
-            QTest::keyClick(&w, Qt::Key_Escape);
-        else
-            QTest::mouseClick(test::control<QPushButton>(&w, closeWith), Qt::LeftButton);
-        QCOMPARE(w.result(), int(QDialog::Rejected));
-        QVERIFY(store_.settings == before);
-    }
-}
-
-void AppearanceTest::seriesOptionsStoreTheWorkingCopy()
-{
-    TfrmSeriesOpt w(store_, &mainWindow_, fakeDialogs());
-    // The stored colours are offered again in the custom slots; the desktop colour of the background
-    // as the black it shows.
-    QCOMPARE(QColorDialog::customColor(0), QColor(0x56, 0x34, 0x12));
-    QCOMPARE(QColorDialog::customColor(8), QColor(Qt::black));
-    // A style outside its list shows the first entry, a width beyond 10 shows 10.
-    QCOMPARE(test::control<QComboBox>(&w, "cbxDataLineStyle")->currentIndex(), 0);
-    QCOMPARE(test::control<QSpinBox>(&w, "spnDataLineWidth")->value(), 10);
-
-    w.show();
-    QTest::mouseClick(test::control<ColorSample>(&w, "shpGrid"), Qt::LeftButton);
-    test::control<QComboBox>(&w, "cbxDeltaLineStyle")->setCurrentIndex(3);
-    test::control<QSpinBox>(&w, "spnDotHeight")->setValue(6);
-    test::control<QCheckBox>(&w, "cbxDotsVisible")->setChecked(false);
-    QTest::mouseClick(test::control<QPushButton>(&w, "btnOk"), Qt::LeftButton);
-    QCOMPARE(w.result(), int(QDialog::Accepted));
-
-    TChartAppearance expected = unusualSettings().chart;
-    expected.gridColor = 0x001E140A; // 10, 20, 30 as 0x00BBGGRR
-    expected.deltaLineStyle = 3;
-    expected.dataDotHeight = 6;
-    expected.dataDotsVisible = false;
-    expected.dataLineStyle = 0;
-    expected.dataLineWidth = 10;
-    QVERIFY(store_.settings.chart == expected);
-    // The untouched system colour is kept as it was stored; the project's twin follows.
-    QCOMPARE(store_.settings.chart.backColor, TColor(0xFF000001));
-    QVERIFY(store_.project.chart == expected);
-}
-
-void AppearanceTest::imageSettingsStoreOnConfirmationOnly()
-{
-    for (const bool confirm : {false, true}) {
-        store_.settings = unusualSettings();
-        TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
-        w.show();
-        QVERIFY(!test::control<QCheckBox>(&w, "cbxGridX1")->isChecked());
-        QVERIFY(test::control<QCheckBox>(&w, "cbxGridY1")->isChecked());
-        QCOMPARE(test::control<QLabel>(&w, "lblFontSample")->text(), QString("DejaVu Serif"));
-        test::control<QCheckBox>(&w, "cbxGridX1")->setChecked(true);
-        test::control<QCheckBox>(&w, "cbxGridY2")->setChecked(true);
-        QTest::mouseClick(test::control<QPushButton>(&w, "btnFormFon"), Qt::LeftButton);
-        auto* author = test::control<TEditStr>(&w, "edtAutorName");
-        author->setFocus();
-        author->selectAll();
-        typeChars(author, QString::fromUtf8("Сидоров-Ковалевский Александр"));
-        QVERIFY(!w.chartOptionsStored());
-        if (confirm) {
-            QTest::mouseClick(test::control<QPushButton>(&w, "btnFon"), Qt::LeftButton);
-            QVERIFY(w.chartOptionsStored());
-        }
-        QTest::mouseClick(test::control<QPushButton>(&w, confirm ? "btnOk" : "btnCancel"), Qt::LeftButton);
-        if (!confirm) {
-            QVERIFY(store_.settings == unusualSettings());
-            continue;
-        }
-        const TSettingsRecord& s = store_.settings;
-        QVERIFY((s.grid == TGridFlags{true, true, true, true}));
-        QCOMPARE(s.formColor, TColor(0x001E140A));
-        QVERIFY(s.formFont == unusualSettings().formFont); // no font chosen: kept as stored
-        QCOMPARE(QString::fromStdString(s.authorName), QString::fromUtf8("Сидоров-Ковалевский "));
-        QVERIFY(store_.project.grid == s.grid);
-        QCOMPARE(store_.project.authorName, s.authorName);
-    }
-}
-
-void AppearanceTest::longFaceNameIsCut()
-{
-    nextFont_ = QFont(QStringLiteral("An Extraordinarily Long Font Family Name"));
-    nextFont_.setPointSize(12);
-    nextFont_.setBold(true);
-    TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
-    w.show();
-    QTest::mouseClick(test::control<QPushButton>(&w, "btnFormFont"), Qt::LeftButton);
-    QCOMPARE(test::control<QLabel>(&w, "lblFontSample")->text(), nextFont_.family());
-    QTest::mouseClick(test::control<QPushButton>(&w, "btnOk"), Qt::LeftButton);
-    const TFontRecord& f = store_.settings.formFont;
-    QCOMPARE(QString::fromStdString(f.name), QString("An Extraordinarily Long Font F"));
-    QCOMPARE(f.size, 12);
-    QCOMPARE(f.height, -16);
-    QCOMPARE(f.style, fsBold);
-    QCOMPARE(f.charset, unusualSettings().formFont.charset);
-}
-
-void AppearanceTest::loadedSchemeIsShownAndStays()
-{
-    QTemporaryDir dir;
-    TSettingsRecord scheme;
-    scheme.grid = {true, false, false, true};
-    scheme.formColor = 0x00336699;
-    scheme.authorName = "Кузнецова";
-    scheme.formFont.name = "DejaVu Sans Mono";
-    scheme.chart.textColor = 0x0000FF00;
-    QFile f(dir.filePath("scheme.rsr"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray::fromStdString(encodeSettingsFile(scheme)));
-    f.close();
-    store_.settingsFileName = dir.filePath("current.rsr").toStdString();
-
-    {
-        TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
-        w.show();
-        nextFile_ = dir.filePath("scheme.txt"); // the extension becomes ".rsr"
-        QTest::mouseClick(test::control<QPushButton>(&w, "btnLoadRes"), Qt::LeftButton);
-        QCOMPARE(askedFile_, dir.filePath("current.rsr"));
-        QVERIFY(store_.settings == scheme);
-        QVERIFY(store_.project.chart == scheme.chart);
-        QVERIFY(test::control<QCheckBox>(&w, "cbxGridY2")->isChecked());
-        QCOMPARE(test::control<TEditStr>(&w, "edtAutorName")->text(), QString::fromUtf8("Кузнецова"));
-        QTest::mouseClick(test::control<QPushButton>(&w, "btnCancel"), Qt::LeftButton);
-    }
-    TfrmImageSet again(store_, &mainWindow_, fakeDialogs());
-    again.show();
-    QVERIFY(test::control<QCheckBox>(&again, "cbxGridX1")->isChecked());
-    QVERIFY(!test::control<QCheckBox>(&again, "cbxGridY1")->isChecked());
-    QVERIFY(!test::control<QCheckBox>(&again, "cbxGridX2")->isChecked());
-    QVERIFY(test::control<QCheckBox>(&again, "cbxGridY2")->isChecked());
-    QCOMPARE(test::control<ColorSample>(&again, "shpFormFon")->color(), QColor(0x99, 0x66, 0x33));
-    QCOMPARE(test::control<QLabel>(&again, "lblFontSample")->text(), QString("DejaVu Sans Mono"));
-    QCOMPARE(test::control<TEditStr>(&again, "edtAutorName")->text(), QString::fromUtf8("Кузнецова"));
-}
-
-void AppearanceTest::savedSchemeCarriesTheAuthor()
-{
-    QTemporaryDir dir;
-    TfrmImageSet w(store_, &mainWindow_, fakeDialogs());
-    w.show();
-    auto* author = test::control<TEditStr>(&w, "edtAutorName");
-    author->setFocus();
-    author->selectAll();
-    typeChars(author, QString::fromUtf8("Орлов"));
-    // A grid ticked but not confirmed is not part of the saved scheme.
-    test::control<QCheckBox>(&w, "cbxGridX1")->setChecked(true);
-    nextFile_ = dir.filePath("mine");
-    QTest::mouseClick(test::control<QPushButton>(&w, "btnSaveRes"), Qt::LeftButton);
-    QFile f(dir.filePath("mine.rsr"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const std::optional<TSettingsRecord> saved = decodeSettingsFile(f.readAll().toStdString());
-    QVERIFY(saved);
-    QCOMPARE(QString::fromStdString(saved->authorName), QString::fromUtf8("Орлов"));
-    QVERIFY(!saved->grid.horizontal);
-    QCOMPARE(store_.settingsFileName, dir.filePath("mine.rsr").toStdString());
-}
 
 QTEST_MAIN(AppearanceTest)
 #include "AppearanceTest.moc"
