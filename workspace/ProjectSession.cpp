@@ -99,19 +99,18 @@ bool ProjectSession::runRecalculate(Stages stages)
 
 ProjectLoadResult ProjectSession::LoadProject(const std::string& fileName)
 {
-    switch (ws_.store.ReadProjectFile(fileName)) {
-    case StoreLoad::Missing:
-        return {};
-    case StoreLoad::Damaged: {
+    std::string why;
+    const StoreLoad status = ws_.store.ReadProjectFile(fileName, &why);
+    if (status != StoreLoad::Loaded) {
         // Nothing was taken from the file, so nothing changes: applying the previous project again under
         // the new file's name would make the next save overwrite the damaged file with another project.
-        prompts().tell("Ошибка открытия файла " + fileName + ": файл проекта поврежден");
-        ProjectLoadResult damaged;
-        damaged.damaged = true;
-        return damaged;
-    }
-    case StoreLoad::Loaded:
-        break;
+        ProjectLoadResult failed;
+        failed.damaged = status == StoreLoad::Damaged;
+        failed.error = "Ошибка открытия файла " + fileName + ": " + why;
+        std::error_code ec;
+        if (std::filesystem::exists(fileName, ec))
+            prompts().tell(failed.error);
+        return failed;
     }
 
     loadingFile_ = fileName;
@@ -319,7 +318,7 @@ std::string ProjectSession::SaveProject(const std::string& fileName, const MainW
     const TProjectRecord previous = ws_.store.project;
     ws_.store.project = p;
     try {
-        ws_.store.WriteProjectFile(fileName);
+        ws_.store.WriteProjectFile(fileName, ws_.SaveOptionsFor(SaveWhat::Project));
     } catch (...) {
         ws_.store.project = previous;
         throw;
@@ -411,7 +410,10 @@ bool ProjectSession::SaveSettings(const std::string& fileName, const TWindowPlac
     s.ActiveSensorId = ws_.sensors.ActiveSensorId;
     s.channelLeft = ws_.state.UseLeftChannel;
     s.mainPlacement = mainPlacement;
-    return ws_.store.WriteSettingsFile(fileName);
+    // Saved without a word when the window closes: a read-only settings file was made so on purpose.
+    SaveOptions options = ws_.SaveOptionsFor(SaveWhat::Settings);
+    options.confirmReadOnly = nullptr;
+    return ws_.store.WriteSettingsFile(fileName, options);
 }
 
 } // namespace selva
