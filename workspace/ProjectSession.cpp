@@ -226,8 +226,7 @@ ProjectLoadResult ProjectSession::applyProject()
 void ProjectSession::openProjectSource(ProjectLoadResult& result)
 {
     const std::string name = besideProject(ws_.store.project.sourceFileName, loadingFile_);
-    // The stored start, end and rest lines; opening without reset keeps them in the state.
-    const double start = ws_.state.StartTime, end = ws_.state.EndTime;
+    // The stored rest lines; opening without reset keeps them in the state.
     const double rest = ws_.state.RestFreq, restAfter = ws_.state.RestFreqAfter;
 
     std::error_code ec;
@@ -260,6 +259,17 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
         ws_.state.AnalysisStep = taken;
     }
     result.sourceDescription = description;
+
+    // The stored times by the edits' rules, now that the record's length is known: a time the record
+    // cannot have is detected again (or, for an end past the record, is its end) rather than computed into
+    // zero results.
+    const ThrustTimes times =
+        CheckThrustTimes(ws_.store.project.StartTime, ws_.store.project.EndTime, ws_.state.RecordDuration);
+    if (!times.note.empty())
+        prompts().tell("Время тяги в проекте " + loadingFile_ + " исправлено: " + times.note);
+    const double start = times.start, end = times.end;
+    ws_.state.StartTime = start;
+    ws_.state.EndTime = end;
 
     // Only what the project holds as 0 is detected again; a stored value is a result the user saw (and
     // may have set by hand) and must come back unchanged.

@@ -89,6 +89,7 @@ SourceOpening Workspace::OpenDataSource(const std::string& fileName, bool reset)
                     state.AnalysisStep = step == 0 ? 0.01 : step;
             }
             r.description = "FREQ  " + freq.Describe();
+            r.warning = freq.Warning;
         } else {
             // The recording buffer is closed by the attempt: a failed recording leaves none behind.
             if (previous == SourceWave)
@@ -114,6 +115,8 @@ SourceOpening Workspace::OpenDataSource(const std::string& fileName, bool reset)
         return r;
     }
     state.NoiseControlsVisible = state.SourceKind == SourceWave;
+    if (!r.warning.empty())
+        prompts_.tell(r.warning);
     r.accepted = true;
     r.kind = state.SourceKind;
     r.error.clear();

@@ -33,6 +33,9 @@ struct SourceOpening {
     ProjectLoadResult load;
     std::string description;    // "FREQ  " + the record's description, or "WAV  " + the recording's
     std::string error;          // why not, in the program's words (WAV errors in English), when refused
+    // What the source holds that was taken although it is odd (a record whose count line disagrees with
+    // its readings). Already told through the prompts, once for each opening.
+    std::string warning;
 };
 
 // What a save writes, for the check of the files in use: a file may be saved onto itself (the library
@@ -70,7 +73,8 @@ public:
     // With `reset` the times, rest lines, mounting and charge flag are cleared and the step is adapted
     // to the source. A refused file leaves the previous source in place, except that a recording that
     // failed to open leaves no recording behind (the shared buffer it was in is closed). Opening a source
-    // that is not a project empties the project notes; a project brings its own.
+    // that is not a project empties the project notes; a project brings its own. A warning about the
+    // source is told through the prompts (and returned).
     SourceOpening OpenSource(const std::string& fileName, bool reset);
     // The same for a frequency record or recording only: what a project opens as its source (a project
     // named as a project's source is refused, so loading can never recurse).
