@@ -7,7 +7,7 @@ namespace selva {
 
 std::string TooManyPointsMessage(double points, double step)
 {
-    return "Слишком много точек анализа (" + formatGeneral(points, 12) + " при шаге " + formatGeneral(step, 6) +
+    return "Слишком много точек анализа (" + formatGeneral(points, 12) + " при шаге " + formatShortest(step) +
            " сек, можно не больше " + std::to_string(MaxAnalysisPoints) + "): увеличьте шаг \"Точность\"";
 }
 

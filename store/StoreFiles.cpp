@@ -120,12 +120,12 @@ std::string ProjectFileProblem(std::string_view bytes, bool tooLarge)
 {
     if (tooLarge)
         return "файл больше " + std::to_string(ProjectFileMaxSize >> 20) +
-               " МБ и не может быть проектом";
+               " МБ: это не проект, или он поврежден";
     if (bytes.empty())
         return "файл пуст";
     if (bytes.size() < ProjectFileMinSize)
-        return "файл короче проекта (" + std::to_string(bytes.size()) + " байт, в проекте не меньше " +
-               std::to_string(ProjectFileMinSize) + ")";
+        return "файл короче любого проекта (" + std::to_string(bytes.size()) + " байт, а нужно не меньше " +
+               std::to_string(ProjectFileMinSize) + "): это не проект, или он поврежден";
     const std::uint32_t stored =
         le::getU32(reinterpret_cast<const unsigned char*>(bytes.data()) + ProjectFileHeader.size());
     if (byteSum(bytes.substr(ProjectFileHeader.size() + 4)) != stored)

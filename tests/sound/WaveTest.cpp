@@ -374,7 +374,7 @@ TEST(WaveTest, CreateWaveReportsAFileThatCannotBeCreated)
         wave.CreateWave(name);
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to open file " + name);
+        EXPECT_EQ(std::string(e.what()).rfind("Unable to open file " + name + " (", 0), 0u) << e.what();
     }
     EXPECT_FALSE(wave.IsOpen());
 }
