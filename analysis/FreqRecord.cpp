@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -236,6 +237,10 @@ void TFreq::Close()
 
 bool TFreq::LoadFromFile(const std::string& fileName)
 {
+    // Only a regular file: a pipe would block the open, a device be read for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(fileName, ec))
+        return false;
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (!file)
         return false;

@@ -222,6 +222,10 @@ bool TWave::Open(const std::string& fileName)
     Writing = false;
     ReadFailed = false;
 
+    // Only a regular file: a pipe would block the open, a device be read for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(fileName, ec))
+        throw Error("Unable to open file " + fileName);
     Handle = std::fopen(fileName.c_str(), "rb");
     if (!Handle)
         throw Error("Unable to open file " + fileName);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cmath>
 #include <random>
@@ -175,6 +177,17 @@ TEST(FreqRecord, CountLineThatDisagreesWarns)
     writeFile(dir.file("b.frq"), frq({"FREQ", "x", "3", "0.01", "START", "1", "2", "3"}));
     ASSERT_TRUE(f.LoadFromFile(dir.file("b.frq")));
     EXPECT_EQ(f.Warning, "");
+}
+
+// A pipe or a folder is not read at all (a pipe would block in the open, a device be read for ever).
+TEST(FreqRecord, OnlyRegularFilesAreRead)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.frq").c_str(), 0600), 0);
+    TFreq f;
+    EXPECT_FALSE(f.LoadFromFile(dir.file("pipe.frq")));
+    EXPECT_FALSE(f.LoadFromFile(dir.path().string()));
+    EXPECT_FALSE(f.Loaded);
 }
 
 TEST(FreqRecord, FailedLoadKeepsThePreviousRecord)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <random>
 #include <set>
@@ -363,6 +365,18 @@ TEST(WaveTest, WrittenFileHasFinalSizesAndPadByteAndReadsBack)
     back.Open(name);
     EXPECT_EQ(back.GetChannels(), 2);
     EXPECT_EQ(back.GetTotalFrames(), 2u);
+}
+
+TEST(WaveTest, OnlyRegularFilesAreOpened)
+{
+    test::TempDir dir;
+    const std::string pipe = dir.file("pipe.wav");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& name : {pipe, dir.path().string()}) {
+        TWave wave;
+        EXPECT_THROW(wave.Open(name), Error) << name;
+        EXPECT_FALSE(wave.IsOpen());
+    }
 }
 
 TEST(WaveTest, CreateWaveReportsAFileThatCannotBeCreated)
