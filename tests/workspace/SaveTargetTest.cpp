@@ -2,7 +2,6 @@
 // holds afterwards. All inside the test's own folder; a pipe stands for the files that are not regular.
 #include "workspace/Workspace.h"
 
-#include "analysis/CsvExport.h"
 #include "analysis/MotorFiles.h"
 #include "analysis/ResultsExport.h"
 #include "common/Error.h"
@@ -20,7 +19,6 @@
 #include <filesystem>
 #include <functional>
 #include <numbers>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,13 +72,8 @@ struct Program : Workspace {
     }
 };
 
-// A save: nullopt when it wrote, else the reason it gave (empty when the API gives none).
-using Save = std::function<std::optional<std::string>(Program&, const std::string&)>;
-
-std::optional<std::string> reason(bool ok, const std::string& why)
-{
-    return ok ? std::nullopt : std::optional<std::string>(why);
-}
+// A save: true when it wrote, else false with the reason it gave (empty when its API gives none).
+using Save = std::function<bool(Program&, const std::string& file, std::string& why)>;
 
 struct SaveKind {
     const char* name;
@@ -90,63 +83,58 @@ struct SaveKind {
     bool asksReadOnly = true; // the settings are saved at close without a question
 };
 
+bool caught(const std::function<void()>& f, std::string& why)
+{
+    try {
+        f();
+        return true;
+    } catch (const Error& e) {
+        why = e.what();
+        return false;
+    }
+}
+
 std::vector<SaveKind> saveKinds()
 {
-    const auto thrown = [](const std::function<void()>& f) -> std::optional<std::string> {
-        try {
-            f();
-        } catch (const Error& e) {
-            return std::string(e.what());
-        }
-        return std::nullopt;
-    };
+    using P = Program&;
+    using S = const std::string&;
+    const auto exportRules = [](P p) { return p.SaveOptionsFor(SaveWhat::Export); };
     return {
         {"project", SaveWhat::Project, "SELVARONDINE PROJECT",
-         [thrown](Program& p, const std::string& f) { return thrown([&] { p.session.SaveProject(f, {}); }); }},
+         [](P p, S f, std::string& why) { return caught([&] { p.session.SaveProject(f, {}); }, why); }},
         {"settings", SaveWhat::Settings, "SELVARONDINE RESOURCES",
-         [](Program& p, const std::string& f) { return reason(p.session.SaveSettings(f, {}), ""); }, false},
+         [](P p, S f, std::string&) { return p.session.SaveSettings(f, {}); }, false},
         {"library", SaveWhat::Library, "START",
-         [](Program& p, const std::string& f) {
+         [](P p, S f, std::string& why) {
              const bool ok = p.sensors.SaveSensorFile(f, p.prompts());
-             return reason(ok, p.messages.empty() ? "" : p.messages.back());
+             why = p.messages.empty() ? "" : p.messages.back();
+             return ok;
          }},
         {"results export", SaveWhat::Export, "FREQ",
-         [](Program& p, const std::string& f) {
-             std::string why;
-             const bool ok = WriteResultsExport(f, p.state, ExportKind::Frequency, "source.frq", &why,
-                                                p.SaveOptionsFor(SaveWhat::Export));
-             return reason(ok, why);
-         }},
-        {"table", SaveWhat::Export, "\"time (s)\"",
-         [](Program& p, const std::string& f) {
-             std::string why;
-             const bool ok = WriteCsvFile(f, p.state, CsvFormatFor(false), &why, p.SaveOptionsFor(SaveWhat::Export));
-             return reason(ok, why);
+         [=](P p, S f, std::string& why) {
+             return WriteResultsExport(f, p.state, ExportKind::Frequency, "source.frq", &why, exportRules(p));
          }},
         {"motor file", SaveWhat::Export, ";",
-         [](Program& p, const std::string& f) {
-             MotorData motor;
-             motor.diameterMm = 24;
-             motor.lengthMm = 70;
-             motor.propellantKg = 0.05;
-             motor.totalKg = 0.1;
-             std::string why;
-             const bool ok = WriteEngFile(f, p.state, true, motor, {}, {"source.frq", 0}, &why,
-                                          p.SaveOptionsFor(SaveWhat::Export));
-             return reason(ok, why);
+         [=](P p, S f, std::string& why) {
+             MotorData m;
+             m.diameterMm = 24;
+             m.lengthMm = 70;
+             m.propellantKg = 0.05;
+             m.totalKg = 0.1;
+             return WriteEngFile(f, p.state, true, m, {}, {"source.frq", 0}, &why, exportRules(p));
          }},
         {"logger recording", SaveWhat::Recording, "FREQ",
-         [](Program& p, const std::string& f) {
+         [](P p, S f, std::string& why) {
              const ConversionResult r = convertRecording(p.recording, f, 0.01, p.SaveOptionsFor(SaveWhat::Recording));
-             return reason(r.ok, r.error);
+             why = r.error;
+             return r.ok;
          }},
         {"sound recording", SaveWhat::Recording, "RIFF",
-         [thrown](Program& p, const std::string& f) {
-             return thrown([&] {
-                 WaveSynthOptions o;
-                 o.durationSeconds = 0.01;
-                 WriteSynthWave(f, o, [](double) { return 1000.0; }, p.SaveOptionsFor(SaveWhat::Recording));
-             });
+         [](P p, S f, std::string& why) {
+             WaveSynthOptions o;
+             o.durationSeconds = 0.01;
+             return caught([&] { WriteSynthWave(f, o, [](double) { return 1000.0; }, p.SaveOptionsFor(SaveWhat::Recording)); },
+                           why);
          }},
     };
 }
@@ -227,26 +215,27 @@ TEST(SaveTarget, EverySaveFollowsTheSameRules)
                 says = nullptr;
             if (c.target == Target::ReadOnlyAsked && !kind.asksReadOnly)
                 says = "";
-            const std::optional<std::string> refused = kind.save(p, target);
+            std::string why;
+            const bool written = kind.save(p, target, why);
 
             if (says == nullptr) {
-                ASSERT_FALSE(refused.has_value()) << *refused;
-                const std::string written = c.target == Target::Link ? real : target;
-                EXPECT_EQ(readFile(written).rfind(kind.signature, 0), 0u) << readFile(written).substr(0, 40);
+                ASSERT_TRUE(written) << why;
+                const std::string file = c.target == Target::Link ? real : target;
+                EXPECT_EQ(readFile(file).rfind(kind.signature, 0), 0u) << readFile(file).substr(0, 40);
                 // New files (and the library, written new by the set-up) as the umask makes them.
                 const mode_t expected =
                     c.target == Target::Absent || c.target == Target::LibraryInUse ? (0666 & ~mask)
                     : c.target == Target::ReadOnlyAsked                           ? 0444
                                                                                   : 0640;
-                EXPECT_EQ(modeOf(written) & 07777, expected);
-                EXPECT_TRUE(S_ISREG(modeOf(written)));
+                EXPECT_EQ(modeOf(file) & 07777, expected);
+                EXPECT_TRUE(S_ISREG(modeOf(file)));
                 if (c.target == Target::Link) {
                     EXPECT_TRUE(fs::is_symlink(target));
                 }
             } else {
-                ASSERT_TRUE(refused.has_value());
-                if (*says != '\0' && !refused->empty()) {
-                    EXPECT_NE(refused->find(says), std::string::npos) << *refused;
+                ASSERT_FALSE(written);
+                if (*says != '\0' && !why.empty()) {
+                    EXPECT_NE(why.find(says), std::string::npos) << why;
                 }
                 switch (c.target) {
                 case Target::ReadOnly:
