@@ -313,7 +313,8 @@ bool TFreq::LoadFromFile(const std::string& fileName)
     const double rate = 1.0 / static_cast<double>(step32);
     if (!(step32 > 0) || !(rate < static_cast<double>(INT32_MAX)))
         throwLineError(fileName, 4,
-                       "шаг " + formatShortest(step) + " сек слишком мал: больше 2147483647 отсчётов в секунду");
+                       "шаг " + formatShortest(step) +
+                           " сек слишком мал: больше 2147483647 отсчётов в секунду");
 
     if (!reader->rewind())
         return false;

@@ -37,9 +37,9 @@ public:
     TFreq& operator=(const TFreq&) = delete;
 
     // Reads a frequency file. False when the file does not exist, is not a regular file (a pipe, a device)
-    // or cannot be opened, its first line is not FREQ, or no line follows START. Throws selva::Error for a malformed count, step or reading.
-    // On success the file stays open positioned on the first reading and Loaded is set. A failed load
-    // leaves the record that was loaded before untouched and usable.
+    // or cannot be opened, its first line is not FREQ, or no line follows START. Throws selva::Error for a
+    // malformed count, step or reading. On success the file stays open positioned on the first reading and
+    // Loaded is set. A failed load leaves the record that was loaded before untouched and usable.
     bool LoadFromFile(const std::string& fileName);
 
     // The longest step a record may have: one reading an hour. A longer one is refused as a malformed

@@ -133,7 +133,8 @@ bool AtomicFileWriter::open(const std::string& target, const SaveOptions& option
         temp_ = t.path + ".tmp" + std::to_string(rd() % 1000000);
         // O_EXCL: never reuse or clobber a file somebody else has there. A new file gets the usual
         // permissions (the umask applies); a replaced one gets its own below.
-        const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+        const int fd =
+            ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
         if (fd >= 0) {
             if (replacing) {
                 // The owner only where the system lets us (root); the mode after it, since a change of

@@ -37,9 +37,9 @@ struct SaveTarget {
         Unusable,   // the name cannot be followed (a loop of links, a folder that cannot be read)
     };
     Kind kind = Absent;
-    std::string path;    // the file a save would replace: the name with its symbolic links followed
+    std::string path;      // the file a save would replace: the name with its symbolic links followed
     bool readOnly = false; // a regular file this process may not write, or one with no write permission
-    std::string refusal; // why it is never replaced (NotRegular, Unusable), in the program's words
+    std::string refusal;   // why it is never replaced (NotRegular, Unusable), in the program's words
 };
 SaveTarget inspectSaveTarget(const std::string& name);
 

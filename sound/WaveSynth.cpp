@@ -29,7 +29,8 @@ struct NoiseSource {
 } // namespace
 
 std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions& options,
-                             const std::function<double(double t)>& frequencyHz, const SaveOptions& saveOptions)
+                             const std::function<double(double t)>& frequencyHz,
+                             const SaveOptions& saveOptions)
 {
     if ((options.bitsPerSample != 8 && options.bitsPerSample != 16) ||
         (options.channels != 1 && options.channels != 2) || options.sampleRate == 0 ||

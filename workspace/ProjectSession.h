@@ -50,8 +50,9 @@ struct ProjectLoadResult {
     std::string sourceDescription; // lblInfo when sourceOpened
     bool cancelled = false;        // the recomputation was cancelled through the progress object
     bool damaged = false;          // the file exists but is not a project (empty, wrong length or checksum)
-    std::string error;             // why it was not loaded ("Ошибка открытия файла " + name + ": " + what),
-                                   // when not ok; told through the prompts unless the file does not exist
+    // When not ok: "Ошибка открытия файла " + name + ": " + what is wrong; told through the prompts
+    // unless the file does not exist.
+    std::string error;
     bool sensorFound = true;       // the stored sensor library and sensor were found and chosen
 };
 

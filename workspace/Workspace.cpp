@@ -15,7 +15,9 @@ namespace fs = std::filesystem;
 Workspace::Workspace(UserPrompts prompts) : prompts_(std::move(prompts))
 {
     // Every save of the library, from whichever window or command, checks the files in use.
-    sensors.saveTargetInUse = [this](const std::string& name) { return CheckSaveTarget(name, SaveWhat::Library); };
+    sensors.saveTargetInUse = [this](const std::string& name) {
+        return CheckSaveTarget(name, SaveWhat::Library);
+    };
 }
 
 void Workspace::setPrompts(UserPrompts prompts)
@@ -141,8 +143,7 @@ std::string Workspace::CheckSaveTarget(const std::string& fileName, SaveWhat wha
         return "это используемая библиотека датчиков";
     if (what != SaveWhat::Project && same(store.projectFileName))
         return "это текущий проект";
-    if (what != SaveWhat::Settings &&
-        (same(store.settingsFileName) || same(store.resolveSettingsName({}))))
+    if (what != SaveWhat::Settings && (same(store.settingsFileName) || same(store.resolveSettingsName({}))))
         return "это файл настроек программы";
     return {};
 }

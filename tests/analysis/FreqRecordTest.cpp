@@ -173,7 +173,8 @@ TEST(FreqRecord, CountLineThatDisagreesWarns)
     writeFile(dir.file("a.frq"), frq({"FREQ", "x", "5", "0.01", "START", "1", "2", "3"}));
     ASSERT_TRUE(f.LoadFromFile(dir.file("a.frq")));
     EXPECT_EQ(f.RecordCount, 3);
-    EXPECT_EQ(f.Warning, "Файл " + dir.file("a.frq") + ": в строке 3 указано отсчётов: 5, а после START их 3; взято 3");
+    EXPECT_EQ(f.Warning,
+              "Файл " + dir.file("a.frq") + ": в строке 3 указано отсчётов: 5, а после START их 3; взято 3");
     writeFile(dir.file("b.frq"), frq({"FREQ", "x", "3", "0.01", "START", "1", "2", "3"}));
     ASSERT_TRUE(f.LoadFromFile(dir.file("b.frq")));
     EXPECT_EQ(f.Warning, "");

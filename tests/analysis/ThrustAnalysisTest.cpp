@@ -143,10 +143,10 @@ TEST(ThrustAnalysisHelpers, StepCommitRule)
         {1, 0.01, 10, true, 1},       // exactly a tenth
         {0, 0, 10, true, 0.001},      // accepted 0 becomes 0.001
         {0.5, 0.01, 0, true, 0.5},    // a record without length gives no cap
-        {NAN, 0.01, 10, false, 0},
+        {NAN, 0.01, 10, false, 0},    // not a number
         {INFINITY, 0.01, 10, false, 0},
-        {1e-4, 0, 3600, false, 0}, // 36 million points
-        {4e-4, 0, 3600, true, 4e-4},
+        {1e-4, 0, 3600, false, 0},    // 36 million points
+        {4e-4, 0, 3600, true, 4e-4},  // 9 million
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.candidate);

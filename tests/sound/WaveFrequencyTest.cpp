@@ -228,7 +228,9 @@ TEST(WaveFrequencyTest, AbsurdByteRateIsRefusedNotAllocated)
         CalcWaveFrequency(wave, 1e-6, 0, 0, f, e, nullptr);
         ADD_FAILURE() << "measured";
     } catch (const Error& err) {
-        EXPECT_EQ(std::string(err.what()).rfind("Слишком много точек анализа (1000000000 при шаге 1e-06 сек", 0), 0u)
+        EXPECT_EQ(
+            std::string(err.what()).rfind("Слишком много точек анализа (1000000000 при шаге 1e-06 сек", 0),
+            0u)
             << err.what();
     }
     EXPECT_TRUE(f.empty());

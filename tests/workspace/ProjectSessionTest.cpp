@@ -227,7 +227,8 @@ TEST_F(ProjectSessionTest, DamagedProjectChangesNothing)
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.applied);
     ASSERT_EQ(a.messages.size(), 1u);
-    EXPECT_EQ(a.messages[0], "Ошибка открытия файла " + bad + ": контрольная сумма не совпадает: файл проекта поврежден");
+    EXPECT_EQ(a.messages[0],
+              "Ошибка открытия файла " + bad + ": контрольная сумма не совпадает: файл проекта поврежден");
     EXPECT_EQ(a.store.projectFileName, good); // the next save still goes to the good project
     EXPECT_EQ(a.store.project, recordBefore);
     EXPECT_EQ(a.store.notes, ProjectNotes{"хорошая"});
@@ -296,7 +297,8 @@ TEST_F(ProjectSessionTest, StoredTimesAreCheckedAgainstTheRecord)
         EXPECT_GT(b.state.TotalImpulse, 30.0f);
         EXPECT_EQ(b.messages.size(), c.told ? 1u : 0u);
         if (c.told) {
-            EXPECT_EQ(b.messages[0].rfind("Время тяги в проекте " + proj + " исправлено: ", 0), 0u) << b.messages[0];
+            EXPECT_EQ(b.messages[0].rfind("Время тяги в проекте " + proj + " исправлено: ", 0), 0u)
+                << b.messages[0];
         }
     }
 }

@@ -125,7 +125,8 @@ std::vector<SaveKind> saveKinds()
          }},
         {"logger recording", SaveWhat::Recording, "FREQ",
          [](P p, S f, std::string& why) {
-             const ConversionResult r = convertRecording(p.recording, f, 0.01, p.SaveOptionsFor(SaveWhat::Recording));
+             const ConversionResult r =
+                 convertRecording(p.recording, f, 0.01, p.SaveOptionsFor(SaveWhat::Recording));
              why = r.error;
              return r.ok;
          }},
@@ -133,8 +134,12 @@ std::vector<SaveKind> saveKinds()
          [](P p, S f, std::string& why) {
              WaveSynthOptions o;
              o.durationSeconds = 0.01;
-             return caught([&] { WriteSynthWave(f, o, [](double) { return 1000.0; }, p.SaveOptionsFor(SaveWhat::Recording)); },
-                           why);
+             return caught(
+                 [&] {
+                     WriteSynthWave(
+                         f, o, [](double) { return 1000.0; }, p.SaveOptionsFor(SaveWhat::Recording));
+                 },
+                 why);
          }},
     };
 }
@@ -223,10 +228,10 @@ TEST(SaveTarget, EverySaveFollowsTheSameRules)
                 const std::string file = c.target == Target::Link ? real : target;
                 EXPECT_EQ(readFile(file).rfind(kind.signature, 0), 0u) << readFile(file).substr(0, 40);
                 // New files (and the library, written new by the set-up) as the umask makes them.
-                const mode_t expected =
-                    c.target == Target::Absent || c.target == Target::LibraryInUse ? (0666 & ~mask)
-                    : c.target == Target::ReadOnlyAsked                           ? 0444
-                                                                                  : 0640;
+                const mode_t expected = c.target == Target::Absent || c.target == Target::LibraryInUse
+                                            ? (0666 & ~mask)
+                                        : c.target == Target::ReadOnlyAsked ? 0444
+                                                                            : 0640;
                 EXPECT_EQ(modeOf(file) & 07777, expected);
                 EXPECT_TRUE(S_ISREG(modeOf(file)));
                 if (c.target == Target::Link) {
