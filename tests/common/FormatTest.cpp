@@ -99,6 +99,22 @@ TEST(LittleEndian, ExtendedPrecisionMatchesTheX87Layout)
     EXPECT_TRUE(std::signbit(le::getExtended(buf)));
 }
 
+// Names from a file printed on a terminal: control characters cannot reach it, Cyrillic and Windows
+// paths stay as they are.
+TEST(Format, PrintableText)
+{
+    EXPECT_EQ(printableText("C:\\Испытания\\run 1.frq"), "C:\\Испытания\\run 1.frq");
+    EXPECT_EQ(printableText("a\tb\nc\rd"), "a\\tb\\nc\\rd");
+    EXPECT_EQ(printableText("\x1b[2Jx\x7f"), "\\x1B[2Jx\\x7F");
+    EXPECT_EQ(printableText(std::string("a\0b", 3)), "a\\x00b");
+    EXPECT_EQ(printableText("\xc2\x9b"
+                            "31m"),
+              "\\u009B31m");                                     // the one-character escape sequence start
+    EXPECT_EQ(printableText("\xff\xc3("), "\\xFF\\xC3(");        // not UTF-8
+    EXPECT_EQ(printableText("\xed\xa0\x80"), "\\xED\\xA0\\x80"); // a surrogate is not UTF-8 either
+    EXPECT_EQ(printableText("ё№\xc2\xa0€😀"), "ё№\xc2\xa0€😀");
+}
+
 TEST(AtomicFile, ReplacesOnlyWhenComplete)
 {
     test::TempDir dir;

@@ -224,8 +224,18 @@ TEST(WaveFrequencyTest, AbsurdByteRateIsRefusedNotAllocated)
     TWave wave;
     wave.Open(name);
     std::vector<double> f, e;
-    EXPECT_THROW(CalcWaveFrequency(wave, 1e-6, 0, 0, f, e, nullptr), Error);
+    try {
+        CalcWaveFrequency(wave, 1e-6, 0, 0, f, e, nullptr);
+        ADD_FAILURE() << "measured";
+    } catch (const Error& err) {
+        EXPECT_EQ(
+            std::string(err.what()).rfind("Слишком много точек анализа (1000000000 при шаге 1e-06 сек", 0),
+            0u)
+            << err.what();
+    }
     EXPECT_TRUE(f.empty());
+    // Just past the limit.
+    EXPECT_THROW(CalcWaveFrequency(wave, 1000.0 / double(MaxAnalysisPoints + 2), 0, 0, f, e, nullptr), Error);
 }
 
 TEST(WaveFrequencyTest, ReportsProgressAndStopsWhenCancelled)

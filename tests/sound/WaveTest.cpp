@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <random>
 #include <set>
@@ -365,6 +367,15 @@ TEST(WaveTest, WrittenFileHasFinalSizesAndPadByteAndReadsBack)
     EXPECT_EQ(back.GetTotalFrames(), 2u);
 }
 
+TEST(WaveTest, OnlyRegularFilesAreOpened)
+{
+    test::TempDir dir;
+    const std::string pipe = dir.file("pipe.wav");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    TWave wave;
+    EXPECT_THROW(wave.Open(pipe), Error);
+}
+
 TEST(WaveTest, CreateWaveReportsAFileThatCannotBeCreated)
 {
     test::TempDir dir;
@@ -374,7 +385,7 @@ TEST(WaveTest, CreateWaveReportsAFileThatCannotBeCreated)
         wave.CreateWave(name);
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to open file " + name);
+        EXPECT_EQ(std::string(e.what()).rfind("Unable to open file " + name + " (", 0), 0u) << e.what();
     }
     EXPECT_FALSE(wave.IsOpen());
 }
