@@ -11,6 +11,7 @@ void registerCommands(CLI::App& app, CommandList& commands)
     registerProjectCommands(app, commands);
     registerCompareCommands(app, commands);
     registerRecordCommands(app, commands);
+    registerRenderCommands(app, commands);
 }
 
 }  // namespace selva::cli

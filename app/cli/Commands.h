@@ -43,5 +43,6 @@ void registerSynthCommands(CLI::App& app, CommandList& commands);    // synth
 void registerProjectCommands(CLI::App& app, CommandList& commands);  // project-info
 void registerCompareCommands(CLI::App& app, CommandList& commands);  // compare
 void registerRecordCommands(CLI::App& app, CommandList& commands);   // record
+void registerRenderCommands(CLI::App& app, CommandList& commands);   // render
 
 }  // namespace selva::cli
