@@ -11,7 +11,7 @@ std::string formatFigure(double x)
 {
     // to_chars never looks at the locale; %g style drops the trailing zeros.
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
+    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 12);
     return std::string(buf, r.ptr);
 }
 

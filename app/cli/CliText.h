@@ -8,9 +8,9 @@
 
 namespace selva::cli {
 
-// A figure with the digits a double carries (15 significant), so that arithmetic noise does not show:
-// 3.5519999999999996 prints as 3.552, -98.10000000000001 as -98.1. Not for results a user compares
-// exactly (the JSON output keeps every bit).
+// A figure with the digits it carries: 12 significant digits, more than any reading, calibration point or
+// setting has (files keep 7), and fewer than the last few a chain of double arithmetic disturbs, so that
+// 3.5519999999999996 prints as 3.552 and -98.09999999999975 as -98.1. The JSON output keeps every bit.
 std::string formatFigure(double x);
 
 // Text from a file made safe for a terminal: control characters (C0, DEL and C1) as \t, \n, \r or

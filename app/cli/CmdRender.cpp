@@ -121,6 +121,14 @@ bool printPdf(const ChartPainter& draw, const std::string& out, const QString& s
     return true;
 }
 
+// Qt's own chatter (a missing runtime folder, which offscreen drawing never uses) is not the tool's.
+void qtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg || text.startsWith(QStringLiteral("QStandardPaths:")))
+        return;
+    std::cerr << text.toStdString() << '\n';
+}
+
 int runRender(const RenderOptions& o)
 {
     Session s;
@@ -137,6 +145,7 @@ int runRender(const RenderOptions& o)
 
     // No display is needed, nor used when there is one.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(qtMessage);
     int argc = 1;
     char name[] = "selvarondine-cli";
     char* argv[] = {name, nullptr};
