@@ -12,13 +12,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <charconv>
-#include <chrono>
-#include <filesystem>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <optional>
 
 namespace selva::cli {
 

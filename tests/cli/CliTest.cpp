@@ -12,8 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iterator>
-#include <sstream>
+#include <algorithm>
 #include <string>
 #include <sys/wait.h>
 
@@ -88,7 +87,6 @@ nlohmann::json analyzeJson(const test::TempDir& dir, const std::string& args)
 TEST(Cli, DescribesSourcesAndListsSensors)
 {
     test::TempDir dir;
-    test::writeFile(dir.file("junk.wav"), "RIFF\x04\0\0\0WAVEjunk");
     // Line errors name the file and reading goes on; a file of which nothing can be read is not a library.
     test::writeFile(dir.file("bad.sns"), "START\r\n5\t8600,5\t12\tX\r\n5\t8600\t0\tFive\r\n5\t8500\t10\r\n");
     const struct {
@@ -97,9 +95,7 @@ TEST(Cli, DescribesSourcesAndListsSensors)
         std::string out, err;
     } cases[] = {
         {"describe " + kFrq, 0, "FREQ  Mono 100 Hz 592 records 5.92 Sec\n", ""},
-        {"describe " + quote(kSamples + "/sample-sound.wav"), 0, "WAV  ", ""},
         {"describe " + quote(dir.file("missing.frq")), 1, "", "Ошибка открытия файла"},
-        {"describe " + quote(dir.file("junk.wav")), 1, "", ""},
         {"sensors " + kSensors, 0, "0\t<Без калибровки>\t2\t8700\n1\tСтенд 1\t6\t8702.5\n2\tСтенд 2 (старый)\t2\t8695\n",
          ""},
         {"sensors " + quote(dir.file("bad.sns")), 0, "0\t<Без калибровки>\t2\t8700\n5\tFive\t2\t8600\n",
@@ -125,16 +121,12 @@ TEST(Cli, RefusesBadCommandLinesWithExitTwoAndSaysWhy)
         std::string err;
     } cases[] = {
         {"", ""},
-        {"frobnicate", "Unknown command \"frobnicate\""},
         {"frobnicate --help", "Unknown command \"frobnicate\""},
-        {"thrust x.sns one 8600", ""},
         {"thrust x.sns 1 nan", "nan is not a number"},
         {"analyze a.frq --bogus", ""},
-        {"analyze a.frq --position sideways", ""},
         {"analyze a.frq --start nan", "--start: nan is not a number"},
         {"analyze a.frq --step nan", "--step: nan is not a number"},
         {"analyze a.frq --charge inf", "inf is not a finite number"},
-        {"synth a.wav --bits 12", ""},
         {"synth a.wav --duration nan --burn-start 1 --burn-time 1 --peak 5", "not a number"},
         {"analyze " + kFrq1 + " --start 5 --end 1", "The end of thrust (1 s) is not after its start (5 s)"},
         {"analyze " + kFrq1 + " --end 1", "is not after its start"},
@@ -144,7 +136,6 @@ TEST(Cli, RefusesBadCommandLinesWithExitTwoAndSaysWhy)
         {"analyze " + kSampleProject + " --charge 1", "cannot be given with a project"},
         {"export " + kFrq1 + " " + quote(dir.file("out.xyz")), "by OUT's extension"},
         {"export " + kSampleProject + " --kind eng " + quote(dir.file("x.eng")), "--diameter"},
-        {"export " + kSampleProject + " --kind csv --diameter 29 " + quote(dir.file("x.csv")), "eng and rse only"},
         {"render " + kFrq1, "Nothing to draw into"},
     };
     for (const auto& c : cases) {
@@ -215,11 +206,6 @@ TEST(Cli, HandSetTimesStepsAndMountingFollowTheWindowsRules)
         EXPECT_DOUBLE_EQ(clipped["end_time"].get<double>(), 5.92);
         EXPECT_EQ(clipped["total_impulse"].get<double>(), 0.0);
     }
-
-    // With a charge the specific impulse is the impulse per weight of propellant.
-    const auto charged = analyzeJson(dir, kFrq1 + " --charge 0.05");
-    EXPECT_NEAR(charged["specific_impulse"].get<double>(),
-                charged["total_impulse"].get<double>() / (9.8156 * 0.05), 0.01);
 
     // A step above a tenth of the record becomes a tenth, and says so; the panel's times carry no noise.
     for (const char* step : {"5", "1e30"}) {
@@ -316,10 +302,7 @@ TEST(CliProject, AProjectGivesBackTheAnalysisItWasSavedFrom)
     EXPECT_EQ(edited["end_time"].get<double>(), 3.5);
     EXPECT_EQ(edited["start_time"].get<double>(), 2.03);
 
-    const CliRun info = cli(dir, "project-info " + proj);
-    EXPECT_EQ(info.code, 0);
-    for (const char* line : {"sensor number\t1\n", "start of thrust\t2.03 (by hand)\n", "motor position\tnozzle up\n"})
-        EXPECT_TRUE(contains(info.out, line)) << line << info.out;
+    EXPECT_TRUE(contains(cli(dir, "project-info " + proj).out, "start of thrust\t2.03 (by hand)\n"));
 }
 
 TEST(CliProject, ProjectInfoShowsDatesAndEscapesWhatTheFileHolds)
@@ -354,50 +337,39 @@ TEST(CliProject, ADamagedProjectFailsWithTheProgramsMessage)
     EXPECT_EQ(test::readFile(proj), bytes) << "a failed load must not touch the file";
 }
 
-TEST(CliProject, AProjectMovedWithItsDataStillOpens)
+// A project names its files by absolute paths and looks beside itself for files moved with it; a library
+// or sensor it cannot find fails the command unless --sensors supplies one.
+TEST(CliProject, AProjectFindsItsFilesOrSaysWhatIsMissing)
 {
     test::TempDir made, moved;
-    // Saved with the data beside it, under absolute names of the first folder.
     for (const char* f : {"sample.frq", "sample.sns"})
         test::writeFile(made.file(f), test::readFile(kSamples + "/" + f));
-    const std::string args = quote(made.file("sample.frq")) + " --sensors " + quote(made.file("sample.sns")) +
-                             " --sensor 1 --save-project " + quote(made.file("sample.proj"));
-    const auto before = analyzeJson(made, args);
-    for (const char* f : {"sample.frq", "sample.sns", "sample.proj"})
-        test::writeFile(moved.file(f), test::readFile(made.file(f)));
-    for (const char* f : {"sample.frq", "sample.sns", "sample.proj"})
-        std::filesystem::remove(made.file(f));
-    const auto after = analyzeJson(moved, quote(moved.file("sample.proj")));
-    EXPECT_EQ(after["total_impulse"], before["total_impulse"]);
-    EXPECT_GT(after["total_impulse"].get<double>(), 90.0) << "sensor 1 must come from the moved library";
-}
-
-TEST(CliProject, AProjectWithoutItsLibraryOrSensorFailsUnlessOneIsGiven)
-{
-    test::TempDir made, elsewhere;
-    test::writeFile(made.file("sample.frq"), test::readFile(kSamples + "/sample.frq"));
-    test::writeFile(elsewhere.file("sample.sns"), test::readFile(kSamples + "/sample.sns"));
-    const std::string proj = quote(made.file("p.proj"));
     const auto saved = analyzeJson(made, quote(made.file("sample.frq")) + " --sensors " +
-                                             quote(elsewhere.file("sample.sns")) + " --sensor 1 --save-project " + proj);
-    const double impulse = saved["total_impulse"].get<double>();
-    const std::string onlyTwo = "START\r\n2\t8695\t0\tTwo\r\n2\t8455\t80\r\n";
+                                             quote(made.file("sample.sns")) + " --sensor 1 --save-project " +
+                                             quote(made.file("sample.proj")));
+    for (const char* f : {"sample.frq", "sample.sns", "sample.proj"}) {
+        test::writeFile(moved.file(f), test::readFile(made.file(f)));
+        std::filesystem::remove(made.file(f));
+    }
+    const std::string proj = quote(moved.file("sample.proj"));
+    EXPECT_EQ(analyzeJson(moved, proj)["total_impulse"], saved["total_impulse"]);
 
+    const std::string onlyTwo = "START\r\n2\t8695\t0\tTwo\r\n2\t8455\t80\r\n";
+    test::writeFile(made.file("two.sns"), onlyTwo);
     for (const bool libraryGone : {true, false}) {
         SCOPED_TRACE(libraryGone ? "library missing" : "sensor missing");
         if (libraryGone)
-            std::filesystem::remove(elsewhere.file("sample.sns"));
+            std::filesystem::remove(moved.file("sample.sns"));
         else
-            test::writeFile(elsewhere.file("sample.sns"), onlyTwo);
-        const CliRun r = cli(made, "analyze " + proj + " --json");
+            test::writeFile(moved.file("sample.sns"), onlyTwo);
+        const CliRun r = cli(moved, "analyze " + proj + " --json");
         EXPECT_EQ(r.code, 1);
         EXPECT_TRUE(contains(r.err, "give a library with --sensors")) << r.err;
-        // Supplied, the project's sensor gives the project's analysis.
-        const auto supplied = analyzeJson(made, proj + " --sensors " + kSensors);
-        EXPECT_NEAR(supplied["total_impulse"].get<double>(), impulse, 1e-3 * impulse);
-        test::writeFile(made.file("two.sns"), onlyTwo);
-        EXPECT_EQ(cli(made, "analyze " + proj + " --sensors " + quote(made.file("two.sns"))).code, 1);
-        const auto other = analyzeJson(made, proj + " --sensors " + quote(made.file("two.sns")) + " --sensor 2");
+        // Supplied, the project's sensor gives the project's analysis; another needs its number.
+        const auto supplied = analyzeJson(moved, proj + " --sensors " + kSensors);
+        EXPECT_NEAR(supplied.value("total_impulse", 0.0), saved["total_impulse"].get<double>(), 0.1);
+        EXPECT_EQ(cli(moved, "analyze " + proj + " --sensors " + quote(made.file("two.sns"))).code, 1);
+        const auto other = analyzeJson(moved, proj + " --sensors " + quote(made.file("two.sns")) + " --sensor 2");
         EXPECT_GT(other.value("total_impulse", 0.0), 50);
     }
 }
@@ -408,29 +380,6 @@ TEST(CliProject, AProjectWithoutItsLibraryOrSensorFailsUnlessOneIsGiven)
 // The chart drawn as the window draws it, without a display.
 namespace selva {
 namespace {
-
-// Pixels of a 24-bit bottom-up BMP for which `match` holds.
-template <typename Match>
-int countPixels(const std::string& bmp, Match match)
-{
-    if (bmp.size() < 54 || bmp.compare(0, 2, "BM") != 0)
-        return -1;
-    const auto u32 = [&](std::size_t at) {
-        return static_cast<unsigned>(static_cast<unsigned char>(bmp[at])) |
-               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 1])) << 8 |
-               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 2])) << 16;
-    };
-    const unsigned offset = u32(10), width = u32(18), height = u32(22), stride = (width * 3 + 3) / 4 * 4;
-    int n = 0;
-    for (unsigned y = 0; y < height; ++y)
-        for (unsigned x = 0; x < width; ++x) {
-            const std::size_t at = offset + y * stride + x * 3;
-            if (at + 2 < bmp.size() && match(static_cast<unsigned char>(bmp[at + 2]),
-                                             static_cast<unsigned char>(bmp[at + 1]), static_cast<unsigned char>(bmp[at])))
-                ++n;
-        }
-    return n;
-}
 
 TEST(CliRender, DrawsTheChartIntoEveryFormatWithoutADisplay)
 {
@@ -457,18 +406,21 @@ TEST(CliRender, DrawsTheChartIntoEveryFormatWithoutADisplay)
             EXPECT_EQ(bytes.substr(c.at, c.magic.size()), c.magic) << c.name;
     }
 
-    // The series (yellow on black) and the start and end markers (red) are there; the results, the
-    // author and the axis caption of the units drawn.
-    const std::string bmp = test::readFile(dir.file("c.bmp"));
-    EXPECT_GT(countPixels(bmp, [](int r, int g, int b) { return r > 200 && g > 200 && b < 80; }), 500);
-    EXPECT_GT(countPixels(bmp, [](int r, int g, int b) { return r > 150 && g < 60 && b < 60; }), 500);
+    // The series (yellow), the start, end and rest lines (red), the results, the author's mark and the
+    // unit caption are drawn.
     const std::string svg = test::readFile(dir.file("c.svg"));
-    for (const char* text : {"сум = 92", "Иванов", "f(Hz)"}) // (runs of one script each)
-        EXPECT_TRUE(contains(svg, text)) << text;
-
-    ASSERT_EQ(cli(dir, "render " + kSampleProject + " " + quote(dir.file("n.svg")) + " --newtons --no-results" + settings)
+    for (const char* text : {"stroke=\"#ffff00\"", "stroke=\"#ff0000\"", "сум = 92", "Иванов", "f(Hz)"})
+        EXPECT_TRUE(contains(svg, text)) << text; // (Qt writes a text in runs of one script each)
+    // In newtons without results, and the printed page with its footer at the same time.
+    const std::string page = dir.file("page.pdf");
+    ASSERT_EQ(cli(dir, "render " + kSampleProject + " " + quote(dir.file("n.svg")) + " --newtons --no-results" +
+                           settings + " --print-pdf " + quote(page))
                   .code,
               0);
+    EXPECT_EQ(test::readFile(page).substr(0, 4), "%PDF");
+    if (std::system(("pdftotext " + quote(page) + " " + quote(dir.file("page.txt")) + " 2>/dev/null").c_str()) == 0) {
+        EXPECT_TRUE(contains(test::readFile(dir.file("page.txt")), "Файл: " + kSamples + "/sample.frq"));
+    }
     const std::string newtons = test::readFile(dir.file("n.svg"));
     EXPECT_TRUE(contains(newtons, "F(N)"));
     EXPECT_FALSE(contains(newtons, "сум = "));
@@ -477,110 +429,37 @@ TEST(CliRender, DrawsTheChartIntoEveryFormatWithoutADisplay)
     EXPECT_TRUE(contains(uncalibrated.err, "no calibration")) << uncalibrated.err;
 }
 
-TEST(CliRender, ComposesThePrintedPage)
-{
-    test::TempDir dir;
-    const std::string page = dir.file("page.pdf");
-    const CliRun r = cli(dir, "render " + kFrq1 + settingsFile(dir, "", 0) + " --print-pdf " + quote(page));
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(test::readFile(page).substr(0, 4), "%PDF");
-    if (std::system("pdftotext -v >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pdftotext is not installed";
-    ASSERT_EQ(std::system(("pdftotext " + quote(page) + " " + quote(dir.file("page.txt"))).c_str()), 0);
-    EXPECT_TRUE(contains(test::readFile(dir.file("page.txt")), "Файл: " + kSamples + "/sample.frq"));
-}
-
 }  // namespace
 }  // namespace selva
 
-// The field's conventions: standard figures, motor files and tables, comparisons.
+// The field's conventions: motor files and tables of the analysis, comparisons of tests (their formats
+// are the core's and tested there).
 namespace selva {
 namespace {
 
-const std::string kMotor = " --diameter 29 --length 124 --total-mass 0.15 --delays 4-6";
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line.empty() || line.back() != '\r' ? line : line.substr(0, line.size() - 1));
-    return lines;
-}
-
-// The value of an XML attribute in a text (the first one of that name after `from`).
-double attribute(const std::string& xml, const std::string& name)
-{
-    const auto at = xml.find(" " + name + "=\"");
-    const auto from = at + name.size() + 3;
-    double v = std::nan("");
-    if (at != std::string::npos)
-        parseDouble(xml.substr(from, xml.find('"', from) - from), v);
-    return v;
-}
-
-TEST(CliConventions, TheSampleAsMotorFilesAndTable)
+TEST(CliConventions, MotorFilesAndComparisonsCarryTheAnalysis)
 {
     test::TempDir dir;
     const auto results = analyzeJson(dir, kSampleProject);
     const double impulse = results["standard_total_impulse"].get<double>();
     EXPECT_NEAR(impulse, kProfileImpulse, 0.005 * kProfileImpulse);
-    EXPECT_EQ(results["impulse_class"], "G");
-    EXPECT_EQ(results["designation"],
-              "G" + std::to_string(std::lround(results["standard_average_thrust"].get<double>())));
-    EXPECT_NEAR(results["class_percent"].get<double>(), (impulse - 80) / 80 * 100, 1e-9);
+    EXPECT_EQ(results["designation"], "G" + std::to_string(std::lround(results["standard_average_thrust"].get<double>())));
 
-    // .eng: seven header fields, at most 32 points ending at zero thrust, the impulse within 0.5 %.
-    ASSERT_EQ(cli(dir, "export " + kSampleProject + " " + quote(dir.file("s.eng")) + kMotor).code, 0);
-    std::vector<std::string> data;
-    std::string header;
-    for (const std::string& line : linesOf(test::readFile(dir.file("s.eng"))))
-        if (!line.empty() && line[0] != ';')
-            (header.empty() ? header : data.emplace_back()) = line;
-    std::istringstream fields(header);
-    std::vector<std::string> words{std::istream_iterator<std::string>(fields), {}};
-    EXPECT_EQ(words, (std::vector<std::string>{results["designation"], "29", "124", "4-6", "0.07", "0.15",
-                                               "Custom"}));
-    EXPECT_LE(data.size(), 32u);
-    ASSERT_FALSE(data.empty());
-    EXPECT_EQ(data.back().substr(data.back().rfind(' ')), " 0");
+    const std::string motor = " --diameter 29 --length 124 --total-mass 0.15 --delays 4-6";
+    for (const char* name : {"s.eng", "s.rse", "s.csv"})
+        ASSERT_EQ(cli(dir, "export " + kSampleProject + " " + quote(dir.file(name)) +
+                               (std::string(name) == "s.csv" ? " --decimal-comma" : motor))
+                      .code,
+                  0)
+            << name;
     const std::vector<EngMotor> back = ReadEngFile(dir.file("s.eng"));
     EXPECT_NEAR(MotorFileImpulse(back.at(0).points), impulse, 0.005 * impulse);
+    EXPECT_TRUE(contains(test::readFile(dir.file("s.rse")), " propWt=\"70\""));
+    const std::string csv = test::readFile(dir.file("s.csv"));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 593);
+    EXPECT_TRUE(contains(csv, "\n2,99;")) << csv.substr(0, 200);
 
-    // A motor file compares as a test of its own.
-    const CliRun compared = cli(dir, "compare " + quote(dir.file("s.eng")) + " --json");
-    ASSERT_EQ(compared.code, 0) << compared.err;
-    const auto c = nlohmann::json::parse(compared.out);
-    EXPECT_NEAR(c["tests"][0]["standard_total_impulse"].get<double>(), impulse, 0.005 * impulse);
-
-    // .rse: well-formed XML whose attributes are the results.
-    ASSERT_EQ(cli(dir, "export " + kSampleProject + " " + quote(dir.file("s.rse")) + kMotor).code, 0);
-    const std::string rse = test::readFile(dir.file("s.rse"));
-    if (std::system("xmllint --version >/dev/null 2>&1") == 0) {
-        EXPECT_EQ(std::system(("xmllint --noout " + quote(dir.file("s.rse"))).c_str()), 0);
-    }
-    EXPECT_TRUE(contains(rse, " code=\"" + results["designation"].get<std::string>() + "\""));
-    EXPECT_NEAR(attribute(rse, "Itot"), impulse, 1e-3);
-    EXPECT_NEAR(attribute(rse, "avgThrust"), results["standard_average_thrust"].get<double>(), 1e-3);
-    EXPECT_NEAR(attribute(rse, "burn-time"), results["standard_burn_time"].get<double>(), 1e-4);
-    EXPECT_NEAR(attribute(rse, "propWt"), 70, 1e-3);
-    EXPECT_NEAR(attribute(rse, "Isp"), impulse / (9.8156 * 0.07), 0.01);
-
-    // CSV in both conventions: three fields a row, every point.
-    for (const bool comma : {false, true}) {
-        const std::string out = dir.file(comma ? "c.csv" : "p.csv");
-        ASSERT_EQ(cli(dir, "export " + kSampleProject + " " + quote(out) + (comma ? " --decimal-comma" : "")).code, 0);
-        const std::vector<std::string> rows = linesOf(test::readFile(out));
-        ASSERT_EQ(rows.size(), 593u);
-        EXPECT_EQ(rows[0], comma ? "\"time (s)\";\"thrust (N)\";\"frequency (Hz)\""
-                                 : "\"time (s)\",\"thrust (N)\",\"frequency (Hz)\"");
-        EXPECT_EQ(rows[300].substr(0, 5), comma ? "2,99;" : "2.99,");
-    }
-}
-
-TEST(CliConventions, CompareGivesTheMeanAndSpreadOfTests)
-{
-    test::TempDir dir;
+    // Three firings of known impulse side by side (and the motor file as a test of its own).
     const double burn[] = {1.0, 1.5, 2.0}, peak[] = {40, 50, 60};
     std::string sources;
     std::vector<double> truth;
@@ -593,29 +472,16 @@ TEST(CliConventions, CompareGivesTheMeanAndSpreadOfTests)
         sources += " " + out;
     }
     const double mean = (truth[0] + truth[1] + truth[2]) / 3;
-    double squares = 0;
-    for (double t : truth)
-        squares += (t - mean) * (t - mean);
-    const double spread = std::sqrt(squares / 2);
-
-    const CliRun r = cli(dir, "compare" + sources + " --sensors " + kSensors + " --sensor 1 --json");
+    const CliRun r = cli(dir, "compare" + sources + " " + quote(dir.file("s.eng")) + " --sensors " + kSensors +
+                                  " --sensor 1 --json");
     ASSERT_EQ(r.code, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
-    ASSERT_EQ(j["tests"].size(), 3u);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(j["tests"][i]["standard_total_impulse"].get<double>(), truth[i], 0.005 * truth[i]);
+    ASSERT_EQ(j["tests"].size(), 4u);
+    for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(j["tests"][i]["total_impulse"].get<double>(), truth[i], 0.005 * truth[i]);
-    }
-    for (const char* key : {"standard_total_impulse", "total_impulse"}) {
-        EXPECT_NEAR(j["mean"][key].get<double>(), mean, 0.005 * mean) << key;
-        EXPECT_NEAR(j["std"][key].get<double>(), spread, 0.01 * spread) << key;
-    }
-    EXPECT_FALSE(j["mean"].contains("designation"));
-
-    const CliRun table = cli(dir, "compare" + sources + " --sensors " + kSensors + " --sensor 1");
-    EXPECT_EQ(table.code, 0);
-    EXPECT_TRUE(contains(table.out, "Ст. отклонение")) << table.out;
-    EXPECT_EQ(cli(dir, "compare " + quote(dir.file("missing.frq"))).code, 1);
+    EXPECT_NEAR(j["tests"][3]["standard_total_impulse"].get<double>(), impulse, 0.005 * impulse);
+    EXPECT_NEAR(j["mean"]["total_impulse"].get<double>(), (3 * mean + impulse) / 4, 0.01 * mean);
+    EXPECT_TRUE(contains(cli(dir, "compare" + sources + " --sensors " + kSensors + " --sensor 1").out, "Ст. отклонение"));
 }
 
 } // namespace
