@@ -1,4 +1,5 @@
 // synth: what the sensor would deliver for a thrust-time profile, as a recording or a frequency record.
+#include "app/cli/CliText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/Session.h"
 
@@ -93,8 +94,8 @@ int runSynth(const SynthOptions& o)
             WriteSynthWave(o.out, w, [&](double t) { return table.frequencyAt(profile.thrustAt(t)); });
         }
         // The truth the analysis should find again.
-        std::cerr << "profile impulse " << formatShortest(profile.impulse()) << " N*s over "
-                  << formatShortest(profile.duration()) << " s\n";
+        std::cerr << "profile impulse " << formatFigure(profile.impulse()) << " N*s over "
+                  << formatFigure(profile.duration()) << " s\n";
     } catch (const Error& e) {
         std::cerr << e.what() << '\n';
         return kExitFailure;
@@ -118,16 +119,16 @@ void registerSynthCommands(CLI::App& app, CommandList& commands)
     sub->add_option("--rate", o->rate, "sample rate, Hz")->check(CLI::Range(1000u, 384000u));
     sub->add_option("--bits", o->bits, "bits per sample")->check(CLI::IsMember({8, 16}));
     sub->add_option("--channels", o->channels, "channels")->check(CLI::IsMember({1, 2}));
-    sub->add_option("--noise", o->noise, "uniform noise amplitude, sample units")->check(CLI::NonNegativeNumber);
-    sub->add_option("--step", o->step, "step of a frequency record, seconds")->check(CLI::PositiveNumber);
+    sub->add_option("--noise", o->noise, "uniform noise amplitude, sample units")->check(Finite & CLI::NonNegativeNumber);
+    sub->add_option("--step", o->step, "step of a frequency record, seconds")->check(Finite & CLI::PositiveNumber);
     sub->add_option("--seed", o->seed, "seed of the noise");
     auto* duration = sub->add_option("--duration", o->duration, "length of a shaped recording, seconds")
-                         ->check(CLI::PositiveNumber);
+                         ->check(Finite & CLI::PositiveNumber);
     auto* burnStart = sub->add_option("--burn-start", o->burnStart, "start of the shaped burn, seconds")
-                          ->check(CLI::NonNegativeNumber);
+                          ->check(Finite & CLI::NonNegativeNumber);
     auto* burnTime =
-        sub->add_option("--burn-time", o->burnTime, "length of the shaped burn, seconds")->check(CLI::PositiveNumber);
-    auto* peak = sub->add_option("--peak", o->peak, "peak thrust of the shaped burn, N")->check(CLI::PositiveNumber);
+        sub->add_option("--burn-time", o->burnTime, "length of the shaped burn, seconds")->check(Finite & CLI::PositiveNumber);
+    auto* peak = sub->add_option("--peak", o->peak, "peak thrust of the shaped burn, N")->check(Finite & CLI::PositiveNumber);
     for (CLI::Option* opt : {duration, burnStart, burnTime, peak}) {
         for (CLI::Option* other : {duration, burnStart, burnTime, peak})
             if (other != opt)
