@@ -98,7 +98,7 @@ int runMotorExport(const Session& s, const std::string& kind, const std::string&
     std::string error;
     bool ok = false;
     if (kind == "csv") {
-        ok = WriteCsvFile(out, s.state, CsvFormatFor(o.decimalComma), &error);
+        ok = WriteCsvFile(out, s.state, CsvFormatFor(o.decimalComma), &error, s.ws.SaveOptionsFor(SaveWhat::Export));
     } else {
         MotorData motor;
         motor.diameterMm = o.diameter.value_or(0);
@@ -116,8 +116,9 @@ int runMotorExport(const Session& s, const std::string& kind, const std::string&
         // A project keeps its test date; a source opened alone is dated today, as the window shows it.
         info.testDate = s.store.project.testDate > 0 ? s.store.project.testDate : todayAsTestDate();
         const bool calibrated = s.sensors.ActiveSensorIndex != 0;
-        ok = kind == "eng" ? WriteEngFile(out, s.state, calibrated, motor, curve, info, &error)
-                           : WriteRseFile(out, s.state, calibrated, motor, curve, info, &error);
+        const SaveOptions save = s.ws.SaveOptionsFor(SaveWhat::Export);
+        ok = kind == "eng" ? WriteEngFile(out, s.state, calibrated, motor, curve, info, &error, save)
+                           : WriteRseFile(out, s.state, calibrated, motor, curve, info, &error, save);
     }
     if (!ok) {
         std::cerr << error << '\n';

@@ -393,7 +393,7 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
             }
             std::string error;
             const ExportKind k = *kind == "trt" ? ExportKind::Thrust : ExportKind::Frequency;
-            if (!WriteResultsExport(*out, s.state, k, s.sourceName, &error)) {
+            if (!WriteResultsExport(*out, s.state, k, s.sourceName, &error, s.ws.SaveOptionsFor(SaveWhat::Export))) {
                 std::cerr << "Невозможно записать файл " << *out << ": " << error << '\n';
                 return kExitFailure;
             }

@@ -75,7 +75,8 @@ int runSynth(const SynthOptions& o)
             for (std::uint32_t i = 0; i < st.PointCount; ++i)
                 st.FreqData[i] = frequency(i * o.step);
             std::string error;
-            if (!WriteResultsExport(o.out, st, ExportKind::Frequency, "synthesised: " + o.profile, &error))
+            if (!WriteResultsExport(o.out, st, ExportKind::Frequency, "synthesised: " + o.profile, &error,
+                                    s.ws.SaveOptionsFor(SaveWhat::Export)))
                 throw Error("Невозможно записать файл " + o.out + ": " + error);
         } else {
             double lowest = 0, highest = 0;
@@ -91,7 +92,8 @@ int runSynth(const SynthOptions& o)
             w.noiseAmplitude = o.noise;
             w.seed = o.seed;
             w.durationSeconds = profile.duration();
-            WriteSynthWave(o.out, w, [&](double t) { return table.frequencyAt(profile.thrustAt(t)); });
+            WriteSynthWave(o.out, w, [&](double t) { return table.frequencyAt(profile.thrustAt(t)); },
+                           s.ws.SaveOptionsFor(SaveWhat::Export));
         }
         // The truth the analysis should find again.
         std::cerr << "profile impulse " << formatFigure(profile.impulse()) << " N*s over "
