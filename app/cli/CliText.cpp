@@ -1,9 +1,10 @@
 #include "app/cli/CliText.h"
 
+#include "common/Format.h"
+
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 
 namespace selva::cli {
 
@@ -17,32 +18,7 @@ std::string formatFigure(double x)
 
 std::string escapeControls(std::string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
-    const auto hex = [&](unsigned v) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\x%02X", v);
-        out += buf;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c < 0x20 || c == 0x7F)
-            hex(c);
-        else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                 static_cast<unsigned char>(text[i + 1]) <= 0x9F)
-            hex(static_cast<unsigned char>(text[++i])); // U+0080..U+009F, the C1 controls
-        else
-            out += static_cast<char>(c);
-    }
-    return out;
+    return printableText(text);
 }
 
 std::string formatTestDate(double days)

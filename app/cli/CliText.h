@@ -13,8 +13,8 @@ namespace selva::cli {
 // 3.5519999999999996 prints as 3.552 and -98.09999999999975 as -98.1. The JSON output keeps every bit.
 std::string formatFigure(double x);
 
-// Text from a file made safe for a terminal: control characters (C0, DEL and C1) as \t, \n, \r or
-// \xNN, a backslash as "\\"; everything else (Cyrillic included) as it is.
+// Text from a file made safe for a terminal (printableText of common/Format.h: control characters and
+// bytes that are not UTF-8 escaped, Cyrillic and Windows paths as they are).
 std::string escapeControls(std::string_view text);
 
 // A stored test date (days since 30 December 1899, the fraction the time of day) as "2026-12-05 14:30:00";
