@@ -5,6 +5,7 @@
 #include "sound/RingDrain.h"
 #include "sound/SoundRing.h"
 #include "sound/Wave.h"
+#include "sound/WaveBytes.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +13,11 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <numbers>
 #include <thread>
 #include <vector>
 
 namespace selva {
 namespace {
-
-std::int16_t toneAt(std::int64_t frame)
-{
-    return static_cast<std::int16_t>(
-        std::lround(20000.0 * std::sin(2 * std::numbers::pi * 1000.0 * double(frame) / 44100.0)));
-}
 
 TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
 {
@@ -46,16 +40,11 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
     std::atomic<bool> finalPosted{false};
 
     std::thread device([&] {
-        std::vector<unsigned char> buffer(kBufferFrames * 2);
         std::int64_t frame = 0;
         for (int b = 0; b < kBuffers; ++b) {
             while (b == kBuffers / 2 && !finalPosted.load(std::memory_order_acquire))
                 std::this_thread::yield();
-            for (int k = 0; k < kBufferFrames; ++k) {
-                const auto s = static_cast<std::uint16_t>(toneAt(frame + k));
-                buffer[2 * std::size_t(k)] = static_cast<unsigned char>(s & 0xFF);
-                buffer[2 * std::size_t(k) + 1] = static_cast<unsigned char>(s >> 8);
-            }
+            const std::vector<unsigned char> buffer = test::toneBytes(1000, 20000, frame, kBufferFrames);
             const std::int32_t at = ring.RecordFrame.load(std::memory_order_relaxed);
             for (int k = 0; k < kBufferFrames; ++k) // frame by frame, wrapping at the end of the ring
                 ring.StoreBytes(std::size_t((at + k) % ring.RingFrames) * 2, &buffer[2 * std::size_t(k)], 2);
@@ -112,7 +101,7 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
             for (std::int32_t k = 0; k < count; k += 97) {
                 const auto s = static_cast<std::int16_t>(bytes[2 * std::size_t(k)] |
                                                          (bytes[2 * std::size_t(k) + 1] << 8));
-                ASSERT_EQ(s, toneAt(first + k)) << "frame " << first + k;
+                ASSERT_EQ(s, test::tone(1000, 20000, first + k)) << "frame " << first + k;
             }
         }
         // Resizes in the first half; the last one posted is 1 s, which the device puts in force.
@@ -150,7 +139,7 @@ TEST(SoundRingStress, DeviceWritesWhileTheWindowReadsResizesAndTheWriterDrains)
     for (std::int64_t m = 0; m < back.GetTotalFrames(); ++m) {
         const auto s =
             static_cast<std::int16_t>(data[2 * std::size_t(m)] | (data[2 * std::size_t(m) + 1] << 8));
-        if (s != toneAt(m)) {
+        if (s != test::tone(1000, 20000, m)) {
             ASSERT_EQ(s, 0) << "frame " << m;
             ++silent;
         }
