@@ -5,6 +5,7 @@
 
 #include "sound/Wave.h"
 #include "sound/WaveSynth.h"
+#include "support/TestSupport.h"
 
 #include <cmath>
 #include <cstdint>
@@ -90,6 +91,13 @@ inline std::vector<unsigned char> toneBytes(double hz, double amplitude, std::in
         out.push_back(static_cast<unsigned char>(s >> 8));
     }
     return out;
+}
+
+// Writes the bytes as a file and opens it.
+inline void openBytes(TWave& wave, const std::string& name, std::string_view bytes)
+{
+    writeFile(name, bytes);
+    wave.Open(name);
 }
 
 // Writes a recording of known frequency and opens it.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 #include <set>
+#include <tuple>
 
 namespace selva {
 namespace {
@@ -130,16 +131,13 @@ TEST(WaveTest, OpenAcceptsWhatTheRiffRulesAllow)
          riff("WAVE", chunk("fmt ", fmtBody(2, 8000, 16)), 1100) + "data" + u32le(1000) + data.substr(0, 6),
          16, 6},
     };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const std::string name = dir.file("ok" + std::to_string(i) + ".wav");
-        test::writeFile(name, cases[i].bytes);
+    for (const Case& c : cases) {
         TWave wave;
-        ASSERT_NO_THROW(wave.Open(name)) << cases[i].what;
-        EXPECT_TRUE(wave.IsLoaded()) << cases[i].what;
-        EXPECT_EQ(wave.GetFileName(), name);
-        EXPECT_EQ(wave.GetBitsPerSample(), cases[i].bits) << cases[i].what;
-        EXPECT_EQ(wave.GetDataBytes(), cases[i].dataBytes) << cases[i].what;
-        EXPECT_EQ(wave.GetBufferFrames(), wave.GetSampleRate() + 1) << cases[i].what;
+        ASSERT_NO_THROW(test::openBytes(wave, dir.file("ok.wav"), c.bytes)) << c.what;
+        EXPECT_EQ(std::tuple(wave.IsLoaded(), wave.GetFileName(), int(wave.GetBitsPerSample()),
+                             wave.GetDataBytes(), wave.GetBufferFrames()),
+                  std::tuple(true, dir.file("ok.wav"), c.bits, c.dataBytes, wave.GetSampleRate() + 1))
+            << c.what;
     }
 }
 
@@ -150,9 +148,8 @@ TEST(WaveTest, BlocksOfOneSecondPlusOneFrame)
     test::TempDir dir;
     const std::string name = dir.file("blocks.wav");
     const auto walk = [&](const std::string& bytes) {
-        test::writeFile(name, bytes);
         TWave wave;
-        wave.Open(name);
+        test::openBytes(wave, name, bytes);
         std::vector<std::pair<std::uint32_t, std::uint32_t>> seen; // position, frames
         std::uint64_t served = 0;
         if (wave.ReadFirst()) {
@@ -206,10 +203,23 @@ TEST(WaveTest, NothingAfterTheDataChunkIsServed)
     EXPECT_EQ(wave.ReadData(played.data(), played.size()), 0u);
 }
 
-TEST(WaveTest, ChannelMeanReadsTheChannelsSampleType)
+// Each sample width as its type, and long 16-bit recordings, read in several pieces, held at full scale
+// (where partial sums in narrow lanes would overflow first) and then random: the mean is exactly the
+// total over the frame count.
+TEST(WaveTest, ChannelMeanReadsTheChannelsSampleTypeExactly)
 {
     test::TempDir dir;
     const std::string stereo8("\x0A\xC8\x14\xFA", 4); // unsigned bytes
+    std::mt19937 rng(5);
+    std::vector<std::int64_t> mono, stereo;
+    std::int64_t totals[3] = {};
+    for (std::size_t i = 0; i < 300001; ++i) {
+        const std::int16_t r = std::int16_t(rng()), x = i < 280000 ? -32768 : r,
+                           y = i < 280000 ? 32767 : r / 3;
+        mono.push_back(x);
+        stereo.insert(stereo.end(), {x, y});
+        totals[0] += x, totals[1] += x, totals[2] += y;
+    }
     const struct {
         std::uint32_t channels, bits;
         std::string data;
@@ -222,63 +232,14 @@ TEST(WaveTest, ChannelMeanReadsTheChannelsSampleType)
         {1, 16, samples({-30000, -2, 7, 5}), 0, -29990.0 / 4},
         {1, 32, samples({INT32_MIN, INT32_MAX, 10}, 32), 0, 9.0 / 3},
         {1, 24, std::string("\xFE\xFF\xFF\x04\x00\x00", 6), 0, 1.0}, // signed
+        {1, 16, samples(mono), 0, double(totals[0]) / 300001},
+        {2, 16, samples(stereo), 0, double(totals[1]) / 300001},
+        {2, 16, samples(stereo), 1, double(totals[2]) / 300001},
     };
     for (const auto& c : cases) {
-        test::writeFile(dir.file("mean.wav"), waveFile(c.channels, 1000, c.bits, c.data));
         TWave wave;
-        wave.Open(dir.file("mean.wav"));
-        EXPECT_DOUBLE_EQ(wave.GetChannelMean(c.channel), c.mean)
-            << c.bits << " bits, channel " << int(c.channel);
-    }
-}
-
-// Long 16-bit recordings, read in several pieces, held at full scale (where partial sums in narrow
-// lanes would overflow first) and then random: the mean is the exact total over the frame count.
-TEST(WaveTest, ChannelMeanOfLongFullScaleRecordingsIsExact)
-{
-    test::TempDir dir;
-    const std::string name = dir.file("long.wav");
-    std::mt19937 rng(5);
-    for (std::uint16_t channels : {1, 2}) {
-        const std::size_t frames = 300001;
-        std::vector<std::int64_t> v(frames * channels);
-        std::vector<std::int64_t> total(channels, 0);
-        for (std::size_t i = 0; i < frames; ++i) {
-            for (std::size_t c = 0; c < channels; ++c) {
-                const std::int16_t x = i < 280000 ? (c == 0 ? -32768 : 32767) : std::int16_t(rng());
-                v[i * channels + c] = x;
-                total[c] += x;
-            }
-        }
-        test::writeFile(name, waveFile(channels, 48000, 16, samples(v)));
-        TWave wave;
-        wave.Open(name);
-        ASSERT_EQ(wave.GetTotalFrames(), frames);
-        for (std::uint8_t c = 0; c < channels; ++c)
-            EXPECT_EQ(wave.GetChannelMean(c), double(total[c]) / double(frames)) << channels << " " << int(c);
-    }
-}
-
-TEST(WaveTest, DescriptionNamesBitsChannelsRateBytesAndSeconds)
-{
-    test::TempDir dir;
-    struct Case {
-        std::uint32_t channels, rate, bits, frames;
-        const char* text;
-    };
-    const std::vector<Case> cases = {
-        {1, 44100, 16, 132300, "16 bits Mono 44100 Hz 264600 bytes 3.00 Sec"},
-        {2, 11025, 8, 4410, "8 bits Stereo 11025 Hz 8820 bytes 0.40 Sec"},
-        {3, 1000, 8, 12300, "8 bits 1000 Hz 36900 bytes 12.30 Sec"},
-        {1, 250, 8, 1, "8 bits Mono 250 Hz 1 bytes 0.00 Sec"},
-    };
-    for (const Case& c : cases) {
-        const std::string name = dir.file("d.wav");
-        test::writeFile(
-            name, waveFile(c.channels, c.rate, c.bits, std::string(c.frames * c.channels * c.bits / 8, 'a')));
-        TWave wave;
-        wave.Open(name);
-        EXPECT_EQ(wave.GetDescription(), c.text);
+        test::openBytes(wave, dir.file("mean.wav"), waveFile(c.channels, 1000, c.bits, c.data));
+        EXPECT_EQ(wave.GetChannelMean(c.channel), c.mean) << c.bits << " bits, channel " << int(c.channel);
     }
 }
 
