@@ -173,7 +173,6 @@ TEST(WaveFrequencyTest, SynthesisedSignalsMeasureAsTheirFrequency)
 TEST(WaveFrequencyTest, StepsWithOneOrNoCrossingAndWhereTheNextStepMeasuresFrom)
 {
     test::TempDir dir;
-    const std::string name = dir.file("steps.wav");
     const std::vector<std::pair<int, int>> runs = {{1, 3},  {-1, 3}, {1, 3},   {-1, 6}, {1, 6},
                                                    {-1, 3}, {1, 3},  {-1, 15}, {1, 3},  {-1, 3},
                                                    {1, 3},  {-1, 3}, {1, 3},   {-1, 3}};
@@ -181,9 +180,8 @@ TEST(WaveFrequencyTest, StepsWithOneOrNoCrossingAndWhereTheNextStepMeasuresFrom)
     for (auto [sign, length] : runs)
         values.insert(values.end(), std::size_t(length), sign * 1000);
     ASSERT_EQ(values.size(), 60u);
-    test::writeFile(name, waveFile(1, 100, 16, samples(values)));
     TWave wave;
-    wave.Open(name);
+    test::openBytes(wave, dir.file("steps.wav"), waveFile(1, 100, 16, samples(values)));
 
     // Falling crossings lie 0.4 frame before their frame, rising ones 0.6 (the mean is -200).
     const auto at = [](double frames) { return frames * 0.01; };
@@ -218,13 +216,11 @@ TEST(WaveFrequencyTest, StepsWithOneOrNoCrossingAndWhereTheNextStepMeasuresFrom)
 TEST(WaveFrequencyTest, SampleExactlyOnTheMeanIsTheCrossing)
 {
     test::TempDir dir;
-    const std::string name = dir.file("onmean.wav");
     std::vector<std::int64_t> values;
     for (int period = 0; period < 10; ++period)
         values.insert(values.end(), {0, 1000, 1000, 1000, -1000, -1000, -1000});
-    test::writeFile(name, waveFile(1, 100, 16, samples(values)));
     TWave wave;
-    wave.Open(name);
+    test::openBytes(wave, dir.file("onmean.wav"), waveFile(1, 100, 16, samples(values)));
     ASSERT_EQ(wave.GetChannelMean(0), 0.0);
     std::vector<double> f, e;
     ASSERT_TRUE(CalcWaveFrequency(wave, 0.1, 0, 1, f, e, nullptr));
@@ -266,9 +262,8 @@ TEST(WaveFrequencyTest, ShortUnreadableAndAbsurdFiles)
          1e-6, Throws, 0},
     };
     for (const Case& c : cases) {
-        test::writeFile(dir.file("x.wav"), c.bytes);
         TWave wave;
-        wave.Open(dir.file("x.wav"));
+        test::openBytes(wave, dir.file("x.wav"), c.bytes);
         std::vector<double> f{1, 2, 3}, e{4};
         if (c.outcome == Throws)
             EXPECT_THROW(CalcWaveFrequency(wave, c.step, 0, 0, f, e, nullptr), Error) << c.what;
@@ -372,9 +367,8 @@ TEST(WaveFrequencyTest, FastPathGivesExactlyThePlainNumbers)
                         v[c] -= sum; // the first frame balances the rest
                     }
                 }
-                test::writeFile(name, waveFile(channels, 1000, bits, samples(v, bits)));
                 TWave wave;
-                wave.Open(name);
+                test::openBytes(wave, name, waveFile(channels, 1000, bits, samples(v, bits)));
                 const std::string what = std::to_string(bits) + "-bit " + std::to_string(channels) +
                                          "ch kind " + std::to_string(kind);
                 for (int channel : {0, 1})

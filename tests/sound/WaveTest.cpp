@@ -184,11 +184,10 @@ TEST(WaveTest, NothingAfterTheDataChunkIsServed)
     test::TempDir dir;
     // Three 16-bit frames and one odd byte, the pad byte, and a chunk after the data.
     const std::string data = samples({1000, 2000, 3000}) + "\x7F";
-    const std::string name = dir.file("tail.wav");
-    test::writeFile(name, riff("WAVE", chunk("fmt ", fmtBody(1, 100, 16)) + chunk("data", data) +
-                                           chunk("LIST", std::string(40, '\x7F'))));
     TWave wave;
-    wave.Open(name);
+    test::openBytes(wave, dir.file("tail.wav"),
+                    riff("WAVE", chunk("fmt ", fmtBody(1, 100, 16)) + chunk("data", data) +
+                                     chunk("LIST", std::string(40, '\x7F'))));
     EXPECT_EQ(wave.GetDataBytes(), 7u);
     EXPECT_EQ(wave.GetTotalFrames(), 4u); // 3.5 frames, nearest even
     ASSERT_TRUE(wave.ReadFirst());
