@@ -5,12 +5,9 @@
 #include "sound/RecordingFiles.h"
 #include "sound/SensorSignal.h"
 #include "sound/SoundAutoRecord.h"
-#include "sound/SoundRing.h"
 #include "sound/SoundWindowRules.h"
-#include "sound/Wave.h"
 #include "sound/WaveBytes.h"
 #include "sound/WaveFrequency.h"
-#include "sound/WaveSynth.h"
 #include "sound/io/SoundEngine.h"
 #include "support/TestSupport.h"
 
@@ -19,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -27,7 +23,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <numbers>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -183,13 +178,9 @@ TEST_F(SoundDeviceTest, PlaysAWaveThroughTheNullSinkWhileALoopSourceHearsIt)
     const AudioInput* loop = input("loopin");
     if (loop == nullptr)
         GTEST_SKIP() << "no private sound server with a loopback source";
-    const std::string file = dir.file("play.wav");
-    WaveSynthOptions o;
-    o.sampleRate = 48000;
-    o.durationSeconds = 1.5;
-    WriteSynthWave(file, o, [](double) { return 880.0; });
     TWave wave;
-    wave.Open(file);
+    test::openSynth(wave, dir.file("play.wav"), {.sampleRate = 48000, .durationSeconds = 1.5},
+                    [](double) { return 880.0; });
 
     SoundRingState heard;
     heard.SetAccuracy(0.01);
