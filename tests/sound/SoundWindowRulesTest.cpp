@@ -31,8 +31,8 @@ TEST(SoundWindowRulesTest, SpectrumBandRules)
     const auto track = [](SpecBand& b) { b.onTrack(20000); };
     const auto upper = [](SpecBand& b) { b.commitUpper(); };
     const auto lower = [](SpecBand& b) { b.commitLower(); };
-    const struct {
-        Band before;
+    struct {
+        SpecBand band;
         void (*act)(SpecBand&);
         Band after;
     } cases[] = {
@@ -42,10 +42,9 @@ TEST(SoundWindowRulesTest, SpectrumBandRules)
         {{25000, 10000, 1234}, lower, {1234, 10000, 1234}}, // 20000 or more: the track bar's position
         {{12000, 10000, 0}, lower, {12000, 20000, 12000}},  // above the upper one: that goes to 20000
     };
-    for (const auto& c : cases) {
-        SpecBand b{std::get<0>(c.before), std::get<1>(c.before), std::get<2>(c.before)};
-        c.act(b);
-        EXPECT_EQ(Band(b.lower, b.upper, b.trackPosition), c.after);
+    for (auto& [b, act, after] : cases) {
+        act(b);
+        EXPECT_EQ(Band(b.lower, b.upper, b.trackPosition), after);
     }
 }
 
