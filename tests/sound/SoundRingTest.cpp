@@ -61,73 +61,58 @@ std::vector<float> values(const SoundRingState& ring, int first, int count)
     return out;
 }
 
-TEST(SoundRingTest, TwoValuesPerBufferOf8820FramesAtAccuracy01)
+// The live analysis of a sine fed in runs: the values each run stores, where the analysis stands after it,
+// and the values measured.
+TEST(SoundRingTest, LiveValuesOfASineFedInRuns)
 {
-    SoundRingState ring;
-    setUp(ring, 2, 44100, 16, 1.0, 0.1, 10.0f);
-    EXPECT_EQ(ring.FramesPerValue(), 4410);
-
-    Feeder feeder{ring, 1000.0, 20000.0};
-    feeder.feed(8820);
-    EXPECT_EQ(AnalyseSoundBlock(ring, 0), 2);
-    EXPECT_EQ(ring.FreqRingIndex.load(), 2);
-    EXPECT_EQ(ring.AnalysisFrame.load(), 8820);
-    // The first value too: it measures from its own first crossing, not from the first frame.
-    EXPECT_NEAR(ring.FreqRing[0].load(), 1000.0, 1.0);
-    EXPECT_NEAR(ring.FreqRing[1].load(), 1000.0, 1.0);
-
-    // Around the ring several times: every value after the first is the sine's frequency.
-    for (int buffer = 0; buffer < 20; ++buffer) {
-        feeder.feed(8820);
-        EXPECT_EQ(AnalyseSoundBlock(ring, 1), 2);
+    struct Run {
+        std::int32_t frames;
+        int channel, values;
+        std::int32_t analysisFrame;
+    };
+    struct Case {
+        const char* what;
+        std::uint16_t channels, bits;
+        std::uint32_t rate;
+        double waveLen, accuracy;
+        float window, hz, amplitude;
+        std::vector<Run> runs;
+        int first, count; // the values checked
+        float tolerance;
+    };
+    std::vector<Run> around = {{8820, 0, 2, 8820}}; // two values a buffer, round the ring, both channels
+    for (int b = 1; b <= 20; ++b)
+        around.push_back({8820, 1, 2, 8820 * (b + 1) % 44100});
+    const std::vector<Run> seams = {{3000, 0, 0, 0}, {7000, 0, 2, 8820}, {3230, 0, 1, 13230}};
+    const std::vector<Case> cases = {
+        // The first value too: it measures from its own first crossing, not from the first frame.
+        {"accuracy 0.1", 2, 16, 44100, 1.0, 0.1, 10, 1000, 20000, around, 0, 42, 1.0f},
+        // Frames that do not fill an interval wait for the next run (10000 frames: two intervals, 1180
+        // left); the last crossing carried over is measured from where each run starts, so the values across
+        // the runs' seams are right.
+        {"unfinished interval", 1, 16, 44100, 2.0, 0.1, 10, 440, 10000, seams, 0, 3, 0.5f},
+        // Fewer than two crossings in an interval (W = 400): 1.
+        {"too few crossings", 1, 16, 8000, 1.0, 0.05, 1, 1, 10000, {{1200, 0, 3, 1200}}, 0, 3, 0.0f},
+        // 8-bit samples are signed bytes here: read as unsigned, a sine around 0 would wrap at every
+        // crossing.
+        {"8-bit", 1, 8, 11025, 1.0, 0.1, 5, 300, 100, {{2205, 0, 2, 2204}}, 1, 1, 2.0f},
+    };
+    for (const Case& c : cases) {
+        SoundRingState ring;
+        setUp(ring, c.channels, c.rate, c.bits, c.waveLen, c.accuracy, c.window);
+        Feeder feeder{ring, c.hz, c.amplitude};
+        int stored = 0;
+        for (const Run& r : c.runs) {
+            feeder.feed(r.frames);
+            EXPECT_EQ(AnalyseSoundBlock(ring, r.channel), r.values) << c.what;
+            EXPECT_EQ(ring.AnalysisFrame.load(), r.analysisFrame) << c.what;
+            stored += r.values;
+        }
+        EXPECT_EQ(ring.FreqRingIndex.load(), stored % ring.FreqRingLength.load()) << c.what;
+        EXPECT_LE(ring.LastCrossing, 0.0f) << c.what;
+        for (float v : values(ring, c.first, c.count))
+            EXPECT_NEAR(v, c.hz, c.tolerance) << c.what;
     }
-    EXPECT_EQ(ring.FreqRingIndex.load(), 42);
-    for (float v : values(ring, 1, 41))
-        EXPECT_NEAR(v, 1000.0, 1.0);
-}
-
-TEST(SoundRingTest, FramesOfAnUnfinishedIntervalWaitForTheNextRun)
-{
-    SoundRingState ring;
-    setUp(ring, 1, 44100, 16, 2.0, 0.1, 10.0f);
-    Feeder feeder{ring, 440.0, 10000.0};
-
-    feeder.feed(3000); // less than one interval
-    EXPECT_EQ(AnalyseSoundBlock(ring, 0), 0);
-    EXPECT_EQ(ring.AnalysisFrame.load(), 0);
-
-    feeder.feed(7000); // 10000 waiting: two intervals, 1180 frames left
-    EXPECT_EQ(AnalyseSoundBlock(ring, 0), 2);
-    EXPECT_EQ(ring.AnalysisFrame.load(), 8820);
-    feeder.feed(3230); // the 1180 and 3230 more make one interval
-    EXPECT_EQ(AnalyseSoundBlock(ring, 0), 1);
-    EXPECT_EQ(ring.AnalysisFrame.load(), 13230);
-    // The last crossing carried over is measured from where each run starts, so the values across the
-    // runs' seams are right.
-    for (float v : values(ring, 1, 2))
-        EXPECT_NEAR(v, 440.0, 0.5);
-    EXPECT_LE(ring.LastCrossing, 0.0f);
-}
-
-TEST(SoundRingTest, IntervalWithTooFewCrossingsStoresOne)
-{
-    SoundRingState ring;
-    setUp(ring, 1, 8000, 16, 1.0, 0.05, 1.0f); // W = 400
-    Feeder slow{ring, 1.0, 10000.0};           // one crossing in a second
-    slow.feed(1200);
-    EXPECT_EQ(AnalyseSoundBlock(ring, 0), 3);
-    EXPECT_EQ(values(ring, 0, 3), std::vector<float>(3, 1.0f));
-}
-
-TEST(SoundRingTest, EightBitSamplesAreSignedBytesHere)
-{
-    SoundRingState ring;
-    setUp(ring, 1, 11025, 8, 1.0, 0.1, 5.0f);
-    // A signed sine around 0; read as unsigned bytes it would wrap at every zero crossing.
-    Feeder feeder{ring, 300.0, 100.0};
-    feeder.feed(2205);
-    EXPECT_EQ(AnalyseSoundBlock(ring, 0), 2);
-    EXPECT_NEAR(ring.FreqRing[1].load(), 300.0, 2.0);
 }
 
 TEST(SoundRingTest, RingSizesAndResets)
