@@ -20,6 +20,7 @@ struct Feeder {
     SoundRingState& ring;
     double frequency;
     double amplitude;
+    double offset = 0;
     std::int64_t written = 0;
 
     void feed(std::int32_t frames)
@@ -29,8 +30,9 @@ struct Feeder {
         std::int32_t at = ring.RecordFrame.load();
         for (std::int32_t k = 0; k < frames; ++k, ++written) {
             const double v =
+                offset +
                 amplitude *
-                std::sin(2 * std::numbers::pi * frequency * double(written) / ring.SampleRate + 0.3);
+                    std::sin(2 * std::numbers::pi * frequency * double(written) / ring.SampleRate + 0.3);
             const auto s = static_cast<std::int32_t>(std::lround(v));
             for (std::uint16_t c = 0; c < ring.Channels; ++c)
                 for (int b = 0; b < bytes; ++b)
@@ -75,7 +77,7 @@ TEST(SoundRingTest, LiveValuesOfASineFedInRuns)
         std::uint16_t channels, bits;
         std::uint32_t rate;
         double waveLen, accuracy;
-        float window, hz, amplitude;
+        float window, hz, amplitude, offset;
         std::vector<Run> runs;
         int first, count; // the values checked
         float tolerance;
@@ -86,21 +88,21 @@ TEST(SoundRingTest, LiveValuesOfASineFedInRuns)
     const std::vector<Run> seams = {{3000, 0, 0, 0}, {7000, 0, 2, 8820}, {3230, 0, 1, 13230}};
     const std::vector<Case> cases = {
         // The first value too: it measures from its own first crossing, not from the first frame.
-        {"accuracy 0.1", 2, 16, 44100, 1.0, 0.1, 10, 1000, 20000, around, 0, 42, 1.0f},
+        {"accuracy 0.1", 2, 16, 44100, 1.0, 0.1, 10, 1000, 20000, 0, around, 0, 42, 1.0f},
         // Frames that do not fill an interval wait for the next run (10000 frames: two intervals, 1180
         // left); the last crossing carried over is measured from where each run starts, so the values across
         // the runs' seams are right.
-        {"unfinished interval", 1, 16, 44100, 2.0, 0.1, 10, 440, 10000, seams, 0, 3, 0.5f},
+        {"unfinished interval", 1, 16, 44100, 2.0, 0.1, 10, 440, 10000, 0, seams, 0, 3, 0.5f},
         // Fewer than two crossings in an interval (W = 400): 1.
-        {"too few crossings", 1, 16, 8000, 1.0, 0.05, 1, 1, 10000, {{1200, 0, 3, 1200}}, 0, 3, 0.0f},
-        // 8-bit samples are signed bytes here: read as unsigned, a sine around 0 would wrap at every
-        // crossing.
-        {"8-bit", 1, 8, 11025, 1.0, 0.1, 5, 300, 100, {{2205, 0, 2, 2204}}, 1, 1, 2.0f},
+        {"too few crossings", 1, 16, 8000, 1.0, 0.05, 1, 1, 10000, 0, {{1200, 0, 3, 1200}}, 0, 3, 0.0f},
+        // 8-bit samples are signed bytes here: read as unsigned, a sine from -7 to 127 would wrap at 0 and
+        // cross its mean twice as often.
+        {"8-bit", 1, 8, 11025, 1.0, 0.1, 5, 300, 67, 60, {{2205, 0, 2, 2204}}, 0, 2, 2.0f},
     };
     for (const Case& c : cases) {
         SoundRingState ring;
         setUp(ring, c.channels, c.rate, c.bits, c.waveLen, c.accuracy, c.window);
-        Feeder feeder{ring, c.hz, c.amplitude};
+        Feeder feeder{ring, c.hz, c.amplitude, c.offset};
         int stored = 0;
         for (const Run& r : c.runs) {
             feeder.feed(r.frames);
