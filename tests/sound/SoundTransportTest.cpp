@@ -101,6 +101,8 @@ TEST(SoundTransportTest, ShortLastBufferBeforeTheRingWraps)
     for (int b = 0; b < 6; ++b) {
         offsets.push_back(t.Queued(0).offset);
         lengths.push_back(t.Queued(0).length);
+        ASSERT_LE(offsets.back() + lengths.back(),
+                  std::int64_t(ring.SoundRing.size())); // never past the ring
         const auto bytes = numbered(0, std::size_t(t.Queued(0).length));
         t.CaptureArrived(bytes.data(), bytes.size());
     }
