@@ -256,6 +256,7 @@ void SoundWindowTest::aRecordingIsKeptSavedOrSavedOnTheWayOut()
     QTest::keyClick(window_.get(), Qt::Key_Escape);
     QVERIFY(!window_->isVisible());
     QVERIFY(!window_->Engine().Capturing());
+    QVERIFY(QFile::exists(dir_->filePath("esc.wav"))); // before Open, which throws without it
     QVERIFY(kept.Open(dir_->filePath("esc.wav").toStdString()));
     QVERIFY(kept.GetDuration() > 0.2);
     QCOMPARE(QDir(dir_->path()).entryList({"wave_tmp_*.wav"}), temps); // only the one kept before
