@@ -29,6 +29,7 @@ TEST(SoundWindowRulesTest, SpectrumBandRules)
 {
     using Band = std::tuple<std::int32_t, std::int32_t, int>;
     const auto track = [](SpecBand& b) { b.onTrack(20000); };
+    const auto middle = [](SpecBand& b) { b.onTrack(5000); };
     const auto upper = [](SpecBand& b) { b.commitUpper(); };
     const auto lower = [](SpecBand& b) { b.commitLower(); };
     struct {
@@ -36,7 +37,8 @@ TEST(SoundWindowRulesTest, SpectrumBandRules)
         void (*act)(SpecBand&);
         Band after;
     } cases[] = {
-        {{0, 3000, 0}, track, {17000, 20000, 17000}},       // to the end with a band 3000 wide
+        {{1000, 4000, 1000}, middle, {5000, 8000, 5000}},   // the band keeps its width
+        {{0, 3000, 0}, track, {17000, 20000, 17000}},       // to the end, still 3000 wide
         {{5000, 25000, 5000}, upper, {5000, 20000, 5000}},  // at most 20000
         {{5000, 4000, 5000}, upper, {0, 4000, 0}},          // not above the lower one: the band starts at 0
         {{25000, 10000, 1234}, lower, {1234, 10000, 1234}}, // 20000 or more: the track bar's position
