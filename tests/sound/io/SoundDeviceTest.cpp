@@ -32,15 +32,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void ensureApp()
-{
-    static int argc = 1;
-    static char name[] = "tests_sound_io";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    (void)app;
-}
-
 // Waits, letting Qt deliver what it has, until `done` or the time is up.
 bool waitFor(const std::function<bool()>& done, double seconds)
 {
@@ -115,7 +106,10 @@ struct PipeFeeder {
 struct SoundDeviceTest : ::testing::Test {
     void SetUp() override
     {
-        ensureApp();
+        static int argc = 1;
+        static char name[] = "tests_sound_io", *argv[] = {name, nullptr};
+        static auto* app = new QCoreApplication(argc, argv); // one for the program, never destroyed
+        (void)app;
         ring.SetAccuracy(0.01);
         ring.SetWindowLength(5.0f);
         engine = std::make_unique<SoundEngine>(ring);
