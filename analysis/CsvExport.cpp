@@ -51,10 +51,10 @@ std::string CsvText(const AnalysisState& s, const CsvFormat& format)
 }
 
 bool WriteCsvFile(const std::string& fileName, const AnalysisState& state, const CsvFormat& format,
-                  std::string* error)
+                  std::string* error, const SaveOptions& saveOptions)
 {
     std::string why;
-    if (writeFileAtomically(fileName, CsvText(state, format), &why))
+    if (writeFileAtomically(fileName, CsvText(state, format), &why, saveOptions))
         return true;
     if (error)
         *error = "Невозможно записать файл " + fileName + ": " + why;

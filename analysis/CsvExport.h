@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisState.h"
+#include "common/AtomicFile.h"
 
 #include <string>
 
@@ -24,7 +25,8 @@ inline CsvFormat CsvFormatFor(bool decimalComma)
 std::string CsvText(const AnalysisState& state, const CsvFormat& format);
 
 // Through a temporary file renamed into place; false with `error` holding the message for the user.
+// Written by the rules of `options` (common/AtomicFile.h); pass Workspace::SaveOptionsFor(SaveWhat::Export).
 bool WriteCsvFile(const std::string& fileName, const AnalysisState& state, const CsvFormat& format,
-                  std::string* error = nullptr);
+                  std::string* error = nullptr, const SaveOptions& saveOptions = {});
 
 } // namespace selva

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -155,7 +156,7 @@ bool isBlankLine(std::string_view line)
     return true;
 }
 
-[[noreturn]] void throwLineError(const std::string& fileName, std::int64_t line, const char* what)
+[[noreturn]] void throwLineError(const std::string& fileName, std::int64_t line, const std::string& what)
 {
     throw Error("Ошибка в строке " + std::to_string(line) + " файла " + fileName + ": " + what);
 }
@@ -236,6 +237,10 @@ void TFreq::Close()
 
 bool TFreq::LoadFromFile(const std::string& fileName)
 {
+    // Only a regular file: a pipe would block the open, a device be read for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(fileName, ec))
+        return false;
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (!file)
         return false;
@@ -300,10 +305,16 @@ bool TFreq::LoadFromFile(const std::string& fileName)
     double step = 0;
     if (index < 4 || !parseDouble(line4, step) || !std::isfinite(step) || step <= 0)
         throwLineError(fileName, 4, "ожидается шаг в секундах, больше нуля");
+    if (step > MaxSampleStep)
+        throwLineError(fileName, 4,
+                       "шаг " + formatShortest(step) + " сек больше допустимого (" +
+                           formatShortest(MaxSampleStep) + " сек)");
     const float step32 = static_cast<float>(step);
     const double rate = 1.0 / static_cast<double>(step32);
-    if (!(step32 > 0) || !std::isfinite(step32) || !(rate < static_cast<double>(INT32_MAX)))
-        throwLineError(fileName, 4, "ожидается шаг в секундах, больше нуля");
+    if (!(step32 > 0) || !(rate < static_cast<double>(INT32_MAX)))
+        throwLineError(fileName, 4,
+                       "шаг " + formatShortest(step) +
+                           " сек слишком мал: больше 2147483647 отсчётов в секунду");
 
     if (!reader->rewind())
         return false;
@@ -317,6 +328,11 @@ bool TFreq::LoadFromFile(const std::string& fileName)
     SampleStep = step32;
     SampleRate = static_cast<std::int32_t>(roundHalfEven(rate));
     Channels = 1;
+    Warning.clear();
+    if (count != RecordCount)
+        Warning = "Файл " + fileName + ": в строке 3 указано отсчётов: " + std::to_string(count) +
+                  ", а после START их " + std::to_string(RecordCount) + "; взято " +
+                  std::to_string(RecordCount);
     CurrentLine.clear();
     CurrentValue = 0;
     LineIndex = 0;

@@ -24,8 +24,9 @@ namespace selva {
 //
 // Numbers always use a point, whatever the locale. A malformed count, step or reading never yields a
 // silently wrong record: LoadFromFile checks every data line and throws selva::Error naming the file and
-// the line. A step must be positive (with a rate that fits in 32 bits); a reading must be a finite number
-// within single precision.
+// the line. A step must be positive, with a rate that fits in 32 bits (so above about 4.7e-10 s), and at
+// most MaxSampleStep; a reading must be a finite number within single precision. A count on line 3 that
+// is not the number of readings is taken as the number of readings, and said in `Warning`.
 //
 // Threads: one object is shared by the analysis; only the thread that runs the computation uses it.
 class TFreq {
@@ -35,11 +36,15 @@ public:
     TFreq(const TFreq&) = delete;
     TFreq& operator=(const TFreq&) = delete;
 
-    // Reads a frequency file. False when the file does not exist or cannot be opened, its first line is
-    // not FREQ, or no line follows START. Throws selva::Error for a malformed count, step or reading.
-    // On success the file stays open positioned on the first reading and Loaded is set. A failed load
-    // leaves the record that was loaded before untouched and usable.
+    // Reads a frequency file. False when the file does not exist, is not a regular file (a pipe, a device)
+    // or cannot be opened, its first line is not FREQ, or no line follows START. Throws selva::Error for a
+    // malformed count, step or reading. On success the file stays open positioned on the first reading and
+    // Loaded is set. A failed load leaves the record that was loaded before untouched and usable.
     bool LoadFromFile(const std::string& fileName);
+
+    // The longest step a record may have: one reading an hour. A longer one is refused as a malformed
+    // step (a step of 1e30 s would describe five readings as 5e30 seconds).
+    static constexpr double MaxSampleStep = 3600;
 
     // Positions on the first reading and returns it; reads nothing when already there.
     float First();
@@ -66,6 +71,9 @@ public:
     float SampleStep = 0.01f;      // seconds between readings
     std::uint16_t Channels = 1;
     std::int32_t RecordCount = 0; // number of readings
+    // What the last successful load found odd but took (a count on line 3 other than the number of
+    // readings), in the program's words with the file name; empty when nothing. The caller shows it.
+    std::string Warning;
 
     class LineReader; // buffered line reading over the open file (FreqRecord.cpp)
 

@@ -340,7 +340,8 @@ namespace {
 
 bool writeMotorFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
                     const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
-                    std::string* error, std::string (*text)(const MotorExport&, const MotorExportInfo&))
+                    std::string* error, const SaveOptions& saveOptions,
+                    std::string (*text)(const MotorExport&, const MotorExportInfo&))
 {
     std::string bytes;
     try {
@@ -351,7 +352,7 @@ bool writeMotorFile(const std::string& fileName, const AnalysisState& state, boo
         return false;
     }
     std::string why;
-    if (!writeFileAtomically(fileName, bytes, &why)) {
+    if (!writeFileAtomically(fileName, bytes, &why, saveOptions)) {
         if (error)
             *error = "Невозможно записать файл " + fileName + ": " + why;
         return false;
@@ -363,16 +364,16 @@ bool writeMotorFile(const std::string& fileName, const AnalysisState& state, boo
 
 bool WriteEngFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
                   const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
-                  std::string* error)
+                  std::string* error, const SaveOptions& saveOptions)
 {
-    return writeMotorFile(fileName, state, calibrated, motor, options, info, error, &EngText);
+    return writeMotorFile(fileName, state, calibrated, motor, options, info, error, saveOptions, &EngText);
 }
 
 bool WriteRseFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
                   const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
-                  std::string* error)
+                  std::string* error, const SaveOptions& saveOptions)
 {
-    return writeMotorFile(fileName, state, calibrated, motor, options, info, error, &RseText);
+    return writeMotorFile(fileName, state, calibrated, motor, options, info, error, saveOptions, &RseText);
 }
 
 std::vector<EngMotor> ParseEng(std::string_view text, const std::string& fileName)

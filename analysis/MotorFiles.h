@@ -2,6 +2,7 @@
 
 #include "analysis/AnalysisState.h"
 #include "analysis/StandardFigures.h"
+#include "common/AtomicFile.h"
 
 #include <cstddef>
 #include <string>
@@ -80,12 +81,14 @@ std::string RseText(const MotorExport& data, const MotorExportInfo& info);
 
 // The exports of the window and the command-line tool: prepare, build the text, save through a temporary
 // file renamed into place. False with `error` holding the message for the user.
+// Written by the rules of `saveOptions` (common/AtomicFile.h); pass
+// Workspace::SaveOptionsFor(SaveWhat::Export).
 bool WriteEngFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
                   const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
-                  std::string* error = nullptr);
+                  std::string* error = nullptr, const SaveOptions& saveOptions = {});
 bool WriteRseFile(const std::string& fileName, const AnalysisState& state, bool calibrated,
                   const MotorData& motor, const CurveExportOptions& options, const MotorExportInfo& info,
-                  std::string* error = nullptr);
+                  std::string* error = nullptr, const SaveOptions& saveOptions = {});
 
 // A motor read from an ".eng" file: its header and its points as written (a first point at t = 0 kept).
 struct EngMotor {

@@ -52,11 +52,11 @@ std::string ExportText(const AnalysisState& state, ExportKind kind, std::string_
 }
 
 bool WriteResultsExport(const std::string& fileName, const AnalysisState& state, ExportKind kind,
-                        std::string_view sourceName, std::string* error)
+                        std::string_view sourceName, std::string* error, const SaveOptions& options)
 {
     if (state.PointCount == 0)
         return true;
-    return writeFileAtomically(fileName, ExportText(state, kind, sourceName), error);
+    return writeFileAtomically(fileName, ExportText(state, kind, sourceName), error, options);
 }
 
 } // namespace selva

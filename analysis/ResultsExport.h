@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisState.h"
+#include "common/AtomicFile.h"
 
 #include <string>
 #include <string_view>
@@ -54,9 +55,11 @@ std::string ExportFileName(std::string_view sourceName, ExportKind kind);
 std::string ExportText(const AnalysisState& state, ExportKind kind, std::string_view sourceName);
 
 // Writes the export through a temporary file renamed into place (an existing file is replaced without
-// a question; a failed write leaves it as it was). With PointCount 0 nothing is written and the result is
-// true. False with `error` set (the system's message) when the file cannot be written.
+// a question; a failed write leaves it as it was), by the rules of `options` (common/AtomicFile.h; pass
+// Workspace::SaveOptionsFor(SaveWhat::Export)). With PointCount 0 nothing is written and the result is
+// true. False with `error` set (the reason, without the file name) when the file cannot be written.
 bool WriteResultsExport(const std::string& fileName, const AnalysisState& state, ExportKind kind,
-                        std::string_view sourceName, std::string* error = nullptr);
+                        std::string_view sourceName, std::string* error = nullptr,
+                        const SaveOptions& options = {});
 
 } // namespace selva

@@ -12,6 +12,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <new>
 
 namespace selva {
 
@@ -113,8 +114,16 @@ std::int64_t IndexTruncate(double t, double step)
 StepCheck CheckAnalysisStep(double candidate, double minStep, double recordDuration)
 {
     StepCheck check;
-    if (std::isnan(candidate) || candidate < minStep) {
+    if (!std::isfinite(candidate)) {
+        check.reason = "Шаг должен быть конечным числом";
+        return check;
+    }
+    if (candidate < minStep) {
         check.reason = "Шаг меньше допустимого (" + formatGeneral(minStep, 6) + " сек)";
+        return check;
+    }
+    if (candidate > 0 && recordDuration > 0 && recordDuration / candidate > double(MaxAnalysisPoints)) {
+        check.reason = TooManyPointsMessage(std::nearbyint(recordDuration / candidate), candidate);
         return check;
     }
     check.accepted = true;
@@ -129,6 +138,39 @@ StepCheck CheckAnalysisStep(double candidate, double minStep, double recordDurat
         check.reason = "Шаг ограничен десятой частью записи";
     }
     return check;
+}
+
+ThrustTimes CheckThrustTimes(double start, double end, double recordDuration)
+{
+    ThrustTimes t{start, end, {}};
+    const auto say = [&t](const std::string& text) { t.note += (t.note.empty() ? "" : "; ") + text; };
+    const auto seconds = [](double v) { return formatShortest(v) + " сек"; };
+    if (!std::isfinite(start) || start < 0) {
+        say("начало тяги " + seconds(start) + " не подходит и будет найдено заново");
+        t.start = 0;
+    } else if (start > 0 && start >= recordDuration) {
+        say("начало тяги " + seconds(start) + " за концом записи (" + seconds(recordDuration) +
+            ") и будет найдено заново");
+        t.start = 0;
+    }
+    if (!std::isfinite(end) || end < 0) {
+        if (!std::isnan(end) && end > 0) { // +inf: past any record
+            say("конец тяги " + seconds(end) + " заменен концом записи (" + seconds(recordDuration) + ")");
+            t.end = recordDuration;
+        } else {
+            say("конец тяги " + seconds(end) + " не подходит и будет найден заново");
+            t.end = 0;
+        }
+    } else if (end > recordDuration) {
+        say("конец тяги " + seconds(end) + " заменен концом записи (" + seconds(recordDuration) + ")");
+        t.end = recordDuration;
+    }
+    if (t.start > 0 && t.end > 0 && !(t.end > t.start)) {
+        say("конец тяги (" + seconds(t.end) + ") не позже начала (" + seconds(t.start) +
+            "): оба будут найдены заново");
+        t.start = t.end = 0;
+    }
+    return t;
 }
 
 ThrustAnalysis::ThrustAnalysis(AnalysisState& state, SensorLibrary& sensors, TFreq& freq, TWave& wave,
@@ -166,19 +208,31 @@ bool ThrustAnalysis::Recalculate(Stages stages)
         }
     } done{progress_};
 
-    if (stages.has(Stage::Prepare)) {
-        PrepareFrequency(stages.has(Stage::DetectTimes), detectLevels);
-        if (cancelled_)
-            return false;
+    try {
+        if (stages.has(Stage::Prepare)) {
+            PrepareFrequency(stages.has(Stage::DetectTimes), detectLevels);
+            if (cancelled_)
+                return false;
+        }
+        if (stages.has(Stage::Compensate))
+            CompensateZero();
+        if (stages.has(Stage::Convert)) {
+            ConvertToThrust(detectLevels);
+            if (cancelled_)
+                return false;
+        }
+        ComputeResults();
+    } catch (const std::bad_alloc&) {
+        // The limits above keep a series within what a desktop can hold; a machine with less memory still
+        // gets words, and series that are all of one length (none).
+        AnalysisState& s = state_;
+        const double points = s.AnalysisStep > 0 ? std::nearbyint(s.RecordDuration / s.AnalysisStep) : 0;
+        s.PointCount = 0;
+        for (auto* series : {&s.FreqData, &s.FreqError, &s.ThrustData, &s.ThrustError, &s.ThrustNet})
+            std::vector<double>().swap(*series);
+        throw Error("Недостаточно памяти для " + formatGeneral(points, 12) +
+                    " точек анализа: увеличьте шаг \"Точность\"");
     }
-    if (stages.has(Stage::Compensate))
-        CompensateZero();
-    if (stages.has(Stage::Convert)) {
-        ConvertToThrust(detectLevels);
-        if (cancelled_)
-            return false;
-    }
-    ComputeResults();
     return !cancelled_;
 }
 
@@ -274,8 +328,7 @@ void ThrustAnalysis::resampleRecord()
     const std::int64_t count =
         copy ? freq_.RecordCount : IndexTruncate(static_cast<double>(freq_.RecordCount) * hd, H);
     if (count > static_cast<std::int64_t>(MaxFrequencyPoints))
-        throw Error("Слишком много точек анализа (" + std::to_string(count) +
-                    "): увеличьте шаг \"Точность\"");
+        throw Error(TooManyPointsMessage(static_cast<double>(count), H));
     const std::size_t n = static_cast<std::size_t>(std::max<std::int64_t>(count, 0));
     s.PointCount = static_cast<std::uint32_t>(n);
     s.FreqData.resize(n);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisState.h"
+#include "common/AnalysisLimits.h"
 #include "common/Progress.h"
 
 #include <cstdint>
@@ -40,8 +41,9 @@ double RoundToDigits(double x, int digits);
 std::int64_t IndexNearest(double t, double step);
 std::int64_t IndexTruncate(double t, double step);
 
-// The step edit's commit rule ("Точность"): a candidate below `minStep` (or not a number) is refused with
-// the reason; an accepted candidate of 0 or less becomes 0.001 and one above a tenth of the record becomes
+// The step edit's commit rule ("Точность"): a candidate that is not a finite number, one below `minStep`,
+// and one that would make more than MaxAnalysisPoints points over the record are refused with the
+// reason; an accepted candidate of 0 or less becomes 0.001 and one above a tenth of the record becomes
 // exactly a tenth.
 struct StepCheck {
     bool accepted = false;
@@ -49,6 +51,18 @@ struct StepCheck {
     std::string reason; // why it was refused or changed, empty when stored as typed
 };
 StepCheck CheckAnalysisStep(double candidate, double minStep, double recordDuration);
+
+// Start and end of thrust taken from outside the window's edits (a project, a command line), by the
+// edits' rules: a time that is not a finite number or lies before the record is not set (0, so that it is
+// detected again); an end past the record is the record's end; a start at or past the record's end is not
+// set; and when both are set and the end is not after the start, neither is (both are detected again).
+// `note` says what was changed, in the program's words ("" when nothing was).
+struct ThrustTimes {
+    double start = 0;
+    double end = 0;
+    std::string note;
+};
+ThrustTimes CheckThrustTimes(double start, double end, double recordDuration);
 
 // The stages of the thrust computation, in the order Recalculate runs them. A change names the stages it
 // needs, e.g. Stages::All for "Пересчитать" or Stage::Prepare | Stage::DetectLevels | Stage::Convert for
@@ -101,13 +115,14 @@ public:
                    Progress& progress);
 
     // Longest analysis series built from a frequency record; a step that would make more points is
-    // refused with selva::Error instead of exhausting memory.
-    static constexpr std::uint32_t MaxFrequencyPoints = 1u << 25;
+    // refused with selva::Error ("Слишком много точек анализа ...") before anything is allocated.
+    static constexpr std::uint32_t MaxFrequencyPoints = static_cast<std::uint32_t>(MaxAnalysisPoints);
 
     // Runs the stages a change needs, then ComputeResults. False when the computation was cancelled
     // through `progress.cancel` (a cancel set before the call cancels it at once; the flag is cleared at
     // the end, so whoever starts a computation clears a stale one first). Stage and fraction are
-    // 0 afterwards. selva::Error from the source propagates.
+    // 0 afterwards. selva::Error from the source propagates; so does a lack of memory, as selva::Error in
+    // words rather than std::bad_alloc.
     bool Recalculate(Stages stages);
 
     // The single stages report their stage number through `progress` while they run and set it back to 0

@@ -80,6 +80,13 @@ char32_t nextCodePoint(std::string_view text, std::size_t& i)
         }
         c = (c << 6) | (b & 0x3F);
     }
+    // An overlong form (a slash or a control character in disguise), a surrogate or a value beyond
+    // U+10FFFF is malformed too.
+    static constexpr char32_t shortest[] = {0, 0x80, 0x800, 0x10000};
+    if (c < shortest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+        ++i;
+        return 0xFFFD;
+    }
     i += static_cast<std::size_t>(extra) + 1;
     return c;
 }

@@ -157,4 +157,62 @@ bool parseInt(std::string_view text, std::int64_t& value)
     return true;
 }
 
+std::string printableText(std::string_view utf8)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(utf8.size());
+    const auto hex = [&](const char* prefix, unsigned v) {
+        out += prefix;
+        out += kHex[(v >> 4) & 0xF];
+        out += kHex[v & 0xF];
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            if (c == '\t')
+                out += "\\t";
+            else if (c == '\n')
+                out += "\\n";
+            else if (c == '\r')
+                out += "\\r";
+            else if (c < 0x20 || c == 0x7F)
+                hex("\\x", c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // The length of a well-formed sequence (no overlong forms, no surrogates, nothing past U+10FFFF).
+        std::size_t n = 0;
+        if (c >= 0xC2 && c <= 0xDF)
+            n = 2;
+        else if (c >= 0xE0 && c <= 0xEF)
+            n = 3;
+        else if (c >= 0xF0 && c <= 0xF4)
+            n = 4;
+        bool ok = n != 0 && i + n <= utf8.size();
+        for (std::size_t k = 1; ok && k < n; ++k)
+            ok = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
+        if (ok && n == 3) {
+            const auto c1 = static_cast<unsigned char>(utf8[i + 1]);
+            ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
+        } else if (ok && n == 4) {
+            const auto c1 = static_cast<unsigned char>(utf8[i + 1]);
+            ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+        }
+        if (!ok) {
+            hex("\\x", c);
+            ++i;
+            continue;
+        }
+        if (c == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) // U+0080..U+009F
+            hex("\\u00", static_cast<unsigned char>(utf8[i + 1]));
+        else
+            out.append(utf8.substr(i, n));
+        i += n;
+    }
+    return out;
+}
+
 }  // namespace selva

@@ -31,6 +31,12 @@ std::string formatShortest(double x);
 bool parseDouble(std::string_view text, double& value);
 bool parseInt(std::string_view text, std::int64_t& value);
 
+// Text from a file made safe to print on a terminal: control characters (C0, DEL and the C1 range
+// U+0080..U+009F, which a terminal may take as the start of an escape sequence) become "\t", "\n", "\r"
+// or "\xHH" / "\u00HH"; bytes that are not UTF-8 become "\xHH". Everything else, backslashes included (a
+// Windows path), stays as it is.
+std::string printableText(std::string_view utf8);
+
 // Blanks: space, TAB, CR, LF.
 std::string_view trimBlanks(std::string_view text);
 std::string toUpperAscii(std::string_view text);

@@ -1,5 +1,6 @@
-// Project file reader: any bytes either decode to a record and notes or are refused, and what a decoded
-// project is written as reads back and is written as the same bytes again.
+// Project file reader: any bytes either decode to a record and notes or are refused with the reason
+// (exactly when the reason is given), and what a decoded project is written as reads back and is written
+// as the same bytes again.
 #include "store/StoreFiles.h"
 
 #include <cstddef>
@@ -22,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             bytes[at + i] = static_cast<char>(sum >> (8 * i));
     }
     const auto content = selva::decodeProjectFile(bytes);
+    if (selva::ProjectFileProblem(bytes).empty() != content.has_value())
+        std::abort();
     if (!content)
         return 0;
     const std::string written = selva::encodeProjectFile(content->record, content->notes);

@@ -194,7 +194,8 @@ SavedRecording saveRecording(const FinishedRecording& recording, const std::stri
         return saved;
     }
     saved.fileName = chooseRecordingName(name, folder, prompts);
-    const ConversionResult r = convertRecording(recording.tempFile, saved.fileName, recording.step);
+    const ConversionResult r =
+        convertRecording(recording.tempFile, saved.fileName, recording.step, prompts.saveOptions);
     if (!r.ok) {
         saved.error = "Невозможно записать файл " + saved.fileName + ": " + r.error +
                       ". Отсчеты записи сохранены во временном файле " + recording.tempFile;

@@ -150,7 +150,8 @@ std::vector<LeftoverRecording> findLeftoverRecordings(const std::string& folder)
     return found;
 }
 
-ConversionResult convertRecording(const std::string& tempName, const std::string& outName, double step)
+ConversionResult convertRecording(const std::string& tempName, const std::string& outName, double step,
+                                  const SaveOptions& options)
 {
     ConversionResult result;
     std::FILE* in = std::fopen(tempName.c_str(), "rb");
@@ -163,7 +164,7 @@ ConversionResult convertRecording(const std::string& tempName, const std::string
     const std::uint64_t count = ec ? 0 : size / 4;
 
     AtomicFileWriter out;
-    if (!out.open(outName)) {
+    if (!out.open(outName, options)) {
         std::fclose(in);
         result.error = out.errorText();
         return result;

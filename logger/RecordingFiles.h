@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/AtomicFile.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -72,8 +74,10 @@ struct ConversionResult {
 // code page 1251, CR LF, numbers with a point; every reading is converted, however many there are. The
 // record replaces `outName` only once it is complete (a temporary file renamed into place); the temporary
 // recording is left as it is (the caller deletes it after a successful conversion). A trailing part of a
-// reading (a write cut short by a crash) is ignored.
-ConversionResult convertRecording(const std::string& tempName, const std::string& outName, double step);
+// reading (a write cut short by a crash) is ignored. The record is saved by the rules of `options`
+// (common/AtomicFile.h; the window passes Workspace::SaveOptionsFor(SaveWhat::Recording)).
+ConversionResult convertRecording(const std::string& tempName, const std::string& outName, double step,
+                                  const SaveOptions& options = {});
 
 // How the choice of the output name talks to the person: the window asks with message boxes and the save
 // dialog, the command-line tool answers from its options.
@@ -85,6 +89,8 @@ struct SaveNamePrompts {
     std::function<std::optional<std::string>(const std::string& proposed)> chooseName;
     // A message. Unset: nothing is said.
     std::function<void(const std::string& text)> tell;
+    // The rules the record is saved by (the read-only question, the files in use).
+    SaveOptions saveOptions = {};
 };
 
 // The name a finished recording is written under. An empty `name` asks for one; a name in use asks

@@ -498,19 +498,41 @@ std::string SensorFileText(const SensorLibrary& library, const std::vector<std::
 
 bool SaveSensorFile(SensorLibrary& library, const std::string& fileName, const UserPrompts& prompts)
 {
-    std::error_code ec;
-    if (fs::exists(fileName, ec) && !prompts.ask("Переписать существующий файл " + fileName + "?"))
+    const auto refuse = [&](const std::string& why) {
+        prompts.tell("Невозможно записать файл " + fileName + ": " + why);
         return false;
+    };
+    // What cannot be replaced is said before anyone is asked whether to replace it.
+    const SaveTarget target = inspectSaveTarget(fileName);
+    if (target.kind == SaveTarget::NotRegular || target.kind == SaveTarget::Unusable)
+        return refuse(target.refusal);
+    if (library.saveTargetInUse) {
+        const std::string why = library.saveTargetInUse(fileName);
+        if (!why.empty())
+            return refuse(why);
+    }
+    SaveOptions options;
+    if (target.kind == SaveTarget::Regular) {
+        // A read-only file takes the read-only question in place of the overwrite question; nobody to ask
+        // (the command-line tool) means no.
+        if (target.readOnly) {
+            if (!prompts.confirmReadOnly)
+                return refuse("файл только для чтения");
+            if (!prompts.confirmReadOnly(readOnlyQuestion(fileName)))
+                return false;
+            options.confirmReadOnly = [](const std::string&) { return true; };
+        } else if (!prompts.ask("Переписать существующий файл " + fileName + "?")) {
+            return false;
+        }
+    }
 
     // Header lines of the current library file come first. They are read before anything is written, so
     // a save onto the current file itself keeps them too (the file is replaced only at the end).
     const std::string out = SensorFileText(library, headerLinesOf(library.SensorFileName));
 
     std::string error;
-    if (!writeFileAtomically(fileName, out, &error)) {
-        prompts.tell("Невозможно записать файл " + fileName);
-        return false;
-    }
+    if (!writeFileAtomically(fileName, out, &error, options))
+        return refuse(error);
     library.SensorsModified = false;
     return true;
 }

@@ -49,6 +49,9 @@ public:
     // Called wherever the sensor list changed as a whole: the main window refills `lbxSensor` from
     // `sensors` and selects ActiveSensorIndex.
     std::function<void()> onFillSensorCombo;
+    // Why a save of the library must not replace a file (empty when it may): the workspace that owns the
+    // library refuses the files the analysis uses (Workspace::CheckSaveTarget). Unset: no such check.
+    std::function<std::string(const std::string& fileName)> saveTargetInUse;
 
     int SensorCount() const { return static_cast<int>(sensors.size()); }
 
@@ -81,7 +84,9 @@ public:
     TCalibration* ActiveCalibration();
     const TCalibration* ActiveCalibration() const;
 
-    // The sensor file (SensorFile.cpp). Messages and the overwrite question go through `prompts`.
+    // The sensor file (SensorFile.cpp). Messages and the overwrite questions go through `prompts`; a save
+    // follows the rules of every save (common/AtomicFile.h), the read-only question going to
+    // prompts.confirmReadOnly.
     bool LoadSensorFile(const std::string& fileName, bool reportErrors, const UserPrompts& prompts = {});
     bool SaveSensorFile(const std::string& fileName, const UserPrompts& prompts = {});
 

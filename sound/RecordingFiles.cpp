@@ -1,5 +1,7 @@
 #include "sound/RecordingFiles.h"
 
+#include "common/AtomicFile.h"
+
 #include "common/LittleEndian.h"
 
 #include <algorithm>
@@ -71,6 +73,18 @@ bool MoveFileReplacing(const std::string& from, const std::string& to, std::stri
     return true;
 }
 
+std::string RecordingTargetRefusal(const std::string& target, bool readOnlyAllowed, std::string* resolved)
+{
+    const SaveTarget t = inspectSaveTarget(target);
+    if (resolved)
+        *resolved = t.path.empty() ? target : t.path;
+    if (t.kind == SaveTarget::NotRegular || t.kind == SaveTarget::Unusable)
+        return t.refusal;
+    if (t.kind == SaveTarget::Regular && t.readOnly && !readOnlyAllowed)
+        return "Файл " + target + " только для чтения";
+    return {};
+}
+
 SaveOutcome SaveRecording(const std::string& tempPath, RecordingTarget& target,
                           const RecordingPrompts& prompts)
 {
@@ -104,8 +118,26 @@ SaveOutcome SaveRecording(const std::string& tempPath, RecordingTarget& target,
             wanted.set(picked);
         }
     }
+    // A file that must not be replaced (the source in use, a pipe, a folder) sends the user back to the
+    // save dialog, as a refused overwrite does. The overwrite question above was the question for a
+    // read-only file too. A symbolic link is followed: the file it leads to takes the recording.
+    std::string resolved;
+    for (;;) {
+        std::string refusal = prompts.inUse ? prompts.inUse(wanted.path) : std::string();
+        if (refusal.empty())
+            refusal = RecordingTargetRefusal(wanted.path, true, &resolved);
+        if (refusal.empty())
+            break;
+        tell(refusal);
+        const std::string picked = choose(folderOf(wanted.path), wanted.shortName);
+        if (picked.empty()) {
+            tell(keptMessage(tempPath));
+            return {false, tempPath};
+        }
+        wanted.set(picked);
+    }
     std::string error;
-    if (!MoveFileReplacing(tempPath, wanted.path, error)) {
+    if (!MoveFileReplacing(tempPath, resolved, error)) {
         tell("Не удалось переместить запись в файл " + wanted.path + " (" + error + "). " +
              keptMessage(tempPath));
         return {false, tempPath};

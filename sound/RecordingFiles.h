@@ -28,7 +28,15 @@ struct RecordingPrompts {
     // A Yes/No question of its own; true for Yes.
     std::function<bool(const std::string& question)> confirm;
     std::function<void(const std::string& text)> tell;
+    // Why a recording must not be saved as this file (the source the analysis has open, ...); empty when it
+    // may. Unset: no file is in use.
+    std::function<std::string(const std::string& target)> inUse;
 };
+
+// Why a recording cannot replace `target` whatever the user answers: not a regular file (a folder, a
+// pipe, a device), a name that cannot be followed, or a read-only file unless `readOnlyAllowed`. Empty
+// when it can; the recording then goes to the file a symbolic link leads to (`resolved`).
+std::string RecordingTargetRefusal(const std::string& target, bool readOnlyAllowed, std::string* resolved = nullptr);
 
 // What became of a finished recording: saved under `path`, or still in the temporary file `path`.
 struct SaveOutcome {

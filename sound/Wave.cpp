@@ -222,6 +222,10 @@ bool TWave::Open(const std::string& fileName)
     Writing = false;
     ReadFailed = false;
 
+    // Only a regular file: a pipe would block the open, a device be read for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(fileName, ec))
+        throw Error("Unable to open file " + fileName);
     Handle = std::fopen(fileName.c_str(), "rb");
     if (!Handle)
         throw Error("Unable to open file " + fileName);
@@ -314,17 +318,19 @@ bool TWave::Open(const std::string& fileName)
     return true;
 }
 
-bool TWave::CreateWave(const std::string& fileName)
+bool TWave::CreateWave(const std::string& fileName, const SaveOptions& options)
 {
     Close();
     Loaded = false;
     Writing = false;
 
-    Handle = std::fopen(fileName.c_str(), "wb");
-    if (!Handle)
-        throw Error("Unable to open file " + fileName);
+    auto writer = std::make_unique<AtomicFileWriter>();
+    if (!writer->open(fileName, options))
+        throw Error("Unable to open file " + fileName + " (" + writer->errorText() + ")");
+    Writer = std::move(writer);
+    Handle = Writer->stream();
     const auto fail = [this](const char* message) {
-        std::fclose(Handle);
+        Writer.reset(); // abandoned: nothing replaces the file that was there
         Handle = nullptr;
         throw Error(message);
     };
@@ -365,6 +371,7 @@ bool TWave::CreateWave(const std::string& fileName)
     DataStart = kHeaderBytes;
     DataBytes = 0;
     BytesWritten = 0;
+    WriteFailed = false;
     TotalFrames = 0;
     Writing = true;
     return true;
@@ -377,6 +384,8 @@ bool TWave::AppendData(const void* bytes, std::size_t count)
     if (std::uint64_t{GetBytesWritten()} + count > kMaxDataBytes)
         return false;
     const std::size_t written = std::fwrite(bytes, 1, count, Handle);
+    if (written != count)
+        WriteFailed.store(true, std::memory_order_relaxed); // read by Close after appending stopped
     const std::uint32_t total =
         BytesWritten.load(std::memory_order_relaxed) + static_cast<std::uint32_t>(written);
     BytesWritten.store(total, std::memory_order_relaxed);
@@ -407,6 +416,16 @@ bool TWave::Close()
         RiffChunk.cksize = kHeaderBytes - 8 + dataBytes + pad;
         DataBytes = dataBytes;
         Writing = false;
+    }
+    if (Writer) {
+        // A complete file takes the place of the target; an incomplete one does not.
+        Handle = nullptr;
+        if (ok && !WriteFailed.load(std::memory_order_relaxed))
+            ok = Writer->commit();
+        else
+            ok = false;
+        Writer.reset();
+        return ok;
     }
     // The stream is gone after fclose whatever it returns.
     ok = std::fclose(Handle) == 0 && ok;

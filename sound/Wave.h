@@ -1,9 +1,12 @@
 #pragma once
 
+#include "common/AtomicFile.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,12 +82,16 @@ public:
     // Opens a WAV file for reading and checks it; throws selva::Error with the program's message on any
     // failure (the object then has Loaded false). Returns true.
     bool Open(const std::string& fileName);
-    // Creates (or truncates) a WAV file in the object's current format and leaves it positioned in an
-    // open "data" chunk; throws selva::Error on failure. Returns true.
-    bool CreateWave(const std::string& fileName);
+    // Creates a WAV file in the object's current format and leaves it positioned in an open "data" chunk;
+    // throws selva::Error on failure. Returns true. The file is written by the rules of every save
+    // (common/AtomicFile.h): into a temporary file that Close puts in the place of `fileName`, or, with
+    // options.newFileInPlace (a recording in progress, which must survive a crash), into a new file under
+    // that very name.
+    bool CreateWave(const std::string& fileName, const SaveOptions& options = {});
     // Finishes and closes the open file, if any. On a file being written this writes the final sizes of
     // the "data" and RIFF chunks and the pad byte after odd data. False when finishing or closing the
-    // file failed (the written file is then not complete). Loaded and the format stay as they are.
+    // file failed (the written file then does not replace the file that was there; one written in place
+    // stays as far as it got). Loaded and the format stay as they are.
     bool Close();
 
     // Appends sample bytes to the "data" chunk of a file opened by CreateWave, and adds them to
@@ -161,6 +168,7 @@ private:
     std::uint32_t DataStart = 0;
     std::uint32_t DataBytes = 0;
     std::FILE* Handle = nullptr;
+    std::unique_ptr<AtomicFileWriter> Writer; // the file being written; Handle is its stream
     std::vector<unsigned char> BufferData;
     std::int64_t BufferSize = 0;
     std::uint32_t FramesInBuffer = 0;
@@ -178,6 +186,8 @@ private:
     // shown as a number (the recording's length so far): the window needs the latest value, nothing that
     // depends on it, so the default (sequentially consistent) operations are more than enough.
     std::atomic<std::uint32_t> BytesWritten{0};
+    // Set by AppendData when a write failed: the file is incomplete and does not replace its target.
+    std::atomic<bool> WriteFailed{false};
     double Duration = 0.0;
     std::atomic<std::uint32_t> TotalFrames{0};
     bool ReadFailed = false;

@@ -896,10 +896,7 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
     if (!wave.IsLoaded() || wave.IsWriting() || !(analysisStep > 0.0) || !std::isfinite(analysisStep))
         return false;
 
-    const double points = std::nearbyint(wave.GetDuration() / analysisStep);
-    if (!(points < double(MaxWaveFrequencyPoints)))
-        throw Error("The recording is too long for an analysis step of " + formatGeneral(analysisStep, 15) +
-                    " s");
+    CheckPointCount(std::nearbyint(wave.GetDuration() / analysisStep), analysisStep);
     const std::int64_t pointCount = roundHalfEven(wave.GetDuration() / analysisStep);
     const double framesPerStep = double(wave.GetSampleRate()) * analysisStep;
     if (!(framesPerStep < 4.0e18))

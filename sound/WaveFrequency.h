@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/AnalysisLimits.h"
 #include "common/Progress.h"
 #include "sound/Wave.h"
 
@@ -23,8 +24,9 @@ namespace selva {
 // integer to sample rate * analysisStep frames (the first step one frame more), steps after the end of
 // the data give 0 in both series. A crossing counts only once the signal has moved at least noiseLsb
 // away from the mean since the crossing before. Reads the file in large pieces; memory besides the two
-// series stays below 16 MB whatever the recording's length. Throws selva::Error when the series would
-// not fit in memory (a header whose byte rate makes the recording absurdly long).
+// series stays below 16 MB whatever the recording's length. Throws selva::Error ("Слишком много точек
+// анализа ...") before anything is allocated when the series would be longer than MaxAnalysisPoints (a
+// long recording at a fine step, or a header whose byte rate makes the recording absurdly long).
 bool CalcWaveFrequency(TWave& wave, double analysisStep, int channel, std::int32_t noiseLsb,
                        std::vector<double>& freqData, std::vector<double>& freqError, Progress* progress);
 
@@ -45,7 +47,7 @@ bool CalcWaveFrequencyTuned(TWave& wave, double analysisStep, int channel, std::
 int WaveFrequencySimdLevel();
 
 // Largest series CalcWaveFrequency builds (points); beyond it the recording is refused.
-inline constexpr std::uint64_t MaxWaveFrequencyPoints = std::uint64_t{1} << 27;
+inline constexpr std::uint64_t MaxWaveFrequencyPoints = MaxAnalysisPoints;
 
 // Value of one sample as the estimators read it: 8 bits unsigned (0 to 255) unless `signed8` (then
 // -128 to 127), 16, 24 and 32 bits signed little-endian. `readable` is false for other widths.

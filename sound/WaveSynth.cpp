@@ -29,7 +29,8 @@ struct NoiseSource {
 } // namespace
 
 std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions& options,
-                             const std::function<double(double t)>& frequencyHz)
+                             const std::function<double(double t)>& frequencyHz,
+                             const SaveOptions& saveOptions)
 {
     if ((options.bitsPerSample != 8 && options.bitsPerSample != 16) ||
         (options.channels != 1 && options.channels != 2) || options.sampleRate == 0 ||
@@ -38,7 +39,7 @@ std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions
 
     TWave wave;
     wave.SetFormat(options.channels, options.sampleRate, options.bitsPerSample);
-    wave.CreateWave(fileName);
+    wave.CreateWave(fileName, saveOptions);
 
     const std::uint64_t frames =
         static_cast<std::uint64_t>(roundHalfEven(options.durationSeconds * options.sampleRate));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/AtomicFile.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,9 +20,10 @@ struct WaveSynthOptions {
     double durationSeconds = 1.0;
 };
 
-// Writes the recording through TWave::CreateWave (throws selva::Error on a file error or an unsupported
-// format). Returns the number of frames written.
+// Writes the recording through TWave::CreateWave by the rules of `saveOptions` (throws selva::Error on a
+// file error or an unsupported format). Returns the number of frames written.
 std::uint64_t WriteSynthWave(const std::string& fileName, const WaveSynthOptions& options,
-                             const std::function<double(double t)>& frequencyHz);
+                             const std::function<double(double t)>& frequencyHz,
+                             const SaveOptions& saveOptions = {});
 
 } // namespace selva

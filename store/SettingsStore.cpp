@@ -108,35 +108,52 @@ StoreLoad SettingsStore::ReadSettingsFile(const std::string& name)
     return StoreLoad::Damaged;
 }
 
-bool SettingsStore::WriteSettingsFile(const std::string& name)
+bool SettingsStore::WriteSettingsFile(const std::string& name, const SaveOptions& options)
 {
     const std::string file = resolveSettingsName(name);
     settingsFileName = file;
     if (file.empty())
         return false;
-    return writeFileAtomically(file, encodeSettingsFile(settings));
+    return writeFileAtomically(file, encodeSettingsFile(settings), nullptr, options);
 }
 
-StoreLoad SettingsStore::ReadProjectFile(const std::string& name)
+StoreLoad SettingsStore::ReadProjectFile(const std::string& name, std::string* why)
 {
+    const auto fail = [why](StoreLoad status, std::string text) {
+        if (why)
+            *why = std::move(text);
+        return status;
+    };
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(name, ec);
+    if (!std::filesystem::exists(st))
+        return fail(StoreLoad::Missing, "файл не найден");
+    if (!std::filesystem::is_regular_file(st))
+        return fail(StoreLoad::Missing, "это не обычный файл");
     bool tooLarge = false;
     const auto bytes = readSmallFile(name, ProjectFileMaxSize, tooLarge);
     if (tooLarge)
-        return StoreLoad::Damaged;
-    if (!bytes || bytes->empty())
-        return StoreLoad::Missing;
+        return fail(StoreLoad::Damaged, ProjectFileProblem(std::string_view(), true));
+    if (!bytes)
+        return fail(StoreLoad::Missing, "файл не читается");
+    const std::string problem = ProjectFileProblem(*bytes);
+    if (!problem.empty())
+        return fail(StoreLoad::Damaged, problem);
     auto content = decodeProjectFile(*bytes);
     if (!content)
-        return StoreLoad::Damaged;
+        return fail(StoreLoad::Damaged, "файл проекта поврежден");
     project = std::move(content->record);
     notes = std::move(content->notes);
+    if (why)
+        why->clear();
     return StoreLoad::Loaded;
 }
 
-void SettingsStore::WriteProjectFile(const std::string& name) const
+void SettingsStore::WriteProjectFile(const std::string& name, const SaveOptions& options) const
 {
-    if (!writeFileAtomically(name, encodeProjectFile(project, notes)))
-        throw Error("Невозможно записать файл " + name);
+    std::string why;
+    if (!writeFileAtomically(name, encodeProjectFile(project, notes), &why, options))
+        throw Error("Невозможно записать файл " + name + ": " + why);
 }
 
 std::string SettingsStore::captionFor(const std::string& fileName)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/AtomicFile.h"
 #include "store/Records.h"
 #include "store/StoreFiles.h"
 
@@ -50,15 +51,20 @@ public:
     // moved aside as name + ".bad" (replacing an older one), so that it can still be looked at; the
     // record in memory stays in force.
     StoreLoad ReadSettingsFile(const std::string& name);
-    // Writes `settings` as it is through a temporary file renamed into place and remembers the name.
-    // False when it could not be written (a save of the settings is not reported to the user).
-    bool WriteSettingsFile(const std::string& name);
+    // Writes `settings` as it is through a temporary file renamed into place (by the rules of `options`)
+    // and remembers the name. False when it could not be written (a save of the settings is not reported
+    // to the user).
+    bool WriteSettingsFile(const std::string& name, const SaveOptions& options = {});
 
-    // Reads a project file into `project` and `notes`. Damaged: nothing changed.
-    StoreLoad ReadProjectFile(const std::string& name);
-    // Writes `project` and `notes` through a temporary file renamed into place. Throws selva::Error
-    // "Невозможно записать файл " + name when it cannot.
-    void WriteProjectFile(const std::string& name) const;
+    // Reads a project file into `project` and `notes`. Missing: no such file (or one that is not a
+    // regular file, or cannot be read). Damaged: an empty file, one shorter than a project, larger than
+    // any project, or with a wrong checksum. In both cases nothing changed and `why` (when given) says
+    // what is wrong, in the program's words, without the file name.
+    StoreLoad ReadProjectFile(const std::string& name, std::string* why = nullptr);
+    // Writes `project` and `notes` through a temporary file renamed into place (by the rules of
+    // `options`). Throws selva::Error "Невозможно записать файл " + name + ": " + the reason when it
+    // cannot.
+    void WriteProjectFile(const std::string& name, const SaveOptions& options = {}) const;
 
     // The main window's caption for a file, and the current project file name that goes with it. A name
     // that is not a ".proj" file (the source opened on its own) leaves as the project file its companion

@@ -116,4 +116,21 @@ std::optional<ProjectFileContent> decodeProjectFile(std::string_view bytes)
     return content;
 }
 
+std::string ProjectFileProblem(std::string_view bytes, bool tooLarge)
+{
+    if (tooLarge)
+        return "файл больше " + std::to_string(ProjectFileMaxSize >> 20) +
+               " МБ: это не проект, или он поврежден";
+    if (bytes.empty())
+        return "файл пуст";
+    if (bytes.size() < ProjectFileMinSize)
+        return "файл короче любого проекта (" + std::to_string(bytes.size()) + " байт, а нужно не меньше " +
+               std::to_string(ProjectFileMinSize) + "): это не проект, или он поврежден";
+    const std::uint32_t stored =
+        le::getU32(reinterpret_cast<const unsigned char*>(bytes.data()) + ProjectFileHeader.size());
+    if (byteSum(bytes.substr(ProjectFileHeader.size() + 4)) != stored)
+        return "контрольная сумма не совпадает: файл проекта поврежден";
+    return {};
+}
+
 } // namespace selva

@@ -47,5 +47,9 @@ struct ProjectFileContent {
 // The record and notes, or nothing when fewer than 1120 data bytes are present or the checksum of all
 // data bytes (record and notes) is wrong.
 std::optional<ProjectFileContent> decodeProjectFile(std::string_view bytes);
+// What is wrong with the bytes of a project file, in the program's words ("файл пуст", a length that
+// cannot be a project's, a wrong checksum); empty when they decode. `tooLarge`: the file was not read
+// because it is larger than ProjectFileMaxSize.
+std::string ProjectFileProblem(std::string_view bytes, bool tooLarge = false);
 
 } // namespace selva

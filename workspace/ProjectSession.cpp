@@ -99,19 +99,18 @@ bool ProjectSession::runRecalculate(Stages stages)
 
 ProjectLoadResult ProjectSession::LoadProject(const std::string& fileName)
 {
-    switch (ws_.store.ReadProjectFile(fileName)) {
-    case StoreLoad::Missing:
-        return {};
-    case StoreLoad::Damaged: {
+    std::string why;
+    const StoreLoad status = ws_.store.ReadProjectFile(fileName, &why);
+    if (status != StoreLoad::Loaded) {
         // Nothing was taken from the file, so nothing changes: applying the previous project again under
         // the new file's name would make the next save overwrite the damaged file with another project.
-        prompts().tell("Ошибка открытия файла " + fileName + ": файл проекта поврежден");
-        ProjectLoadResult damaged;
-        damaged.damaged = true;
-        return damaged;
-    }
-    case StoreLoad::Loaded:
-        break;
+        ProjectLoadResult failed;
+        failed.damaged = status == StoreLoad::Damaged;
+        failed.error = "Ошибка открытия файла " + fileName + ": " + why;
+        std::error_code ec;
+        if (std::filesystem::exists(fileName, ec))
+            prompts().tell(failed.error);
+        return failed;
     }
 
     loadingFile_ = fileName;
@@ -227,8 +226,7 @@ ProjectLoadResult ProjectSession::applyProject()
 void ProjectSession::openProjectSource(ProjectLoadResult& result)
 {
     const std::string name = besideProject(ws_.store.project.sourceFileName, loadingFile_);
-    // The stored start, end and rest lines; opening without reset keeps them in the state.
-    const double start = ws_.state.StartTime, end = ws_.state.EndTime;
+    // The stored rest lines; opening without reset keeps them in the state.
     const double rest = ws_.state.RestFreq, restAfter = ws_.state.RestFreqAfter;
 
     std::error_code ec;
@@ -261,6 +259,17 @@ void ProjectSession::openProjectSource(ProjectLoadResult& result)
         ws_.state.AnalysisStep = taken;
     }
     result.sourceDescription = description;
+
+    // The stored times by the edits' rules, now that the record's length is known: a time the record
+    // cannot have is detected again (or, for an end past the record, is its end) rather than computed into
+    // zero results.
+    const ThrustTimes times =
+        CheckThrustTimes(ws_.store.project.StartTime, ws_.store.project.EndTime, ws_.state.RecordDuration);
+    if (!times.note.empty())
+        prompts().tell("Время тяги в проекте " + loadingFile_ + " исправлено: " + times.note);
+    const double start = times.start, end = times.end;
+    ws_.state.StartTime = start;
+    ws_.state.EndTime = end;
 
     // Only what the project holds as 0 is detected again; a stored value is a result the user saw (and
     // may have set by hand) and must come back unchanged.
@@ -319,7 +328,7 @@ std::string ProjectSession::SaveProject(const std::string& fileName, const MainW
     const TProjectRecord previous = ws_.store.project;
     ws_.store.project = p;
     try {
-        ws_.store.WriteProjectFile(fileName);
+        ws_.store.WriteProjectFile(fileName, ws_.SaveOptionsFor(SaveWhat::Project));
     } catch (...) {
         ws_.store.project = previous;
         throw;
@@ -411,7 +420,10 @@ bool ProjectSession::SaveSettings(const std::string& fileName, const TWindowPlac
     s.ActiveSensorId = ws_.sensors.ActiveSensorId;
     s.channelLeft = ws_.state.UseLeftChannel;
     s.mainPlacement = mainPlacement;
-    return ws_.store.WriteSettingsFile(fileName);
+    // Saved without a word when the window closes: a read-only settings file was made so on purpose.
+    SaveOptions options = ws_.SaveOptionsFor(SaveWhat::Settings);
+    options.confirmReadOnly = nullptr;
+    return ws_.store.WriteSettingsFile(fileName, options);
 }
 
 } // namespace selva

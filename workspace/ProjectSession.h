@@ -49,7 +49,10 @@ struct ProjectLoadResult {
     bool sourceOpened = false;     // the project's source is open and the analysis recomputed
     std::string sourceDescription; // lblInfo when sourceOpened
     bool cancelled = false;        // the recomputation was cancelled through the progress object
-    bool damaged = false;          // the file exists but is not a project (wrong checksum or length)
+    bool damaged = false;          // the file exists but is not a project (empty, wrong length or checksum)
+    // When not ok: "Ошибка открытия файла " + name + ": " + what is wrong; told through the prompts
+    // unless the file does not exist.
+    std::string error;
     bool sensorFound = true;       // the stored sensor library and sensor were found and chosen
 };
 
@@ -80,15 +83,20 @@ public:
     // Loads a project and applies it: calculation settings, appearance, channel, step, filter, sensor
     // library and sensor, times and rest lines, options; then opens its source and recomputes, re-detecting
     // only the start, end and rest lines the project holds as 0 (those it stores are kept, so a project
-    // saved and loaded again gives the same results). A missing or unreadable file changes nothing and
-    // returns ok false. A damaged file (wrong checksum) is reported ("Ошибка открытия файла " + name) and
-    // changes nothing either: not the caption, not the current project name, not the notes.
+    // saved and loaded again gives the same results). A file that cannot be loaded changes nothing (not
+    // the caption, not the current project name, not the notes) and returns ok false with `error`; it is
+    // told through the prompts, except for a file that does not exist (the caller knows what it asked
+    // for). A damaged file (empty, of a wrong length, a wrong checksum) sets `damaged`.
+    // Times the project stores that are not finite, lie outside its record or end before they start are
+    // corrected as the window's edits correct them (see openProjectSource), and the correction is told.
     ProjectLoadResult LoadProject(const std::string& fileName);
 
     // Captures the analysis, the sensor library and `view` into the project record, copies it into the
     // settings and writes the project file with its notes. An empty name does nothing and returns "".
-    // Throws selva::Error "Невозможно записать файл " + name when the file cannot be written. Returns the
-    // new caption.
+    // Throws selva::Error "Невозможно записать файл " + name + ": " + the reason when the file cannot be
+    // written, or when it is a file the analysis uses (the source, the sensor library, the settings; see
+    // Workspace::CheckSaveTarget); a read-only file is replaced only when prompts.confirmReadOnly says so.
+    // Returns the new caption.
     // The source and the sensor library are stored as absolute paths; one longer than the record's field
     // refuses the save (selva::Error) and leaves the project in memory as it was.
     std::string SaveProject(const std::string& fileName, const MainWindowView& view);
@@ -108,7 +116,8 @@ public:
     SettingsLoadResult LoadSettings(const std::string& fileName);
     // Takes the step, filter, sensor file and number, channel and the main window's placement into the
     // settings record (after copying the project into it when a project was loaded in this run) and
-    // writes the settings file. Failure is not reported; returns whether it was written.
+    // writes the settings file. Failure is not reported; returns whether it was written. A read-only
+    // settings file, or one that is another file in use, is left alone without a question.
     bool SaveSettings(const std::string& fileName, const TWindowPlacement& mainPlacement);
 
 private:

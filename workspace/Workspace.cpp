@@ -12,7 +12,13 @@ namespace selva {
 
 namespace fs = std::filesystem;
 
-Workspace::Workspace(UserPrompts prompts) : prompts_(std::move(prompts)) {}
+Workspace::Workspace(UserPrompts prompts) : prompts_(std::move(prompts))
+{
+    // Every save of the library, from whichever window or command, checks the files in use.
+    sensors.saveTargetInUse = [this](const std::string& name) {
+        return CheckSaveTarget(name, SaveWhat::Library);
+    };
+}
 
 void Workspace::setPrompts(UserPrompts prompts)
 {
@@ -45,8 +51,7 @@ SourceOpening Workspace::OpenSource(const std::string& fileName, bool reset)
     r.kind = state.SourceKind;
     r.description = r.load.sourceDescription;
     if (!r.accepted)
-        r.error = r.load.damaged ? "Ошибка открытия файла " + fileName + ": файл проекта поврежден"
-                                 : "Ошибка открытия файла " + fileName;
+        r.error = r.load.error;
     return r;
 }
 
@@ -86,6 +91,7 @@ SourceOpening Workspace::OpenDataSource(const std::string& fileName, bool reset)
                     state.AnalysisStep = step == 0 ? 0.01 : step;
             }
             r.description = "FREQ  " + freq.Describe();
+            r.warning = freq.Warning;
         } else {
             // The recording buffer is closed by the attempt: a failed recording leaves none behind.
             if (previous == SourceWave)
@@ -111,11 +117,43 @@ SourceOpening Workspace::OpenDataSource(const std::string& fileName, bool reset)
         return r;
     }
     state.NoiseControlsVisible = state.SourceKind == SourceWave;
+    if (!r.warning.empty())
+        prompts_.tell(r.warning);
     r.accepted = true;
     r.kind = state.SourceKind;
     r.error.clear();
     ResetViewToSource();
     return r;
+}
+
+std::string Workspace::CheckSaveTarget(const std::string& fileName, SaveWhat what) const
+{
+    std::error_code ec;
+    if (fileName.empty() || !fs::exists(fileName, ec))
+        return {};
+    const auto same = [&](const std::string& inUse) {
+        std::error_code e;
+        return !inUse.empty() && fs::equivalent(fileName, inUse, e) && !e;
+    };
+    if (state.SourceKind == SourceFreq && freq.Loaded && same(freq.FileName))
+        return "это источник данных анализа";
+    if (state.SourceKind == SourceWave && wave.IsLoaded() && same(wave.GetFileName()))
+        return "это источник данных анализа";
+    if (what != SaveWhat::Library && same(sensors.SensorFileName))
+        return "это используемая библиотека датчиков";
+    if (what != SaveWhat::Project && same(store.projectFileName))
+        return "это текущий проект";
+    if (what != SaveWhat::Settings && (same(store.settingsFileName) || same(store.resolveSettingsName({}))))
+        return "это файл настроек программы";
+    return {};
+}
+
+SaveOptions Workspace::SaveOptionsFor(SaveWhat what) const
+{
+    SaveOptions options;
+    options.confirmReadOnly = prompts_.confirmReadOnly;
+    options.inUse = [this, what](const std::string& name) { return CheckSaveTarget(name, what); };
+    return options;
 }
 
 void Workspace::ResetViewToSource()

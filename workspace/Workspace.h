@@ -12,6 +12,7 @@
 #include "analysis/AnalysisState.h"
 #include "analysis/FreqRecord.h"
 #include "analysis/ThrustAnalysis.h"
+#include "common/AtomicFile.h"
 #include "common/Progress.h"
 #include "common/UserPrompts.h"
 #include "sensors/SensorLibrary.h"
@@ -32,6 +33,19 @@ struct SourceOpening {
     ProjectLoadResult load;
     std::string description;    // "FREQ  " + the record's description, or "WAV  " + the recording's
     std::string error;          // why not, in the program's words (WAV errors in English), when refused
+    // What the source holds that was taken although it is odd (a record whose count line disagrees with
+    // its readings). Already told through the prompts, once for each opening.
+    std::string warning;
+};
+
+// What a save writes, for the check of the files in use: a file may be saved onto itself (the library
+// onto the library file, the project onto the project file), never onto another file the analysis uses.
+enum class SaveWhat {
+    Project,
+    Library,
+    Settings,
+    Export,    // results, motor files, tables, pictures
+    Recording, // the recordings of the logger and sound windows
 };
 
 class Workspace {
@@ -59,11 +73,21 @@ public:
     // With `reset` the times, rest lines, mounting and charge flag are cleared and the step is adapted
     // to the source. A refused file leaves the previous source in place, except that a recording that
     // failed to open leaves no recording behind (the shared buffer it was in is closed). Opening a source
-    // that is not a project empties the project notes; a project brings its own.
+    // that is not a project empties the project notes; a project brings its own. A warning about the
+    // source is told through the prompts (and returned).
     SourceOpening OpenSource(const std::string& fileName, bool reset);
     // The same for a frequency record or recording only: what a project opens as its source (a project
     // named as a project's source is refused, so loading can never recurse).
     SourceOpening OpenDataSource(const std::string& fileName, bool reset);
+
+    // Why a save of `what` must not replace `fileName` (empty when it may): the open source (a frequency
+    // record or recording), the sensor library in use, the current project and the settings file are
+    // each replaced only by their own save. Files are compared as the system finds them (symbolic and
+    // hard links to a file in use are that file); a name that leads to no file is never in use.
+    std::string CheckSaveTarget(const std::string& fileName, SaveWhat what) const;
+    // The save rules for a save of `what`: the check above, and the read-only question through the
+    // prompts' confirmReadOnly (unset: a read-only file is refused).
+    SaveOptions SaveOptionsFor(SaveWhat what) const;
 
     // RecordDuration from the open source, and the chart's time window over all of it.
     void ResetViewToSource();

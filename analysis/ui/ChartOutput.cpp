@@ -105,7 +105,8 @@ QString exportResults(QWidget* parent, const AnalysisState& state, bool showNewt
         return exportMotorFile(parent, state, sourceLabel, chosen, ext, *motor, dialogs);
     const std::string target = ExportTargetName(QFile::encodeName(chosen).toStdString(), kind);
     std::string error;
-    if (!WriteResultsExport(target, state, kind, sourceLabel.toStdString(), &error)) {
+    if (!WriteResultsExport(target, state, kind, sourceLabel.toStdString(), &error,
+                            motor ? motor->save : SaveOptions{})) {
         dialogs.error(parent, QString::fromStdString(error));
         return QString();
     }
@@ -127,13 +128,14 @@ QString exportMotorFile(QWidget* parent, const AnalysisState& state, const QStri
     std::string error;
     bool written = false;
     if (ext == QLatin1String("csv")) {
-        written = WriteCsvFile(target, state, CsvFormatFor(options.decimalComma), &error);
+        written = WriteCsvFile(target, state, CsvFormatFor(options.decimalComma), &error, source.save);
     } else {
         const MotorExportInfo info{sourceLabel.toStdString(), source.testDate};
         const CurveExportOptions curve{options.fullResolution, 32};
         written = ext == QLatin1String("eng")
-                      ? WriteEngFile(target, state, source.calibrated, options.motor, curve, info, &error)
-                      : WriteRseFile(target, state, source.calibrated, options.motor, curve, info, &error);
+                      ? WriteEngFile(target, state, source.calibrated, options.motor, curve, info, &error, source.save)
+                      : WriteRseFile(target, state, source.calibrated, options.motor, curve, info, &error,
+                                     source.save);
         // The motor's data are remembered for the next export, whatever became of this one.
         if (!source.motorDataFile.empty())
             SaveMotorData(source.motorDataFile, options.motor);
@@ -156,7 +158,7 @@ QStringList pictureDialogFilters()
 }
 
 QString savePicture(QWidget* parent, const ChartPainter& draw, QSize size, const QString& sourceLabel,
-                    const OutputDialogs& dialogs)
+                    const OutputDialogs& dialogs, const SaveOptions& save)
 {
     SaveDialogRequest r;
     r.title = QStringLiteral("Сохранение графика в файле");
@@ -172,7 +174,7 @@ QString savePicture(QWidget* parent, const ChartPainter& draw, QSize size, const
     if (QFileInfo(chosen).suffix().isEmpty())
         chosen += QStringLiteral(".jpg");
     QString error;
-    if (!saveChartPicture(chosen, draw, size, &error)) {
+    if (!saveChartPicture(chosen, draw, size, &error, save)) {
         dialogs.error(parent, error);
         return QString();
     }

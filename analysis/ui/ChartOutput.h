@@ -60,6 +60,7 @@ struct OutputDialogs {
 // with a calibration), the test date for their comments, and the file that remembers the motor's data
 // between exports.
 struct MotorExportSource {
+    SaveOptions save; // the rules of every file written here (Workspace::SaveOptionsFor(SaveWhat::Export))
     bool calibrated = false;
     double testDate = 0; // days since 30 December 1899
     std::string motorDataFile;
@@ -80,7 +81,7 @@ QStringList pictureDialogFilters();
 // "Сохранить картинку": "Сохранение графика в файле", proposing "<source name>.jpg"; the chart of
 // `size` pixels in the format the chosen extension asks for. Returns the file written, or an empty string.
 QString savePicture(QWidget* parent, const ChartPainter& draw, QSize size, const QString& sourceLabel,
-                    const OutputDialogs& dialogs = {});
+                    const OutputDialogs& dialogs = {}, const SaveOptions& save = {});
 
 // The printer of "Печать" and "Настройка принтера ...", kept by the window for the whole run so that the
 // setup applies to later printing. "Печать" prints one page, the chart with the footer line; the

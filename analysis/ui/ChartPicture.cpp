@@ -136,13 +136,14 @@ bool renderPicture(PictureFormat format, const ChartPainter& draw, QSize size, Q
     return false;
 }
 
-bool saveChartPicture(const QString& fileName, const ChartPainter& draw, QSize size, QString* error)
+bool saveChartPicture(const QString& fileName, const ChartPainter& draw, QSize size, QString* error,
+                      const SaveOptions& save)
 {
     QByteArray bytes;
     if (!renderPicture(pictureFormatFor(fileName), draw, size, bytes, error))
         return false;
     std::string message;
-    if (writeFileAtomically(QFile::encodeName(fileName).toStdString(), bytes.toStdString(), &message))
+    if (writeFileAtomically(QFile::encodeName(fileName).toStdString(), bytes.toStdString(), &message, save))
         return true;
     if (error)
         *error = QString::fromStdString(message);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/AtomicFile.h"
+
 // The chart taken out of the program as a picture file or a printed page. Everything here draws through
 // a ChartPainter, the function that paints the whole chart (plot and annotations) into a rectangle of
 // any QPainter: the window hands in the very painter it shows the chart with, so what is saved and
@@ -44,7 +46,7 @@ bool renderPicture(PictureFormat format, const ChartPainter& draw, QSize size, Q
 // Renders and writes the picture in the format its name asks for, through a temporary file renamed
 // into place (a failed save leaves an existing file as it was). False with the message in `error`.
 bool saveChartPicture(const QString& fileName, const ChartPainter& draw, QSize size,
-                      QString* error = nullptr);
+                      QString* error = nullptr, const SaveOptions& save = {});
 
 // The printed page:
 //   H, W: printable height and width in device pixels; a = round(H / 20), b = round(W / 20);

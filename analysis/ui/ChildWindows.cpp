@@ -46,6 +46,7 @@ void ChildWindows::Logger(const std::function<void(const QString&)>& open)
     if (!ports_)
         ports_ = std::make_unique<SerialPortTable>();
     TfrmData w(ws_.store, *ports_, open, &owner_);
+    w.prompts.saveOptions = ws_.SaveOptionsFor(SaveWhat::Recording);
     dialogs_.exec(w);
 }
 
@@ -59,6 +60,9 @@ void ChildWindows::Sound(const std::function<void(const QString&)>& open)
         dialogs_.exec(settings);
     };
     w.onRecordingSaved = open;
+    w.saveTargetCheck = [this](const std::string& target) {
+        return ws_.CheckSaveTarget(target, SaveWhat::Recording);
+    };
     dialogs_.exec(w);
 }
 

@@ -69,8 +69,11 @@ TfrmMain::TfrmMain(Workspace& workspace, const std::string& sensorFile, MainDial
     };
     presenter_.recalculate = recalc;
     ws_.session.recalculate = recalc;
-    ws_.setPrompts({[this](const std::string& text) { showError(text); },
-                    [this](const std::string& text) { return dialogs_.question(this, qs(text)); }});
+    UserPrompts prompts{[this](const std::string& text) { showError(text); },
+                        [this](const std::string& text) { return dialogs_.question(this, qs(text)); }};
+    // A read-only file is replaced only when the user says so, as any overwrite.
+    prompts.confirmReadOnly = prompts.confirm;
+    ws_.setPrompts(prompts);
     ws_.sensors.onFillSensorCombo = [this] { refreshSensors(); };
 
     // Window creation: the whole record in view, a step of 0.01, today's date.

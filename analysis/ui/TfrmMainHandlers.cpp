@@ -160,12 +160,13 @@ void TfrmMain::connectMenu()
     connect(u->nExport, &QAction::triggered, this, [this] {
         // The motor's data for ".eng" and ".rse" are remembered beside the settings file.
         const std::string settings = ws_.store.resolveSettingsName(ws_.store.settingsFileName);
-        const MotorExportSource motor{ws_.sensors.ActiveSensorIndex != 0, windowPart().testDate,
-                                      changeFileExt(settings, ".motor")};
+        const MotorExportSource motor{ws_.SaveOptionsFor(SaveWhat::Export), ws_.sensors.ActiveSensorIndex != 0,
+                                      windowPart().testDate, changeFileExt(settings, ".motor")};
         exportResults(this, ws_.state, ui->cbxN->isChecked(), ui->lblFileName->text(), dialogs_.output, &motor);
     });
     connect(u->nSavePicture, &QAction::triggered, this, [this, draw] {
-        savePicture(this, draw, ui->Chart1->size(), ui->lblFileName->text(), dialogs_.output);
+        savePicture(this, draw, ui->Chart1->size(), ui->lblFileName->text(), dialogs_.output,
+                    ws_.SaveOptionsFor(SaveWhat::Export));
     });
     connect(u->nPrint, &QAction::triggered, this,
             [this, draw] { printing_.print(this, draw, ui->lblFileName->text(), dialogs_.output.error); });

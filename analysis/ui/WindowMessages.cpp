@@ -9,20 +9,15 @@ QString windowMessage(const std::string& coreMessage)
 {
     const QString m = QString::fromStdString(coreMessage);
     // Messages that start with a fixed text and go on with a name or a number.
-    static const std::array<std::pair<const char*, const char*>, 4> prefixes = {{
+    static const std::array<std::pair<const char*, const char*>, 3> prefixes = {{
         {"Unable to open file ", "Невозможно открыть файл "},
         {"Error writing ", "Ошибка записи файла "},
-        {"The recording is too long for an analysis step of ",
-         "Запись слишком длинная для шага анализа "},
         {"Unable to prepare audio device header", "Невозможно подготовить буфер звукового устройства"},
     }};
     for (const auto& [en, ru] : prefixes) {
         const QString prefix = QString::fromLatin1(en);
         if (m.startsWith(prefix)) {
-            QString rest = m.mid(prefix.size());
-            if (rest.endsWith(QStringLiteral(" s")))
-                rest = rest.left(rest.size() - 2) + QStringLiteral(" сек");
-            return QString::fromUtf8(ru) + rest;
+            return QString::fromUtf8(ru) + m.mid(prefix.size());
         }
     }
     static const std::array<std::pair<const char*, const char*>, 6> whole = {{

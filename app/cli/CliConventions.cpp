@@ -2,10 +2,10 @@
 
 #include "analysis/CsvExport.h"
 #include "analysis/StandardFigures.h"
+#include "app/cli/CliText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/Session.h"
 
-#include <chrono>
 #include <iostream>
 
 namespace selva::cli {
@@ -32,25 +32,17 @@ namespace {
 
 constexpr const char* kMotorGroup = "Motor file (eng, rse)";
 
-// Days since 30 December 1899, as the window's test date.
-double today()
-{
-    using namespace std::chrono;
-    const auto now = floor<days>(system_clock::now());
-    return double((now - sys_days{year{1899} / December / 30}).count());
-}
-
 } // namespace
 
 void addMotorExportOptions(CLI::App* sub, MotorExportOptions& o)
 {
     sub->add_option("--diameter", o.diameter, "motor diameter, mm")
-        ->check(CLI::PositiveNumber)
+        ->check(Finite & CLI::PositiveNumber)
         ->group(kMotorGroup);
-    sub->add_option("--length", o.length, "motor length, mm")->check(CLI::PositiveNumber)->group(kMotorGroup);
+    sub->add_option("--length", o.length, "motor length, mm")->check(Finite & CLI::PositiveNumber)->group(kMotorGroup);
     sub->add_option("--total-mass", o.totalMass,
                     "loaded motor mass, kg (the propellant mass is the charge weight)")
-        ->check(CLI::PositiveNumber)
+        ->check(Finite & CLI::PositiveNumber)
         ->group(kMotorGroup);
     sub->add_option("--code", o.code, "motor name (default: the designation, e.g. G80)")->group(kMotorGroup);
     sub->add_option("--delays", o.delays, "delays in seconds joined by '-', 0 or P (default P)")
@@ -106,7 +98,7 @@ int runMotorExport(const Session& s, const std::string& kind, const std::string&
     std::string error;
     bool ok = false;
     if (kind == "csv") {
-        ok = WriteCsvFile(out, s.state, CsvFormatFor(o.decimalComma), &error);
+        ok = WriteCsvFile(out, s.state, CsvFormatFor(o.decimalComma), &error, s.ws.SaveOptionsFor(SaveWhat::Export));
     } else {
         MotorData motor;
         motor.diameterMm = o.diameter.value_or(0);
@@ -122,10 +114,11 @@ int runMotorExport(const Session& s, const std::string& kind, const std::string&
         MotorExportInfo info;
         info.sourceName = s.sourceName;
         // A project keeps its test date; a source opened alone is dated today, as the window shows it.
-        info.testDate = s.store.project.testDate > 0 ? s.store.project.testDate : today();
+        info.testDate = s.store.project.testDate > 0 ? s.store.project.testDate : todayAsTestDate();
         const bool calibrated = s.sensors.ActiveSensorIndex != 0;
-        ok = kind == "eng" ? WriteEngFile(out, s.state, calibrated, motor, curve, info, &error)
-                           : WriteRseFile(out, s.state, calibrated, motor, curve, info, &error);
+        const SaveOptions save = s.ws.SaveOptionsFor(SaveWhat::Export);
+        ok = kind == "eng" ? WriteEngFile(out, s.state, calibrated, motor, curve, info, &error, save)
+                           : WriteRseFile(out, s.state, calibrated, motor, curve, info, &error, save);
     }
     if (!ok) {
         std::cerr << error << '\n';

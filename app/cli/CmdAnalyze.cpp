@@ -1,6 +1,7 @@
 // analyze, export: what a user does in the analysis window, from a shell.
 #include "app/cli/AnalysisOptions.h"
 #include "app/cli/CliConventions.h"
+#include "app/cli/CliText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/Session.h"
 
@@ -10,13 +11,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
-#include <chrono>
-#include <filesystem>
+#include <algorithm>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <optional>
 
 namespace selva::cli {
 
@@ -44,9 +41,16 @@ constexpr const char* kSettingsGroup = "Analysis settings";
 void addAnalysisSettings(CLI::App* sub, AnalysisOptions& o)
 {
     const std::size_t first = sub->get_options().size();
-    sub->add_option("--sensors", o.sensorsFile, "sensor library (.sns); line errors are reported on stderr");
-    sub->add_option("--sensor", o.sensor, "number of the sensor to convert with (default: the default sensor)");
-    sub->add_option("--step", o.step, "analysis step in seconds (\"Точность\")");
+    sub->add_option("--sensors", o.sensorsFile,
+                    "sensor library (.sns); line errors are reported on stderr (default: the library the "
+                    "window would load: <source>.sns beside the source, then the one in the settings)");
+    sub->add_option("--sensor", o.sensor,
+                    "number of the sensor to convert with (default: with --sensors the default sensor, "
+                    "otherwise the one in the settings)");
+    sub->add_option("--settings", o.settingsFile,
+                    "the window's settings file (.rsr) to take the sensor library, sensor and chart look "
+                    "from (default: the window program's own)");
+    sub->add_option("--step", o.step, "analysis step in seconds (\"Точность\")")->check(NotNaN);
     sub->add_option("--filter", o.filter, "smooth the frequency with a moving average of N points")
         ->check(CLI::Range(1, 1000000));
     sub->add_option("--channel", o.channel, "WAV channel")->check(CLI::IsMember({"right", "left"}));
@@ -54,14 +58,19 @@ void addAnalysisSettings(CLI::App* sub, AnalysisOptions& o)
         ->check(CLI::NonNegativeNumber);
     sub->add_option("--position", o.position, "motor position")
         ->check(CLI::IsMember({"horizontal", "up", "down"}));
-    sub->add_option("--charge", o.charge, "propellant charge weight, kg")->check(CLI::NonNegativeNumber);
-    sub->add_option("--rig", o.rig, "rig weight, kg")->check(CLI::NonNegativeNumber);
+    sub->add_option("--charge", o.charge, "propellant charge weight, kg")
+        ->check(Finite & CLI::NonNegativeNumber);
+    sub->add_option("--rig", o.rig, "rig weight, kg")->check(Finite & CLI::NonNegativeNumber);
     sub->add_flag("--no-charge-weight", o.noChargeWeight, "do not account for the charge weight");
     sub->add_flag("--no-rig-weight", o.noRigWeight, "do not account for the rig weight");
     sub->add_flag("--rigid", o.rigid, "the rig is rigidly joined to the sensor");
     sub->add_flag("--gross", o.gross, "results from the thrust without the weight correction");
-    sub->add_option("--start", o.start, "start of thrust in seconds, set by hand after the detection");
-    sub->add_option("--end", o.end, "end of thrust in seconds, set by hand after the detection");
+    sub->add_option("--start", o.start,
+                    "start of thrust in seconds, set by hand after the detection (below 0: not set)")
+        ->check(NotNaN);
+    sub->add_option("--end", o.end,
+                    "end of thrust in seconds, set by hand after the detection (beyond the record: its end)")
+        ->check(NotNaN);
     const std::vector<CLI::Option*> options = sub->get_options();
     for (std::size_t i = first; i < options.size(); ++i)
         options[i]->group(kSettingsGroup);
@@ -77,56 +86,116 @@ void collectGiven(const CLI::App* sub, AnalysisOptions& o)
 
 namespace {
 
-// The times typed into the start and end edits, committed one after the other as the window does.
-void applyTimeEdits(Session& s, const AnalysisOptions& o)
+bool given(const AnalysisOptions& o, const char* option)
+{
+    return std::find(o.given.begin(), o.given.end(), option) != o.given.end();
+}
+
+// The times typed into the start and end edits, committed one after the other under the window's rules
+// (a start below 0 is 0, not set; an end beyond the record is its end). A start beyond the record or an
+// end before the start would be computed into zeros: they are refused.
+int applyTimeEdits(Session& s, const AnalysisOptions& o)
 {
     AnalysisState& st = s.state;
-    const bool vertical = st.MotorPosition != MotorHorizontal;
-    const auto afterTimeEdit = [&] {
-        if (vertical && st.RigWeight + st.ChargeWeight != 0)
-            s.analysis.ConvertToThrust(false);
-        s.analysis.ComputeResults();
-    };
+    MainPresenter& p = *s.presenter;
     if (o.start) {
-        st.StartTime = *o.start < 0 ? 0 : *o.start;
-        afterTimeEdit();
+        if (*o.start > st.RecordDuration) {
+            std::cerr << "--start " << formatFigure(*o.start) << " is beyond the end of the record ("
+                      << formatFigure(st.RecordDuration) << " s)\n";
+            return kExitUsage;
+        }
+        st.StartTime = *o.start;
+        p.flags.start = true;
+        p.StartCommitted();
+        s.analysis.ComputeResults();
     }
     if (o.end) {
-        st.EndTime = *o.end > st.RecordDuration ? st.RecordDuration : *o.end;
-        afterTimeEdit();
+        st.EndTime = *o.end;
+        p.flags.end = true;
+        p.EndCommitted();
+        s.analysis.ComputeResults();
     }
+    if ((o.start || o.end) && st.StartTime > 0 && st.EndTime > 0 && !(st.EndTime > st.StartTime)) {
+        std::cerr << "The end of thrust (" << formatFigure(st.EndTime) << " s) is not after its start ("
+                  << formatFigure(st.StartTime) << " s)\n";
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+// A project whose sensor library or sensor was not found was computed with another sensor: a library
+// given with --sensors (loaded before the project, so a missing library falls back on it) supplies it,
+// with the project's sensor number or --sensor. The sensor is then chosen as in the window's list.
+int supplyProjectSensor(Session& s, const AnalysisOptions& o, const ProjectLoadResult& r)
+{
+    if (r.sensorFound) {
+        if (!o.sensorsFile.empty())
+            std::cerr << "The project's own sensor library is used; --sensors was not needed\n";
+        reportSensor(s, s.sensors.SensorFileName);
+        return kExitOk;
+    }
+    if (o.sensorsFile.empty()) {
+        std::cerr << "The project's sensor library or sensor is missing: give a library with --sensors (and "
+                     "the sensor's number with --sensor)\n";
+        return kExitFailure;
+    }
+    const std::int32_t wanted = given(o, "--sensor") ? o.sensor : s.store.project.ActiveSensorId;
+    if (s.sensors.ActiveSensorId != wanted) {
+        if (!loadSensors(s, o.sensorsFile) || !activateSensor(s, wanted, o.sensorsFile))
+            return kExitFailure;
+        s.presenter->SensorsEdited();
+        s.analysis.ComputeResults();
+    }
+    reportSensor(s, s.sensors.SensorFileName);
+    return kExitOk;
 }
 
 // A project carries the sensor, step, filter, weights, mounting, times and rest lines of its analysis:
-// it is loaded as the window loads it, and only the start and end edits may follow.
+// it is opened as the window opens it, and only the start and end edits (and a sensor library when its
+// own is missing) may follow.
 int runProject(Session& s, const AnalysisOptions& o)
 {
     for (const std::string& name : o.given) {
-        if (name != "--json" && name != "--start" && name != "--end" && name != "--save-project") {
+        if (name != "--start" && name != "--end" && name != "--sensors" && name != "--sensor" &&
+            name != "--settings") {
             std::cerr << "A project carries its own settings: " << name
-                      << " cannot be given with a project (only --start, --end, --save-project)\n";
+                      << " cannot be given with a project (only --start, --end, --sensors, --sensor, "
+                         "--settings, --save-project)\n";
             return kExitUsage;
         }
     }
+    if (given(o, "--sensor") && o.sensorsFile.empty()) {
+        std::cerr << "--sensor with a project needs --sensors\n";
+        return kExitUsage;
+    }
+    std::string settingsFile;
+    bool haveSettings = false;
+    if (const int code = readWindowSettings(s, o, settingsFile, haveSettings); code != kExitOk)
+        return code;
+    if (!o.sensorsFile.empty() && !loadSensors(s, o.sensorsFile))
+        return kExitFailure;
     try {
-        const ProjectLoadResult r = s.project.LoadProject(o.source);
-        if (!r.ok) {
-            // A damaged file was reported by the load itself; a missing one was not.
-            if (!std::filesystem::is_regular_file(o.source))
-                std::cerr << "Ошибка открытия файла " << o.source << '\n';
+        const SourceOpening opening = s.ws.OpenSource(o.source, true);
+        if (!opening.accepted) {
+            // A damaged file was reported by the load itself.
+            if (!opening.load.damaged)
+                std::cerr << opening.error << '\n';
             return kExitFailure;
         }
-        if (!r.sourceOpened) {
+        if (!opening.load.sourceOpened) {
             std::cerr << "The project's source could not be opened\n";
             return kExitFailure;
         }
         s.sourceName = s.store.project.sourceFileName;
-        applyTimeEdits(s, o);
+        s.projectView = opening.load.view;
+        s.presenterForOpenSource();
+        if (const int code = supplyProjectSensor(s, o, opening.load); code != kExitOk)
+            return code;
+        return applyTimeEdits(s, o);
     } catch (const Error& e) {
         std::cerr << e.what() << '\n';
         return kExitFailure;
     }
-    return kExitOk;
 }
 
 }  // namespace
@@ -135,16 +204,13 @@ int runAnalysis(Session& s, const AnalysisOptions& o)
 {
     if (isProjectFile(o.source))
         return runProject(s, o);
-    if (!o.sensorsFile.empty()) {
-        if (!loadSensors(s, o.sensorsFile))
-            return kExitFailure;
-    }
-    if (!activateSensor(s, o.sensor, o.sensorsFile.empty() ? "the built-in library" : o.sensorsFile))
-        return kExitFailure;
+    if (const int code = chooseSensor(s, o); code != kExitOk)
+        return code;
 
     std::string description;
     if (!openSource(s, o.source, description))
         return kExitFailure;
+    MainPresenter& p = s.presenterForOpenSource();
 
     AnalysisState& st = s.state;
     st.MotorPosition = o.position == "up" ? MotorNozzleUp : o.position == "down" ? MotorNozzleDown : MotorHorizontal;
@@ -165,26 +231,27 @@ int runAnalysis(Session& s, const AnalysisOptions& o)
     st.UseLeftChannel = o.channel == "left";
     st.NoiseLsb = o.noise;
     if (o.step) {
-        const StepCheck check = CheckAnalysisStep(*o.step, st.MinStep, st.RecordDuration);
+        // The step edit's rule.
+        const StepCheck check = p.CheckStep(*o.step);
         if (!check.accepted) {
-            std::cerr << "Step " << formatShortest(*o.step) << " refused: " << check.reason << '\n';
+            std::cerr << "Step " << formatFigure(*o.step) << " s refused: " << check.reason << '\n';
             return kExitUsage;
         }
         if (!check.reason.empty())
-            std::cerr << check.reason << '\n';
+            std::cerr << "Step " << formatFigure(*o.step) << " s taken as " << formatFigure(check.value)
+                      << " s: " << check.reason << '\n';
         st.AnalysisStep = check.value;
     }
 
     try {
         // "Пересчитать"
-        s.analysis.Recalculate(Stages::All);
+        p.RecalculateAll();
         s.analysis.ComputeResults();
-        applyTimeEdits(s, o);
+        return applyTimeEdits(s, o);
     } catch (const Error& e) {
         std::cerr << e.what() << '\n';
         return kExitFailure;
     }
-    return kExitOk;
 }
 
 nlohmann::ordered_json analysisJson(const AnalysisState& st, bool calibrated)
@@ -224,11 +291,11 @@ void printPanel(const Session& s)
     const AnalysisState& st = s.state;
     const auto g = [](double v) { return formatGeneral(v, 5); };
     const auto err = [](double v) { return "+/-" + formatFixed(v, 1); };
-    std::cout << "Источник: " << s.sourceName << '\n'
-              << "Начало тяги (сек): " << formatShortest(st.StartTime) << '\n'
-              << "Конец тяги (сек): " << formatShortest(st.EndTime) << '\n'
-              << "Линия покоя (Hz): " << formatShortest(st.RestFreq) << '\n'
-              << "Линия покоя (N): " << formatShortest(st.RestThrust) << '\n'
+    std::cout << "Источник: " << escapeControls(s.sourceName) << '\n'
+              << "Начало тяги (сек): " << formatFigure(st.StartTime) << '\n'
+              << "Конец тяги (сек): " << formatFigure(st.EndTime) << '\n'
+              << "Линия покоя (Hz): " << formatFigure(st.RestFreq) << '\n'
+              << "Линия покоя (N): " << formatFigure(st.RestThrust) << '\n'
               << "Импульс суммарный (сек): " << g(st.TotalImpulse) << err(st.TotalImpulseError) << '\n'
               << "Импульс удельный (Н/сек): " << g(st.SpecificImpulse) << err(st.SpecificImpulseError) << '\n'
               << "Время тяги (сек): " << g(st.ThrustTime) << '\n'
@@ -239,6 +306,20 @@ void printPanel(const Session& s)
 }
 
 }  // namespace
+
+namespace {
+
+const std::vector<std::string> kExportKinds{"frq", "trt", "eng", "rse", "csv"};
+
+std::string toLowerAscii(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+} // namespace
 
 void registerAnalysisCommands(CLI::App& app, CommandList& commands)
 {
@@ -256,21 +337,12 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
             if (code != kExitOk)
                 return code;
             if (!o->saveProject.empty()) {
-                MainWindowView view;
-                // The test date the window would show: today, as days since 30 December 1899.
-                const auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
-                view.testDate = double((today - std::chrono::sys_days{std::chrono::year{1899} /
-                                                                      std::chrono::December / 30})
-                                           .count());
-                view.newtonsEnabled = s.sensors.ActiveSensorIndex != 0;
-                view.startByHand = o->start.has_value();
-                view.endByHand = o->end.has_value();
-                try {
-                    s.project.SaveProject(o->saveProject, view);
-                } catch (const Error& e) {
-                    std::cerr << e.what() << '\n';
+                // What the window saves: a project keeps what it showed; a source is dated today.
+                MainWindowView view = s.projectView.value_or(MainWindowView{});
+                if (!s.projectView)
+                    view.testDate = todayAsTestDate();
+                if (!s.presenter->SaveProject(o->saveProject, view))
                     return kExitFailure;
-                }
             }
             if (*json)
                 std::cout << analysisJson(s.state, s.sensors.ActiveSensorIndex != 0).dump(2) << '\n';
@@ -290,12 +362,23 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
         addAnalysisOptions(sub, *o);
         sub->add_option("OUT", *out, "the file to write (replaced if it exists)")->required();
         sub->add_option("--kind", *kind, "frq: frequency series, trt: thrust series, eng: RASP motor file, "
-                                         "rse: RockSim motor file, csv: table of time, thrust and frequency")
-            ->required()
-            ->check(CLI::IsMember({"frq", "trt", "eng", "rse", "csv"}));
+                                         "rse: RockSim motor file, csv: table of time, thrust and frequency "
+                                         "(default: OUT's extension)")
+            ->check(CLI::IsMember(kExportKinds));
         addMotorExportOptions(sub, *motor);
         commands.add(sub, [o, kind, out, sub, motor]() {
             collectGiven(sub, *o);
+            if (kind->empty()) {
+                *kind = toLowerAscii(fileExtUpper(*out));
+                if (!kind->empty())
+                    kind->erase(0, 1);
+                if (std::find(kExportKinds.begin(), kExportKinds.end(), *kind) == kExportKinds.end()) {
+                    std::cerr << "Which file to write is told by OUT's extension (.frq, .trt, .eng, .rse or "
+                                 ".csv) or by --kind; "
+                              << escapeControls(*out) << " has neither\n";
+                    return kExitUsage;
+                }
+            }
             if (const int usage = checkMotorExportOptions(*kind, *motor); usage != kExitOk)
                 return usage;
             Session s;
@@ -310,7 +393,7 @@ void registerAnalysisCommands(CLI::App& app, CommandList& commands)
             }
             std::string error;
             const ExportKind k = *kind == "trt" ? ExportKind::Thrust : ExportKind::Frequency;
-            if (!WriteResultsExport(*out, s.state, k, s.sourceName, &error)) {
+            if (!WriteResultsExport(*out, s.state, k, s.sourceName, &error, s.ws.SaveOptionsFor(SaveWhat::Export))) {
                 std::cerr << "Невозможно записать файл " << *out << ": " << error << '\n';
                 return kExitFailure;
             }

@@ -158,7 +158,8 @@ void registerCompareCommands(CLI::App& app, CommandList& commands)
         ->required();
     addAnalysisSettings(sub, o->analysis);
     sub->add_flag("--json", o->json, "one JSON object: tests (one object a source), mean and std");
-    commands.add(sub, [o]() {
+    commands.add(sub, [o, sub]() {
+        collectGiven(sub, o->analysis);
         std::vector<Compared> tests(o->sources.size());
         for (std::size_t i = 0; i < o->sources.size(); ++i)
             if (const int code = analyseOne(o->sources[i], *o, tests[i]); code != kExitOk)

@@ -1,4 +1,5 @@
 // project-info: what a project file holds.
+#include "app/cli/CliText.h"
 #include "app/cli/Commands.h"
 
 #include "common/Format.h"
@@ -24,13 +25,13 @@ const char* yesNo(bool b)
 
 void printProject(const TProjectRecord& p, const ProjectNotes& notes)
 {
-    const auto num = [](double v) { return formatShortest(v); };
+    const auto num = [](double v) { return formatFigure(v); };
     const auto single = [](float v) { return formatGeneral(v, 7); };
     const auto axis = [&](double max, double min) {
         return max == min ? std::string("automatic") : num(min) + " .. " + num(max);
     };
-    std::cout << "source file\t" << p.sourceFileName << '\n'
-              << "sensor library\t" << p.SensorFileName << '\n'
+    std::cout << "source file\t" << escapeControls(p.sourceFileName) << '\n'
+              << "sensor library\t" << escapeControls(p.SensorFileName) << '\n'
               << "sensor number\t" << p.ActiveSensorId << '\n'
               << "channel\t" << (p.channelLeft ? "left" : "right") << '\n'
               << "analysis step\t" << single(p.AnalysisStep) << '\n'
@@ -56,12 +57,12 @@ void printProject(const TProjectRecord& p, const ProjectNotes& notes)
               << "show errors\t" << yesNo(p.showDelta) << '\n'
               << "thrust axis\t" << axis(p.thrustAxisMax, p.thrustAxisMin) << '\n'
               << "time axis\t" << axis(p.timeAxisMax, p.timeAxisMin) << '\n'
-              << "test date\t" << num(p.testDate) << (p.showDate ? " (shown)" : "") << '\n'
+              << "test date\t" << formatTestDate(p.testDate) << (p.showDate ? " (shown)" : "") << '\n'
               << "results on the chart\t" << yesNo(p.showResults) << '\n'
-              << "author\t" << p.authorName << '\n'
+              << "author\t" << escapeControls(p.authorName) << '\n'
               << "notes\t" << notes.size() << " lines\n";
     for (const std::string& line : notes)
-        std::cout << "  " << line << '\n';
+        std::cout << "  " << escapeControls(line) << '\n';
 }
 
 }  // namespace
@@ -75,10 +76,10 @@ void registerProjectCommands(CLI::App& app, CommandList& commands)
         SettingsStore store;
         switch (store.ReadProjectFile(*file)) {
         case StoreLoad::Missing:
-            std::cerr << "Ошибка открытия файла " << *file << '\n';
+            std::cerr << "Ошибка открытия файла " << escapeControls(*file) << '\n';
             return kExitFailure;
         case StoreLoad::Damaged:
-            std::cerr << "Ошибка открытия файла " << *file << " (the checksum does not match)\n";
+            std::cerr << "Ошибка открытия файла " << escapeControls(*file) << ": файл проекта поврежден\n";
             return kExitFailure;
         case StoreLoad::Loaded:
             break;

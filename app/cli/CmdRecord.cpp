@@ -4,6 +4,8 @@
 
 #if SELVA_CLI_DEVICES
 
+#include "app/cli/CliText.h"
+
 #include "common/Error.h"
 #include "common/Format.h"
 #include "logger/LoggerLink.h"
@@ -208,19 +210,19 @@ void registerRecordCommands(CLI::App& app, CommandList& commands)
     sub->add_option("--out", o->out, "the frequency record to write (.frq)")->required();
     sub->add_option("--settings", o->settings, "settings file (.rsr) with the logger's line and thresholds");
     sub->add_option("--rate", o->rate, "bit rate")->check(CLI::Range(50u, 4000000u));
-    sub->add_option("--step", o->step, "time between readings, s")->check(CLI::PositiveNumber);
+    sub->add_option("--step", o->step, "time between readings, s")->check(Finite & CLI::PositiveNumber);
     sub->add_flag("--auto", o->automatic, "record a firing automatically");
-    sub->add_option("--rest-time", o->restTime, "rest line measurement, s")->check(CLI::NonNegativeNumber);
+    sub->add_option("--rest-time", o->restTime, "rest line measurement, s")->check(Finite & CLI::NonNegativeNumber);
     sub->add_option("--excess", o->excess, "excess over the rest line that marks the start, reading units");
     sub->add_option("--end-band", o->endBand, "range around the rest line that marks the end, reading units");
     sub->add_option("--end-time", o->endTime, "time the readings must stay in that range, s")
-        ->check(CLI::NonNegativeNumber);
+        ->check(Finite & CLI::NonNegativeNumber);
     sub->add_option("--guard", o->guard, "guard interval kept before the start and after the end, s")
-        ->check(CLI::NonNegativeNumber);
+        ->check(Finite & CLI::NonNegativeNumber);
     sub->add_option(
            "--duration", o->duration,
            "end after this many seconds at the latest (without it: when interrupted, or when --auto ends)")
-        ->check(CLI::PositiveNumber);
+        ->check(NotNaN & CLI::PositiveNumber);
     commands.add(sub, [o]() { return runRecord(*o); });
 }
 

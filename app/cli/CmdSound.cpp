@@ -159,12 +159,19 @@ int runRecord(const RecordOptions& o)
         }
     }
 
+    // A target that cannot take the recording is refused before anything is recorded.
+    if (const std::string refusal = RecordingTargetRefusal(o.out, false); !refusal.empty()) {
+        std::cerr << refusal << '\n';
+        return kExitFailure;
+    }
     const std::string folder = std::filesystem::absolute(std::filesystem::path(o.out)).parent_path().string();
     const std::string temp = GetTempWaveName(folder);
     TWave wave;
     try {
         wave.SetFormat(o.channels, o.rate, o.bits);
-        wave.CreateWave(temp);
+        SaveOptions inPlace; // written where it stands: a recording in progress survives a crash
+        inPlace.newFileInPlace = true;
+        wave.CreateWave(temp, inPlace);
     } catch (const Error& e) {
         std::cerr << e.what() << '\n';
         return kExitFailure;
@@ -238,7 +245,12 @@ int runRecord(const RecordOptions& o)
         std::cerr << "Error writing " << temp << "; the recording stays there\n";
         return kExitFailure;
     }
-    if (!MoveFileReplacing(temp, o.out, error)) {
+    std::string resolved;
+    if (const std::string refusal = RecordingTargetRefusal(o.out, false, &resolved); !refusal.empty()) {
+        std::cerr << refusal << "; the recording stays in " << temp << '\n';
+        return kExitFailure;
+    }
+    if (!MoveFileReplacing(temp, resolved, error)) {
         std::cerr << "Unable to move the recording to " << o.out << " (" << error << "); it stays in " << temp
                   << '\n';
         return kExitFailure;

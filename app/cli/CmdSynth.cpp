@@ -1,4 +1,5 @@
 // synth: what the sensor would deliver for a thrust-time profile, as a recording or a frequency record.
+#include "app/cli/CliText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/Session.h"
 
@@ -74,7 +75,8 @@ int runSynth(const SynthOptions& o)
             for (std::uint32_t i = 0; i < st.PointCount; ++i)
                 st.FreqData[i] = frequency(i * o.step);
             std::string error;
-            if (!WriteResultsExport(o.out, st, ExportKind::Frequency, "synthesised: " + o.profile, &error))
+            if (!WriteResultsExport(o.out, st, ExportKind::Frequency, "synthesised: " + o.profile, &error,
+                                    s.ws.SaveOptionsFor(SaveWhat::Export)))
                 throw Error("Невозможно записать файл " + o.out + ": " + error);
         } else {
             double lowest = 0, highest = 0;
@@ -90,11 +92,12 @@ int runSynth(const SynthOptions& o)
             w.noiseAmplitude = o.noise;
             w.seed = o.seed;
             w.durationSeconds = profile.duration();
-            WriteSynthWave(o.out, w, [&](double t) { return table.frequencyAt(profile.thrustAt(t)); });
+            WriteSynthWave(o.out, w, [&](double t) { return table.frequencyAt(profile.thrustAt(t)); },
+                           s.ws.SaveOptionsFor(SaveWhat::Export));
         }
         // The truth the analysis should find again.
-        std::cerr << "profile impulse " << formatShortest(profile.impulse()) << " N*s over "
-                  << formatShortest(profile.duration()) << " s\n";
+        std::cerr << "profile impulse " << formatFigure(profile.impulse()) << " N*s over "
+                  << formatFigure(profile.duration()) << " s\n";
     } catch (const Error& e) {
         std::cerr << e.what() << '\n';
         return kExitFailure;
@@ -118,16 +121,16 @@ void registerSynthCommands(CLI::App& app, CommandList& commands)
     sub->add_option("--rate", o->rate, "sample rate, Hz")->check(CLI::Range(1000u, 384000u));
     sub->add_option("--bits", o->bits, "bits per sample")->check(CLI::IsMember({8, 16}));
     sub->add_option("--channels", o->channels, "channels")->check(CLI::IsMember({1, 2}));
-    sub->add_option("--noise", o->noise, "uniform noise amplitude, sample units")->check(CLI::NonNegativeNumber);
-    sub->add_option("--step", o->step, "step of a frequency record, seconds")->check(CLI::PositiveNumber);
+    sub->add_option("--noise", o->noise, "uniform noise amplitude, sample units")->check(Finite & CLI::NonNegativeNumber);
+    sub->add_option("--step", o->step, "step of a frequency record, seconds")->check(Finite & CLI::PositiveNumber);
     sub->add_option("--seed", o->seed, "seed of the noise");
     auto* duration = sub->add_option("--duration", o->duration, "length of a shaped recording, seconds")
-                         ->check(CLI::PositiveNumber);
+                         ->check(Finite & CLI::PositiveNumber);
     auto* burnStart = sub->add_option("--burn-start", o->burnStart, "start of the shaped burn, seconds")
-                          ->check(CLI::NonNegativeNumber);
+                          ->check(Finite & CLI::NonNegativeNumber);
     auto* burnTime =
-        sub->add_option("--burn-time", o->burnTime, "length of the shaped burn, seconds")->check(CLI::PositiveNumber);
-    auto* peak = sub->add_option("--peak", o->peak, "peak thrust of the shaped burn, N")->check(CLI::PositiveNumber);
+        sub->add_option("--burn-time", o->burnTime, "length of the shaped burn, seconds")->check(Finite & CLI::PositiveNumber);
+    auto* peak = sub->add_option("--peak", o->peak, "peak thrust of the shaped burn, N")->check(Finite & CLI::PositiveNumber);
     for (CLI::Option* opt : {duration, burnStart, burnTime, peak}) {
         for (CLI::Option* other : {duration, burnStart, burnTime, peak})
             if (other != opt)

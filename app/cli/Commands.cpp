@@ -14,6 +14,7 @@ void registerCommands(CLI::App& app, CommandList& commands)
 #ifdef SELVA_CLI_SOUND
     registerSoundCommands(app, commands);
 #endif
+    registerRenderCommands(app, commands);
 }
 
 }  // namespace selva::cli

@@ -44,5 +44,6 @@ void registerProjectCommands(CLI::App& app, CommandList& commands);  // project-
 void registerCompareCommands(CLI::App& app, CommandList& commands);  // compare
 void registerRecordCommands(CLI::App& app, CommandList& commands);   // record
 void registerSoundCommands(CLI::App& app, CommandList& commands);    // sound-devices, sound-record
+void registerRenderCommands(CLI::App& app, CommandList& commands);   // render
 
 }  // namespace selva::cli

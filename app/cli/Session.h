@@ -1,8 +1,10 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "workspace/MainPresenter.h"
 #include "workspace/Workspace.h"
 
+#include <optional>
 #include <string>
 
 namespace selva::cli {
@@ -23,6 +25,18 @@ struct Session {
     ProjectSession& project = ws.session;
     const UserPrompts& prompts() const { return ws.prompts(); }
     std::string sourceName; // the source as named on the command line (the window's lblFileName)
+
+    // The analysis window's rules over this workspace, made once the source is open (the presenter takes
+    // its view of the record from the opened source, as the window's does when it opens one).
+    std::optional<MainPresenter> presenter;
+    MainPresenter& presenterForOpenSource();
+    // What a loaded project shows in the window (units, error band, date, results, axes); none for a
+    // source.
+    std::optional<MainWindowView> projectView;
 };
+
+// The folder of the running program (from /proc/self/exe), where the window program keeps its settings;
+// empty when it cannot be found.
+std::string programFolder();
 
 }  // namespace selva::cli

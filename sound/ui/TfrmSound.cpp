@@ -426,7 +426,10 @@ bool TfrmSound::createRecordingFile()
     fileLoaded_ = false;
     try {
         wave_ = std::make_unique<TWave>(std::uint8_t(std::max(selectedRow(), 0)), 1);
-        wave_->CreateWave(tempName_);
+        // The recording in progress is written where it stands, so that a crash leaves it on the disk.
+        SaveOptions inPlace;
+        inPlace.newFileInPlace = true;
+        wave_->CreateWave(tempName_, inPlace);
         return true;
     } catch (const Error& e) {
         showMessage(qs(e.what()));
@@ -462,6 +465,7 @@ RecordingPrompts TfrmSound::prompts()
         return chooseFile(true, qs(folder), qs(name)).toStdString();
     };
     p.tell = [this](const std::string& t) { showMessage(qs(t)); };
+    p.inUse = saveTargetCheck;
     return p;
 }
 

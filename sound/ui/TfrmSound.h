@@ -48,6 +48,8 @@ public:
     std::function<void()> onAutoRecordSettings;
     // A recording was saved under this name (the analysis window can open it as a WAV source).
     std::function<void(const QString&)> onRecordingSaved;
+    // Why a recording must not be saved as a file (the analysis's source in use); the main window sets it.
+    std::function<std::string(const std::string& target)> saveTargetCheck;
 
     // The file dialogs and message boxes, replaceable (tests answer them from a script). chooseFile: the
     // open dialog "Выбор файла" or the save dialog "Сохранение файла"; an empty result means cancelled.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cmath>
 #include <random>
@@ -127,6 +129,66 @@ TEST(FreqRecord, MalformedNumbersFailWithTheLine)
         }
         EXPECT_FALSE(f.Loaded);
     }
+}
+
+// A step that cannot be used says why: a tiny step is not "not above zero", and a huge one is refused
+// rather than describing five readings as 5e30 seconds.
+TEST(FreqRecord, StepMessagesSayWhatIsWrong)
+{
+    struct Case {
+        const char* step;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"1e-30", "шаг 1e-30 сек слишком мал: больше 2147483647 отсчётов в секунду"},
+        {"1e30", "шаг 1e+30 сек больше допустимого (3600 сек)"},
+        {"3600.5", "шаг 3600.5 сек больше допустимого (3600 сек)"},
+        {"-1", "ожидается шаг в секундах, больше нуля"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        TempDir dir;
+        writeFile(dir.file("a.frq"), frq({"FREQ", "x", "5", c.step, "START", "1", "2", "3", "4", "5"}));
+        TFreq f;
+        try {
+            f.LoadFromFile(dir.file("a.frq"));
+            ADD_FAILURE() << f.Describe();
+        } catch (const selva::Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Ошибка в строке 4 файла " + dir.file("a.frq") + ": " + c.says);
+        }
+    }
+    // The longest step there may be still loads.
+    TempDir dir;
+    writeFile(dir.file("a.frq"), frq({"FREQ", "x", "2", "3600", "START", "1", "2"}));
+    TFreq f;
+    ASSERT_TRUE(f.LoadFromFile(dir.file("a.frq")));
+    EXPECT_EQ(f.Describe(), "Mono 0 Hz 2 records 7200.00 Sec");
+}
+
+// The count on line 3 gives way to the readings (as it always did), and says so once.
+TEST(FreqRecord, CountLineThatDisagreesWarns)
+{
+    TempDir dir;
+    TFreq f;
+    writeFile(dir.file("a.frq"), frq({"FREQ", "x", "5", "0.01", "START", "1", "2", "3"}));
+    ASSERT_TRUE(f.LoadFromFile(dir.file("a.frq")));
+    EXPECT_EQ(f.RecordCount, 3);
+    EXPECT_EQ(f.Warning,
+              "Файл " + dir.file("a.frq") + ": в строке 3 указано отсчётов: 5, а после START их 3; взято 3");
+    writeFile(dir.file("b.frq"), frq({"FREQ", "x", "3", "0.01", "START", "1", "2", "3"}));
+    ASSERT_TRUE(f.LoadFromFile(dir.file("b.frq")));
+    EXPECT_EQ(f.Warning, "");
+}
+
+// A pipe or a folder is not read at all (a pipe would block in the open, a device be read for ever).
+TEST(FreqRecord, OnlyRegularFilesAreRead)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.frq").c_str(), 0600), 0);
+    TFreq f;
+    EXPECT_FALSE(f.LoadFromFile(dir.file("pipe.frq")));
+    EXPECT_FALSE(f.LoadFromFile(dir.path().string()));
+    EXPECT_FALSE(f.Loaded);
 }
 
 TEST(FreqRecord, FailedLoadKeepsThePreviousRecord)

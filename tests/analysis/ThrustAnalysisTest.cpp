@@ -143,7 +143,10 @@ TEST(ThrustAnalysisHelpers, StepCommitRule)
         {1, 0.01, 10, true, 1},       // exactly a tenth
         {0, 0, 10, true, 0.001},      // accepted 0 becomes 0.001
         {0.5, 0.01, 0, true, 0.5},    // a record without length gives no cap
-        {NAN, 0.01, 10, false, 0},
+        {NAN, 0.01, 10, false, 0},    // not a number
+        {INFINITY, 0.01, 10, false, 0},
+        {1e-4, 0, 3600, false, 0},    // 36 million points
+        {4e-4, 0, 3600, true, 4e-4},  // 9 million
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.candidate);
@@ -155,6 +158,9 @@ TEST(ThrustAnalysisHelpers, StepCommitRule)
             EXPECT_FALSE(r.reason.empty());
         }
     }
+    // Each refusal says what is wrong: a step that is not a number is not "below the minimum".
+    EXPECT_EQ(CheckAnalysisStep(NAN, 0.01, 10).reason, "Шаг должен быть конечным числом");
+    EXPECT_EQ(CheckAnalysisStep(1e-4, 0, 3600).reason.rfind("Слишком много точек анализа (36000000 ", 0), 0u);
 }
 
 TEST(ThrustAnalysisResample, EqualStepCopiesEveryReading)
@@ -246,9 +252,14 @@ TEST(ThrustAnalysisResample, NoSourceGivesAnEmptySeries)
 TEST(ThrustAnalysisResample, AbsurdPointCountIsRefused)
 {
     Rig r;
-    r.load({1, 2, 3}, 10000);
+    r.load({1, 2, 3}, 3600); // three hours at 0.0001 s
     r.state.AnalysisStep = 0.0001;
-    EXPECT_THROW(r.analysis.PrepareFrequency(false, false), Error);
+    try {
+        r.analysis.PrepareFrequency(false, false);
+        ADD_FAILURE() << "computed";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Слишком много точек анализа", 0), 0u) << e.what();
+    }
 }
 
 TEST(ThrustAnalysisFilter, CentredMovingAverage)

@@ -1,13 +1,6 @@
-#include "common/Cp1251.h"
 #include "common/Format.h"
-#include "common/LittleEndian.h"
-#include "common/AtomicFile.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
-#include <filesystem>
 
 namespace selva {
 namespace {
@@ -70,56 +63,20 @@ TEST(Format, ParsingAcceptsOnlyWholePointNumbers)
     EXPECT_EQ(formatShortest(8716), "8716");
 }
 
-TEST(Cp1251, RoundTripsCyrillicAndSpecialLetters)
+// Names from a file printed on a terminal: control characters cannot reach it, Cyrillic and Windows
+// paths stay as they are.
+TEST(Format, PrintableText)
 {
-    const std::string utf8 = "<Без калибровки> Ёё №";
-    const std::string bytes = utf8ToCp1251(utf8);
-    EXPECT_EQ(bytes.size(), utf8Length(utf8));
-    EXPECT_EQ(static_cast<unsigned char>(bytes[17]), 0xA8);  // Ё
-    EXPECT_EQ(static_cast<unsigned char>(bytes[18]), 0xB8);  // ё
-    EXPECT_EQ(static_cast<unsigned char>(bytes[20]), 0xB9);  // №
-    EXPECT_EQ(cp1251ToUtf8(bytes), utf8);
-    EXPECT_EQ(utf8ToCp1251("日本"), "??");
-    EXPECT_EQ(utf8ToCp1251("\xD0"), "?");  // cut-off sequence
-    EXPECT_EQ(utf8Left("Привет", 3), "При");
-}
-
-TEST(LittleEndian, ExtendedPrecisionMatchesTheX87Layout)
-{
-    // 1.0 = mantissa 0x8000000000000000, exponent 0x3FFF.
-    unsigned char buf[10];
-    le::putExtended(buf, 1.0L);
-    const unsigned char one[10] = {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F};
-    EXPECT_TRUE(std::equal(buf, buf + 10, one));
-    for (long double v : {0.0L, 1.0L, -2.5L, 0.01L, 1e-300L, 3.0e300L, 12.3456L}) {
-        le::putExtended(buf, v);
-        EXPECT_EQ(le::getExtended(buf), v);
-    }
-    le::putExtended(buf, -0.0L);
-    EXPECT_TRUE(std::signbit(le::getExtended(buf)));
-}
-
-TEST(AtomicFile, ReplacesOnlyWhenComplete)
-{
-    test::TempDir dir;
-    const auto target = dir.file("a.txt");
-    test::writeFile(target, "old");
-    {
-        AtomicFileWriter w;
-        ASSERT_TRUE(w.open(target));
-        w.write("half");
-        // dropped without commit: the old file stays and no temporary file is left
-    }
-    EXPECT_EQ(test::readFile(target), "old");
-    EXPECT_TRUE(writeFileAtomically(target, "new"));
-    EXPECT_EQ(test::readFile(target), "new");
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
-        ++files;
-    EXPECT_EQ(files, 1);
-    std::string error;
-    EXPECT_FALSE(writeFileAtomically(dir.file("no/such/dir/x"), "x", &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(printableText("C:\\Испытания\\run 1.frq"), "C:\\Испытания\\run 1.frq");
+    EXPECT_EQ(printableText("a\tb\nc\rd"), "a\\tb\\nc\\rd");
+    EXPECT_EQ(printableText("\x1b[2Jx\x7f"), "\\x1B[2Jx\\x7F");
+    EXPECT_EQ(printableText(std::string("a\0b", 3)), "a\\x00b");
+    EXPECT_EQ(printableText("\xc2\x9b"
+                            "31m"),
+              "\\u009B31m");                                     // the one-character escape sequence start
+    EXPECT_EQ(printableText("\xff\xc3("), "\\xFF\\xC3(");        // not UTF-8
+    EXPECT_EQ(printableText("\xed\xa0\x80"), "\\xED\\xA0\\x80"); // a surrogate is not UTF-8 either
+    EXPECT_EQ(printableText("ё№\xc2\xa0€😀"), "ё№\xc2\xa0€😀");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <random>
 #include <string>
@@ -163,8 +165,47 @@ TEST(SensorFile, OverwriteQuestion)
     const std::string bad = dir.file("missing-folder/lib.sns");
     lib.SensorsModified = true;
     EXPECT_FALSE(lib.SaveSensorFile(bad, p.prompts()));
-    EXPECT_EQ(std::vector<std::string>{"Невозможно записать файл " + bad}, p.messages);
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0].rfind("Невозможно записать файл " + bad + ": ", 0), 0u) << p.messages[0];
     EXPECT_TRUE(lib.SensorsModified);
+}
+
+// A read-only library takes one question, the read-only one, in place of the overwrite question; where
+// nobody can be asked (the command-line tool answers yes to everything else) it is refused. A folder is
+// refused before anyone is asked.
+TEST(SensorFile, ReadOnlyAndNonRegularTargets)
+{
+    TempDir dir;
+    const std::string name = dir.file("locked.sns");
+    writeFile(name, "START\r\n");
+    ::chmod(name.c_str(), 0444);
+    SensorLibrary lib;
+    lib.SensorsModified = true;
+
+    Prompts script; // confirm answers yes, no read-only question
+    EXPECT_FALSE(lib.SaveSensorFile(name, script.prompts()));
+    EXPECT_TRUE(script.questions.empty());
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "Невозможно записать файл " + name + ": файл только для чтения");
+    EXPECT_EQ(readFile(name), "START\r\n");
+
+    for (bool agree : {false, true}) {
+        Prompts window;
+        std::vector<std::string> asked;
+        UserPrompts up = window.prompts();
+        up.confirmReadOnly = [&](const std::string& q) { return asked.push_back(q), agree; };
+        EXPECT_EQ(lib.SaveSensorFile(name, up), agree);
+        EXPECT_TRUE(window.questions.empty() && window.messages.empty()); // a "no" needs no message
+        EXPECT_EQ(asked, std::vector<std::string>{"Файл " + name + " только для чтения. Переписать его?"});
+        EXPECT_EQ(readFile(name) == "START\r\n", !agree);
+    }
+    EXPECT_FALSE(lib.SensorsModified);
+
+    Prompts folder;
+    EXPECT_FALSE(lib.SaveSensorFile(dir.path().string(), folder.prompts()));
+    EXPECT_TRUE(folder.questions.empty());
+    ASSERT_EQ(folder.messages.size(), 1u);
+    EXPECT_NE(folder.messages[0].find("это папка"), std::string::npos);
 }
 
 TEST(SensorFile, HeaderLinesAreCarriedOver)

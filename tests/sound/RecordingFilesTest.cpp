@@ -115,12 +115,13 @@ TEST(RecordingFilesTest, NoTargetOpensTheDialogAndAFailedMoveKeepsTheRecording)
     EXPECT_TRUE(none.empty());
 }
 
-// A recording as a crash leaves it: header written with sizes 0, frames appended, never closed.
+// A recording as a crash leaves it: written where it stands, as every recording in progress is, the
+// header with sizes 0, frames appended, never closed.
 std::string cutOffRecording(const test::TempDir& dir, const std::string& name, std::uint32_t frames)
 {
     const std::string path = dir.file(name);
     TWave w(9, 1); // 44.1 kHz mono 16-bit
-    w.CreateWave(path);
+    w.CreateWave(path, {.newFileInPlace = true});
     std::vector<unsigned char> bytes(std::size_t(frames) * 2 + 1, 0x11); // and half a frame
     w.AppendData(bytes.data(), bytes.size());
     std::fflush(nullptr);

@@ -139,20 +139,30 @@ TEST(SettingsStore, DamagedOrMissingProjectsChangeNothing)
     writeFile(huge.string(), "");
     std::filesystem::resize_file(huge, ProjectFileMaxSize + 1); // sparse, not read
 
+    std::filesystem::create_directory(dir.path() / "folder.proj");
+
+    // Each says what is wrong: a wrong length is not a wrong checksum.
     struct Case {
         const char* file;
         StoreLoad expected;
+        const char* why;
     };
-    const Case cases[] = {{"bad.proj", StoreLoad::Damaged},
-                          {"short.proj", StoreLoad::Damaged},
-                          {"huge.proj", StoreLoad::Damaged},
-                          {"empty.proj", StoreLoad::Missing},
-                          {"none.proj", StoreLoad::Missing}};
+    const Case cases[] = {
+        {"bad.proj", StoreLoad::Damaged, "контрольная сумма не совпадает: файл проекта поврежден"},
+        {"short.proj", StoreLoad::Damaged,
+         "файл короче любого проекта (700 байт, а нужно не меньше 1151): это не проект, или он поврежден"},
+        {"huge.proj", StoreLoad::Damaged, "файл больше 16 МБ: это не проект, или он поврежден"},
+        {"empty.proj", StoreLoad::Damaged, "файл пуст"},
+        {"none.proj", StoreLoad::Missing, "файл не найден"},
+        {"folder.proj", StoreLoad::Missing, "это не обычный файл"},
+    };
     for (const Case& c : cases) {
         SettingsStore store;
         store.project.sourceFileName = "old.frq";
         store.notes = {"old"};
-        EXPECT_EQ(store.ReadProjectFile(dir.file(c.file)), c.expected) << c.file;
+        std::string why;
+        EXPECT_EQ(store.ReadProjectFile(dir.file(c.file), &why), c.expected) << c.file;
+        EXPECT_EQ(why, c.why) << c.file;
         EXPECT_EQ(store.project.sourceFileName, "old.frq") << c.file;
         EXPECT_EQ(store.notes, ProjectNotes{"old"}) << c.file;
     }
@@ -168,7 +178,7 @@ TEST(SettingsStore, ProjectThatCannotBeWrittenThrowsWithTheName)
         store.WriteProjectFile(name);
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Невозможно записать файл " + name);
+        EXPECT_EQ(std::string(e.what()).rfind("Невозможно записать файл " + name + ": ", 0), 0u) << e.what();
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -225,7 +227,8 @@ TEST_F(ProjectSessionTest, DamagedProjectChangesNothing)
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.applied);
     ASSERT_EQ(a.messages.size(), 1u);
-    EXPECT_EQ(a.messages[0], "Ошибка открытия файла " + bad + ": файл проекта поврежден");
+    EXPECT_EQ(a.messages[0],
+              "Ошибка открытия файла " + bad + ": контрольная сумма не совпадает: файл проекта поврежден");
     EXPECT_EQ(a.store.projectFileName, good); // the next save still goes to the good project
     EXPECT_EQ(a.store.project, recordBefore);
     EXPECT_EQ(a.store.notes, ProjectNotes{"хорошая"});
@@ -240,10 +243,64 @@ TEST_F(ProjectSessionTest, DamagedProjectChangesNothing)
     EXPECT_EQ(a.messages.size(), 2u);
     EXPECT_EQ(a.store.projectFileName, good);
 
-    // A missing project: false, no message, nothing changes.
-    EXPECT_FALSE(a.session.LoadProject(dir.file("none.proj")).ok);
+    // A missing project: false, no message (the caller knows what it asked for), nothing changes.
+    const ProjectLoadResult none = a.session.LoadProject(dir.file("none.proj"));
+    EXPECT_FALSE(none.ok);
+    EXPECT_EQ(none.error, "Ошибка открытия файла " + dir.file("none.proj") + ": файл не найден");
     EXPECT_EQ(a.messages.size(), 2u);
     EXPECT_FALSE(a.store.projectLoaded);
+
+    // An empty project, and a pipe named as one, are said to be what they are.
+    writeFile(dir.file("empty.proj"), "");
+    ASSERT_EQ(::mkfifo(dir.file("pipe.proj").c_str(), 0600), 0);
+    EXPECT_FALSE(a.session.LoadProject(dir.file("empty.proj")).ok);
+    EXPECT_FALSE(a.OpenSource(dir.file("pipe.proj"), true).accepted);
+    ASSERT_EQ(a.messages.size(), 4u);
+    EXPECT_EQ(a.messages[2], "Ошибка открытия файла " + dir.file("empty.proj") + ": файл пуст");
+    EXPECT_EQ(a.messages[3], "Ошибка открытия файла " + dir.file("pipe.proj") + ": это не обычный файл");
+    EXPECT_EQ(a.store.projectFileName, good);
+}
+
+// Start and end times a project stores that its record cannot have are corrected as the window's edits
+// correct them, said, and never computed into zero results.
+TEST_F(ProjectSessionTest, StoredTimesAreCheckedAgainstTheRecord)
+{
+    struct Case {
+        const char* what;
+        double start, end;
+        double wantStart, wantEnd; // 0: detected again (about 1 s and 3 s)
+        bool told;
+    };
+    const Case cases[] = {
+        {"times that fit", 1.07, 2.93, 1.07, 2.93, false},
+        {"a start that is not a number", std::nan(""), 2.93, 0, 2.93, true},
+        {"an end past the record", 1.07, 500, 1.07, 4.0, true},
+        {"an infinite end", 1.07, HUGE_VAL, 1.07, 4.0, true},
+        {"a start past the record", 9, 2.93, 0, 2.93, true},
+        {"an end before the start", 2.5, 1.5, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Program a;
+        prepare(a);
+        a.state.StartTime = c.start;
+        a.state.EndTime = c.end;
+        const std::string proj = dir.file("times.proj");
+        a.session.SaveProject(proj, {});
+
+        Program b;
+        const ProjectLoadResult r = b.session.LoadProject(proj);
+        ASSERT_TRUE(r.ok && r.sourceOpened);
+        EXPECT_NEAR(b.state.StartTime, c.wantStart == 0 ? 1.0 : c.wantStart, 0.05);
+        EXPECT_NEAR(b.state.EndTime, c.wantEnd == 0 ? 3.0 : c.wantEnd, 0.05);
+        EXPECT_GT(b.state.ThrustTime, 0.5f);
+        EXPECT_GT(b.state.TotalImpulse, 30.0f);
+        EXPECT_EQ(b.messages.size(), c.told ? 1u : 0u);
+        if (c.told) {
+            EXPECT_EQ(b.messages[0].rfind("Время тяги в проекте " + proj + " исправлено: ", 0), 0u)
+                << b.messages[0];
+        }
+    }
 }
 
 TEST_F(ProjectSessionTest, ProjectOpenedAsASourceKeepsItsNotes)
@@ -348,7 +405,7 @@ TEST_F(ProjectSessionTest, ValuesTheProgramCannotUseAreReplacedOnLoad)
         float step;
         std::string source;
         bool sourceOpens;
-        bool told; // a message says what was not used
+        bool told; // a message says what was not used (besides the times, below)
     };
     const Case cases[] = {
         {"a step finer than the record (and too small for memory)", 1e-30f, frq, true, true},
@@ -374,7 +431,12 @@ TEST_F(ProjectSessionTest, ValuesTheProgramCannotUseAreReplacedOnLoad)
         const ProjectLoadResult r = b.session.LoadProject(proj);
         EXPECT_TRUE(r.ok) << c.what;
         EXPECT_EQ(r.sourceOpened, c.sourceOpens) << c.what;
-        EXPECT_EQ(!b.messages.empty(), c.told) << c.what;
+        // The times (not a number, infinite) are said to be replaced whenever there is a record to place
+        // them in.
+        EXPECT_EQ(b.messages.size(), (c.told ? 1u : 0u) + (c.sourceOpens ? 1u : 0u)) << c.what;
+        if (c.sourceOpens) {
+            EXPECT_EQ(b.messages.back().rfind("Время тяги в проекте", 0), 0u) << c.what;
+        }
         EXPECT_TRUE(std::isfinite(b.state.StartTime) && std::isfinite(b.state.EndTime)) << c.what;
         EXPECT_EQ(b.state.ChargeWeight, 0.0f) << c.what;
         EXPECT_EQ(b.state.MotorPosition, MotorHorizontal) << c.what;

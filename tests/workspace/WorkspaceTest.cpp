@@ -168,6 +168,20 @@ TEST(Workspace, NonRegularSourcesAreRefusedAtOnce)
     }
 }
 
+// A record whose count line disagrees with its readings opens with its readings, and says so once.
+TEST(Workspace, RecordWithAWrongCountWarnsOnce)
+{
+    TempDir dir;
+    writeFile(dir.file("run.frq"), "FREQ\r\nx\r\n9\r\n0.004\r\nSTART\r\n1\r\n2\r\n3\r\n4\r\n");
+    Rig r;
+    const SourceOpening o = r.OpenSource(dir.file("run.frq"), true);
+    ASSERT_TRUE(o.accepted);
+    EXPECT_EQ(o.description, "FREQ  Mono 250 Hz 4 records 0.02 Sec");
+    EXPECT_EQ(r.messages, std::vector<std::string>{o.warning});
+    r.analysis.Recalculate(Stages::All); // computing reads the record again without another word
+    EXPECT_EQ(r.messages.size(), 1u);
+}
+
 TEST(Workspace, SettingsFileAndLibraryAtStart)
 {
     TempDir dir;
