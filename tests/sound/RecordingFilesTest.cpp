@@ -18,41 +18,31 @@ namespace fs = std::filesystem;
 namespace selva {
 namespace {
 
+// The next scripted answer (the default once the script is used up).
+template <class T> T next(std::vector<T>& answers)
+{
+    if (answers.empty())
+        return T{};
+    T a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+}
+
 // Answers the prompts from a script and keeps what was said.
 struct Script {
-    explicit Script(std::vector<bool> o = {}, std::vector<std::string> p = {}, std::vector<bool> c = {})
-        : overwrite(std::move(o)), picks(std::move(p)), confirms(std::move(c))
-    {
-    }
-    std::vector<bool> overwrite;    // answers to the overwrite question, in order
-    std::vector<std::string> picks; // names chosen in the save dialog ("" cancels)
-    std::vector<bool> confirms;
-    std::vector<std::string> asked, told, dialogs;
+    std::vector<bool> overwrite{};    // answers to the overwrite question, in order
+    std::vector<std::string> picks{}; // names chosen in the save dialog ("" cancels)
+    std::vector<bool> confirms{};
+    std::vector<std::string> asked{}, told{}, dialogs{};
 
     RecordingPrompts prompts()
     {
         RecordingPrompts p;
-        p.askOverwrite = [this](const std::string& q) {
-            asked.push_back(q);
-            const bool a = !overwrite.empty() && overwrite.front();
-            if (!overwrite.empty())
-                overwrite.erase(overwrite.begin());
-            return a;
-        };
+        p.askOverwrite = [this](const std::string& q) { return asked.push_back(q), next(overwrite); };
         p.chooseSaveName = [this](const std::string& folder, const std::string& name) {
-            dialogs.push_back(folder + "|" + name);
-            std::string pick = picks.empty() ? std::string() : picks.front();
-            if (!picks.empty())
-                picks.erase(picks.begin());
-            return pick;
+            return dialogs.push_back(folder + "|" + name), next(picks);
         };
-        p.confirm = [this](const std::string& q) {
-            asked.push_back(q);
-            const bool a = !confirms.empty() && confirms.front();
-            if (!confirms.empty())
-                confirms.erase(confirms.begin());
-            return a;
-        };
+        p.confirm = [this](const std::string& q) { return asked.push_back(q), next(confirms); };
         p.tell = [this](const std::string& t) { told.push_back(t); };
         return p;
     }
@@ -68,7 +58,7 @@ TEST(RecordingFilesTest, SavingToATargetAsksBeforeReplacingAndNeverDeletesTheRec
     test::writeFile(old, "old firing");
     RecordingTarget target;
     target.set(old);
-    Script s({false}, {""});
+    Script s{.overwrite = {false}, .picks = {""}};
     SaveOutcome out = SaveRecording(temp, target, s.prompts());
     EXPECT_FALSE(out.saved);
     EXPECT_EQ(out.path, temp);
@@ -83,7 +73,7 @@ TEST(RecordingFilesTest, SavingToATargetAsksBeforeReplacingAndNeverDeletesTheRec
     // No, then another name that exists too: asked again for it; Yes replaces it by the move.
     const std::string other = dir.file("other.wav");
     test::writeFile(other, "other");
-    Script s2({false, true}, {other});
+    Script s2{.overwrite = {false, true}, .picks = {other}};
     out = SaveRecording(temp, target, s2.prompts());
     EXPECT_TRUE(out.saved);
     EXPECT_EQ(out.path, other);
@@ -108,13 +98,13 @@ TEST(RecordingFilesTest, NoTargetOpensTheDialogAndAFailedMoveKeepsTheRecording)
     const std::string temp = dir.file("wave_tmp_7.wav");
     test::writeFile(temp, "firing");
     RecordingTarget none;
-    Script cancel({}, {""});
+    Script cancel{.picks = {""}};
     EXPECT_FALSE(SaveRecording(temp, none, cancel.prompts()).saved);
     EXPECT_TRUE(fs::exists(temp));
     EXPECT_EQ(cancel.told.size(), 1u);
 
     // A folder that does not exist: the move fails, is reported, and the recording stays.
-    Script bad({}, {dir.file("no/such/folder/x.wav")});
+    Script bad{.picks = {dir.file("no/such/folder/x.wav")}};
     const SaveOutcome out = SaveRecording(temp, none, bad.prompts());
     EXPECT_FALSE(out.saved);
     EXPECT_EQ(out.path, temp);
@@ -125,12 +115,13 @@ TEST(RecordingFilesTest, NoTargetOpensTheDialogAndAFailedMoveKeepsTheRecording)
     EXPECT_TRUE(none.empty());
 }
 
-// A recording as a crash leaves it: header written with sizes 0, frames appended, never closed.
+// A recording as a crash leaves it: written where it stands, as every recording in progress is, the
+// header with sizes 0, frames appended, never closed.
 std::string cutOffRecording(const test::TempDir& dir, const std::string& name, std::uint32_t frames)
 {
     const std::string path = dir.file(name);
     TWave w(9, 1); // 44.1 kHz mono 16-bit
-    w.CreateWave(path);
+    w.CreateWave(path, {.newFileInPlace = true});
     std::vector<unsigned char> bytes(std::size_t(frames) * 2 + 1, 0x11); // and half a frame
     w.AppendData(bytes.data(), bytes.size());
     std::fflush(nullptr);
@@ -173,7 +164,7 @@ TEST(RecordingFilesTest, LeftoverRecordingsAreFoundRepairedAndOffered)
     // empty one goes without a question.
     const std::string second = cutOffRecording(dir, "wave_tmp_40.wav", 4410);
     const std::string empty = cutOffRecording(dir, "wave_tmp_50.wav", 0);
-    Script s({}, {dir.file("kept.wav")}, {true, false, false});
+    Script s{.picks = {dir.file("kept.wav")}, .confirms = {true, false, false}};
     OfferLeftoverRecordings(dir.path().string(), s.prompts());
     EXPECT_TRUE(fs::exists(dir.file("kept.wav")));
     EXPECT_FALSE(fs::exists(cut));
@@ -183,7 +174,7 @@ TEST(RecordingFilesTest, LeftoverRecordingsAreFoundRepairedAndOffered)
     EXPECT_NE(s.asked[0].find("wave_tmp_12.wav (1 с)"), std::string::npos) << s.asked[0];
     EXPECT_EQ(s.asked[2], "Удалить запись wave_tmp_40.wav?");
 
-    Script del({}, {}, {false, true});
+    Script del{.confirms = {false, true}};
     OfferLeftoverRecordings(dir.path().string(), del.prompts());
     EXPECT_FALSE(fs::exists(second));
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace selva {
 namespace {
 
@@ -22,30 +24,30 @@ TEST(SoundWindowRulesTest, FrequencyBandMovesWithItsTrackBarAndKeepsItsWidth)
     EXPECT_EQ(band.trackPosition(), 11200);
 }
 
+// The spectrum band (lower, upper, track bar) after its track bar moved or an edit was committed.
 TEST(SoundWindowRulesTest, SpectrumBandRules)
 {
-    SpecBand b{0, 3000, 0};
-    b.onTrack(20000); // to the end with a band 3000 wide
-    EXPECT_EQ(b.lower, 17000);
-    EXPECT_EQ(b.upper, 20000);
-    EXPECT_EQ(b.trackPosition, 17000);
-
-    b = {5000, 25000, 5000};
-    b.commitUpper();
-    EXPECT_EQ(b.upper, 20000);
-    EXPECT_EQ(b.lower, 5000);
-    b = {5000, 4000, 5000};
-    b.commitUpper(); // not above the lower one: the band starts at 0
-    EXPECT_EQ(b.lower, 0);
-    EXPECT_EQ(b.trackPosition, 0);
-
-    b = {25000, 10000, 1234};
-    b.commitLower(); // 20000 or more: the track bar's position instead
-    EXPECT_EQ(b.lower, 1234);
-    b = {12000, 10000, 0};
-    b.commitLower();
-    EXPECT_EQ(b.trackPosition, 12000);
-    EXPECT_EQ(b.upper, 20000);
+    using Band = std::tuple<std::int32_t, std::int32_t, int>;
+    const auto track = [](SpecBand& b) { b.onTrack(20000); };
+    const auto middle = [](SpecBand& b) { b.onTrack(5000); };
+    const auto upper = [](SpecBand& b) { b.commitUpper(); };
+    const auto lower = [](SpecBand& b) { b.commitLower(); };
+    struct {
+        SpecBand band;
+        void (*act)(SpecBand&);
+        Band after;
+    } cases[] = {
+        {{1000, 4000, 1000}, middle, {5000, 8000, 5000}},   // the band keeps its width
+        {{0, 3000, 0}, track, {17000, 20000, 17000}},       // to the end, still 3000 wide
+        {{5000, 25000, 5000}, upper, {5000, 20000, 5000}},  // at most 20000
+        {{5000, 4000, 5000}, upper, {0, 4000, 0}},          // not above the lower one: the band starts at 0
+        {{25000, 10000, 1234}, lower, {1234, 10000, 1234}}, // 20000 or more: the track bar's position
+        {{12000, 10000, 0}, lower, {12000, 20000, 12000}},  // above the upper one: that goes to 20000
+    };
+    for (auto& [b, act, after] : cases) {
+        act(b);
+        EXPECT_EQ(Band(b.lower, b.upper, b.trackPosition), after);
+    }
 }
 
 TEST(SoundWindowRulesTest, ReadoutNumbers)

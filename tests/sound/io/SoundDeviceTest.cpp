@@ -5,11 +5,9 @@
 #include "sound/RecordingFiles.h"
 #include "sound/SensorSignal.h"
 #include "sound/SoundAutoRecord.h"
-#include "sound/SoundRing.h"
 #include "sound/SoundWindowRules.h"
-#include "sound/Wave.h"
+#include "sound/WaveBytes.h"
 #include "sound/WaveFrequency.h"
-#include "sound/WaveSynth.h"
 #include "sound/io/SoundEngine.h"
 #include "support/TestSupport.h"
 
@@ -18,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -26,7 +23,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <numbers>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -35,15 +31,6 @@ namespace selva {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void ensureApp()
-{
-    static int argc = 1;
-    static char name[] = "tests_sound_io";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    (void)app;
-}
 
 // Waits, letting Qt deliver what it has, until `done` or the time is up.
 bool waitFor(const std::function<bool()>& done, double seconds)
@@ -58,14 +45,6 @@ bool waitFor(const std::function<bool()>& done, double seconds)
     return true;
 }
 
-const AudioInput* findInput(const std::vector<AudioInput>& inputs, const std::string& id)
-{
-    for (const AudioInput& in : inputs)
-        if (in.id == id)
-            return &in;
-    return nullptr;
-}
-
 std::string pipePath()
 {
     for (const char* var : {"SELVA_PA_DIR", "XDG_RUNTIME_DIR"})
@@ -78,93 +57,71 @@ std::string pipePath()
 }
 
 // Writes 44100 Hz 16-bit mono samples into the pipe source's FIFO as fast as they would play, from a
-// thread of its own, until told to stop or the samples run out.
-class PipeFeeder {
-public:
+// thread of its own, until stopped or `frames` are written (-1: no end). Constructed a moment before the
+// capture starts, for the sound server to take up the feed.
+struct PipeFeeder {
     explicit PipeFeeder(std::function<std::int16_t(std::int64_t frame)> sample, std::int64_t frames = -1)
-        : sample_(std::move(sample)), frames_(frames)
     {
         // What an earlier test wrote and nobody took stays in the FIFO while no capture listens: out with it.
-        const int drain = ::open(pipePath().c_str(), O_RDONLY | O_NONBLOCK);
-        if (drain >= 0) {
+        if (const int drain = ::open(pipePath().c_str(), O_RDONLY | O_NONBLOCK); drain >= 0) {
             char junk[4096];
             while (::read(drain, junk, sizeof junk) > 0) {
             }
             ::close(drain);
         }
-        fd_ = ::open(pipePath().c_str(), O_WRONLY);
-        if (fd_ >= 0)
-            thread_ = std::thread([this] { run(); });
+        if ((fd = ::open(pipePath().c_str(), O_WRONLY)) < 0)
+            return;
+        thread = std::jthread([this, sample, frames](std::stop_token stop) {
+            const auto start = Clock::now();
+            std::vector<std::int16_t> piece;
+            for (std::int64_t written = 0; !stop.stop_requested() && (frames < 0 || written < frames);) {
+                // A little ahead of the clock, so that the source never runs dry.
+                const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+                std::int64_t due = std::int64_t((elapsed + 0.1) * 44100) - written;
+                if (frames >= 0)
+                    due = std::min(due, frames - written);
+                piece.clear();
+                for (std::int64_t k = 0; k < due; ++k)
+                    piece.push_back(sample(written + k));
+                if (!piece.empty() && ::write(fd, piece.data(), piece.size() * 2) < 0)
+                    break;
+                written += due;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
     }
     ~PipeFeeder() { stop(); }
-    bool ok() const { return fd_ >= 0; }
     void stop()
     {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-    bool finished() const { return finished_; }
-
-private:
-    void run()
-    {
-        const auto start = Clock::now();
-        std::int64_t written = 0;
-        std::vector<std::int16_t> piece;
-        while (!stop_ && (frames_ < 0 || written < frames_)) {
-            const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-            // A little ahead of the clock, so that the source never runs dry.
-            std::int64_t due = std::int64_t((elapsed + 0.1) * 44100) - written;
-            if (frames_ >= 0)
-                due = std::min(due, frames_ - written);
-            piece.clear();
-            for (std::int64_t k = 0; k < due; ++k)
-                piece.push_back(sample_(written + k));
-            if (!piece.empty() && ::write(fd_, piece.data(), piece.size() * 2) < 0)
-                break;
-            written += due;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        finished_ = true;
+        thread = {}; // stops and joins the thread
+        if (fd >= 0)
+            ::close(std::exchange(fd, -1));
     }
 
-    std::function<std::int16_t(std::int64_t)> sample_;
-    std::int64_t frames_;
-    int fd_ = -1;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
+    int fd = -1;
+    std::jthread thread;
 };
-
-// A moment for the sound server to take up the feed before a capture starts.
-void letThePipeSettle()
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-}
-
-std::int16_t tone(double hz, std::int64_t frame)
-{
-    return static_cast<std::int16_t>(
-        std::lround(12000 * std::sin(2 * std::numbers::pi * hz * double(frame) / 44100)));
-}
 
 struct SoundDeviceTest : ::testing::Test {
     void SetUp() override
     {
-        ensureApp();
+        static int argc = 1;
+        static char name[] = "tests_sound_io", *argv[] = {name, nullptr};
+        static auto* app = new QCoreApplication(argc, argv); // one for the program, never destroyed
+        (void)app;
         ring.SetAccuracy(0.01);
         ring.SetWindowLength(5.0f);
         engine = std::make_unique<SoundEngine>(ring);
         inputs = engine->Inputs();
     }
-    const AudioInput* pipeInput()
+    // The input of that id; the pipe source only where its FIFO is found too.
+    const AudioInput* input(const std::string& id)
     {
-        const AudioInput* in = findInput(inputs, "pipein");
-        return in != nullptr && !pipePath().empty() ? in : nullptr;
+        for (const AudioInput& in : inputs)
+            if (in.id == id && (id != "pipein" || !pipePath().empty()))
+                return &in;
+        return nullptr;
     }
 
     test::TempDir dir;
@@ -173,62 +130,30 @@ struct SoundDeviceTest : ::testing::Test {
     std::vector<AudioInput> inputs;
 };
 
-TEST_F(SoundDeviceTest, TheSimulatedInputComesAfterTheSoundCardsInEveryFormat)
+// A tone fed through the pipe: its live values while it is captured, and the recording made of it
+// measured afterwards.
+TEST_F(SoundDeviceTest, CapturesAToneLiveAndRecordsItToAWaveThatTheAnalysisMeasures)
 {
-    ASSERT_FALSE(inputs.empty());
-    const AudioInput& last = inputs.back();
-    EXPECT_EQ(last.description, "Имитатор датчика");
-    EXPECT_TRUE(last.simulated);
-    EXPECT_EQ(last.formatFlags, 0xFFFFu);
-    for (std::size_t i = 0; i + 1 < inputs.size(); ++i)
-        EXPECT_FALSE(inputs[i].simulated);
-
-    // A device that is not there does not open, and nothing runs afterwards.
-    DeviceError error;
-    AudioInput missing;
-    missing.id = "no-such-device";
-    EXPECT_FALSE(engine->StartCapture(missing, {1, 44100, 16}, 2.0, error));
-    EXPECT_EQ(error.Message(), "Failed to open intput device.\nSpecified device identifier is out of range.");
-    EXPECT_FALSE(engine->Capturing());
-    EXPECT_FALSE(ring.DeviceOwned.load());
-}
-
-TEST_F(SoundDeviceTest, CapturesAToneFromThePipeAndReadsItsFrequencyLive)
-{
-    const AudioInput* pipe = pipeInput();
+    const AudioInput* pipe = input("pipein");
     if (pipe == nullptr)
         GTEST_SKIP() << "no private sound server with a pipe source";
     engine->Transport().Live = true;
-    PipeFeeder feeder([](std::int64_t f) { return tone(1234, f); });
-    ASSERT_TRUE(feeder.ok());
-    letThePipeSettle();
-    DeviceError error;
-    ASSERT_TRUE(engine->StartCapture(*pipe, {1, 44100, 16}, 2.0, error)) << error.Message();
-    // A second and a half of values: the latest 50 (half a second) are all the tone's frequency.
-    ASSERT_TRUE(waitFor([&] { return ring.ReadAnalysisMark().values >= 150; }, 10));
-    engine->StopCapture();
-    for (float v : LatestFreqValues(ring, 50))
-        EXPECT_NEAR(v, 1234.0, 1.0);
-    EXPECT_NEAR(LiveMean(ring, 50), 1234.0, 0.15);
-}
-
-TEST_F(SoundDeviceTest, RecordsTheToneToAWaveThatTheAnalysisMeasures)
-{
-    const AudioInput* pipe = pipeInput();
-    if (pipe == nullptr)
-        GTEST_SKIP() << "no private sound server with a pipe source";
-    PipeFeeder feeder([](std::int64_t f) { return tone(777, f); });
-    ASSERT_TRUE(feeder.ok());
-    letThePipeSettle();
+    PipeFeeder feeder([](std::int64_t f) { return test::tone(1234, 12000, f); });
+    ASSERT_GE(feeder.fd, 0);
     DeviceError error;
     ASSERT_TRUE(engine->StartCapture(*pipe, {1, 44100, 16}, 2.0, error)) << error.Message();
     TWave wave(9, 1);
     const std::string file = dir.file("tone.wav");
     wave.CreateWave(file);
     engine->StartWriting(wave);
-    ASSERT_TRUE(waitFor([&] { return wave.GetTotalFrames() >= 2 * 44100; }, 10));
+    // Two seconds of values: the latest 50 (half a second) are all the tone's frequency.
+    ASSERT_TRUE(waitFor(
+        [&] { return wave.GetTotalFrames() >= 2 * 44100 && ring.ReadAnalysisMark().values >= 150; }, 10));
     const RecordWriter::Result r = engine->StopWriting();
     engine->StopCapture();
+    for (float v : LatestFreqValues(ring, 50))
+        EXPECT_NEAR(v, 1234.0, 1.0);
+    EXPECT_NEAR(LiveMean(ring, 50), 1234.0, 0.15);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.lostFrames, 0);
     ASSERT_TRUE(wave.Close());
@@ -239,21 +164,17 @@ TEST_F(SoundDeviceTest, RecordsTheToneToAWaveThatTheAnalysisMeasures)
     ASSERT_TRUE(CalcWaveFrequency(back, 0.01, 0, 0, freq, err, nullptr));
     ASSERT_GE(freq.size(), 190u);
     for (std::size_t i = 1; i + 1 < freq.size(); ++i)
-        EXPECT_NEAR(freq[i], 777.0, 0.5) << i;
+        EXPECT_NEAR(freq[i], 1234.0, 0.5) << i;
 }
 
 TEST_F(SoundDeviceTest, PlaysAWaveThroughTheNullSinkWhileALoopSourceHearsIt)
 {
-    const AudioInput* loop = findInput(inputs, "loopin");
+    const AudioInput* loop = input("loopin");
     if (loop == nullptr)
         GTEST_SKIP() << "no private sound server with a loopback source";
-    const std::string file = dir.file("play.wav");
-    WaveSynthOptions o;
-    o.sampleRate = 48000;
-    o.durationSeconds = 1.5;
-    WriteSynthWave(file, o, [](double) { return 880.0; });
     TWave wave;
-    wave.Open(file);
+    test::openSynth(wave, dir.file("play.wav"), {.sampleRate = 48000, .durationSeconds = 1.5},
+                    [](double) { return 880.0; });
 
     SoundRingState heard;
     heard.SetAccuracy(0.01);
@@ -289,15 +210,6 @@ TEST_F(SoundDeviceTest, PlaysAWaveThroughTheNullSinkWhileALoopSourceHearsIt)
     EXPECT_NEAR(LatestFreqValues(ring, 30)[10], 880.0, 1.0);
 }
 
-// The firing the tests record: the sample library's sensor 1 under the built-in profile.
-std::shared_ptr<SensorSignal> sampleSignal()
-{
-    SensorLibrary lib;
-    EXPECT_TRUE(lib.LoadSensorFile(std::string(SELVA_SAMPLES_DIR) + "/sample.sns", true));
-    EXPECT_TRUE(lib.SelectActiveSensor(1));
-    return std::make_shared<SensorSignal>(ThrustProfile::builtin(), *lib.ActiveCalibration());
-}
-
 std::string runCli(const std::string& args, int& code)
 {
     std::string out;
@@ -325,7 +237,11 @@ double analysedImpulse(const std::string& file)
 
 TEST_F(SoundDeviceTest, AutomaticRecordingOfASimulatedFiringKeepsItsImpulse)
 {
-    const auto signal = sampleSignal();
+    // The sample library's sensor 1 under the built-in profile.
+    SensorLibrary lib;
+    ASSERT_TRUE(lib.LoadSensorFile(std::string(SELVA_SAMPLES_DIR) + "/sample.sns", true));
+    ASSERT_TRUE(lib.SelectActiveSensor(1));
+    const auto signal = std::make_shared<SensorSignal>(ThrustProfile::builtin(), *lib.ActiveCalibration());
     engine->Simulator().SetSignal(signal);
     const AudioInput& sim = inputs.back();
     engine->Transport().AutoActive = true;
@@ -370,7 +286,7 @@ TEST_F(SoundDeviceTest, AutomaticRecordingOfASimulatedFiringKeepsItsImpulse)
 
 TEST_F(SoundDeviceTest, CommandLineRecordsAFiringFedThroughThePipe)
 {
-    if (pipeInput() == nullptr)
+    if (input("pipein") == nullptr)
         GTEST_SKIP() << "no private sound server with a pipe source";
     // A firing with a long rest before and after it, at the pipe's format.
     const std::string synth = dir.file("firing.wav");
@@ -388,19 +304,12 @@ TEST_F(SoundDeviceTest, CommandLineRecordsAFiringFedThroughThePipe)
     source.ReadDataAt(0, samples.data(), samples.size() * 2);
 
     const std::string out = dir.file("caught.wav");
-    std::string log;
-    PipeFeeder feeder(
-        [&](std::int64_t f) {
-            return f < std::int64_t(samples.size()) ? samples[std::size_t(f)] : samples.back();
-        },
-        std::int64_t(samples.size()));
-    letThePipeSettle(); // the firing begins 5 s after the tool starts listening
-    std::thread cli([&] {
-        log = runCli("sound-record --device pipein --out '" + out +
-                         "' --auto --rest-time 2 --pre-roll 1.5 --excess 5 --end-band 5 --duration 40",
-                     code);
-    });
-    cli.join();
+    PipeFeeder feeder([&](std::int64_t f) { return samples[std::size_t(f)]; }, std::int64_t(samples.size()));
+    // The firing begins 5 s after the tool starts listening.
+    const std::string log =
+        runCli("sound-record --device pipein --out '" + out +
+                   "' --auto --rest-time 2 --pre-roll 1.5 --excess 5 --end-band 5 --duration 40",
+               code);
     feeder.stop();
     ASSERT_EQ(code, 0) << log;
     EXPECT_NE(log.find("rest line"), std::string::npos) << log;
@@ -412,17 +321,31 @@ TEST_F(SoundDeviceTest, CommandLineRecordsAFiringFedThroughThePipe)
     EXPECT_NEAR(analysedImpulse(out), truth, 0.01 * truth);
 }
 
-TEST_F(SoundDeviceTest, CommandLineNamesDevicesAndFailsClearly)
+TEST_F(SoundDeviceTest, DevicesAreNamedAndAMissingOneFailsClearly)
 {
+    // The simulated input comes after the sound cards and takes every format.
+    ASSERT_FALSE(inputs.empty());
+    EXPECT_TRUE(inputs.back().simulated);
+    EXPECT_EQ(inputs.back().formatFlags, 0xFFFFu);
+    for (std::size_t i = 0; i + 1 < inputs.size(); ++i)
+        EXPECT_FALSE(inputs[i].simulated);
     int code = -1;
     const std::string list = runCli("sound-devices", code);
     EXPECT_EQ(code, 0);
     EXPECT_NE(list.find("simulator\tИмитатор датчика\n"), std::string::npos) << list;
 
-    const std::string missing =
+    // A device that is not there does not open, and nothing runs afterwards.
+    DeviceError error;
+    AudioInput missing;
+    missing.id = "no-such-device";
+    EXPECT_FALSE(engine->StartCapture(missing, {1, 44100, 16}, 2.0, error));
+    EXPECT_EQ(error.Message(), "Failed to open intput device.\nSpecified device identifier is out of range.");
+    EXPECT_FALSE(engine->Capturing());
+    EXPECT_FALSE(ring.DeviceOwned.load());
+    const std::string nowhere =
         runCli("sound-record --device nowhere --out '" + dir.file("x.wav") + "' --duration 1", code);
     EXPECT_EQ(code, 1);
-    EXPECT_NE(missing.find("No sound input device matches \"nowhere\""), std::string::npos) << missing;
+    EXPECT_NE(nowhere.find("No sound input device matches \"nowhere\""), std::string::npos) << nowhere;
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.wav")));
 
     // By hand from the simulated input, named by a part of its description.

@@ -11,6 +11,7 @@
 #include "sound/io/SoundEngine.h"
 #include "store/SettingsStore.h"
 #include "support/FindControl.h"
+#include "support/QtFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,19 +40,18 @@ private slots:
     void init();
     void cleanup();
 
-    void defaultsHold500ValuesAndShowTheMeanOfTheLatest50();
-    void spectrumBandAtTheEndOfItsTrackBar();
+    void liveMeanOfTheDefaultsAndTheSpectrumBandAtItsEnd();
     void mouseReadoutShowsTheFrequencyAtThePointer();
-    void aMissingFileOnlyChangesTheTarget();
     void playbackWhileListeningStopsTheCapture();
-    void aRecordingStoppedWithoutANameStaysWhereItIs();
+    void aRecordingIsKeptSavedOrSavedOnTheWayOut();
     void automaticRecordingWithoutAFiringLeavesNothing();
     void aFormatEntryStandsForItsRow();
-    void escapeWhileRecordingSavesTheRecording();
 
 private:
     void open();
     template <class T> T* get(const char* name) { return test::control<T>(window_.get(), name); }
+    // Chooses an entry of a combo box as the user does (-1: the last).
+    void choose(const char* name, int index);
     // Selects the simulated input and starts listening.
     void listenToTheSimulator();
 
@@ -103,12 +103,17 @@ void SoundWindowTest::open()
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 }
 
+void SoundWindowTest::choose(const char* name, int index)
+{
+    auto* box = get<QComboBox>(name);
+    box->setCurrentIndex(index < 0 ? box->count() - 1 : index);
+    emit box->activated(box->currentIndex());
+}
+
 void SoundWindowTest::listenToTheSimulator()
 {
-    auto* source = get<QComboBox>("cbxSource");
-    source->setCurrentIndex(source->count() - 1);
-    emit source->activated(source->currentIndex());
-    QCOMPARE(source->currentText(), QString::fromUtf8("Имитатор датчика"));
+    choose("cbxSource", -1);
+    QCOMPARE(get<QComboBox>("cbxSource")->currentText(), QString::fromUtf8("Имитатор датчика"));
     get<QCheckBox>("cbxDoIn")->click();
     QVERIFY(window_->Engine().Capturing());
     QVERIFY(get<QToolButton>("sbtnRec")->isEnabled());
@@ -116,8 +121,10 @@ void SoundWindowTest::listenToTheSimulator()
     QVERIFY(!get<QComboBox>("cbxRegim")->isEnabled());
 }
 
-void SoundWindowTest::defaultsHold500ValuesAndShowTheMeanOfTheLatest50()
+void SoundWindowTest::liveMeanOfTheDefaultsAndTheSpectrumBandAtItsEnd()
 {
+    store_.project.sound.specDown = 0;
+    store_.project.sound.specUp = 3000;
     open();
     QCOMPARE(get<QTabWidget>("PC1")->currentWidget()->objectName(), QString("TS2"));
     SoundRingState& ring = module_->ring;
@@ -129,13 +136,8 @@ void SoundWindowTest::defaultsHold500ValuesAndShowTheMeanOfTheLatest50()
     get<QCheckBox>("cbxShow")->click();
     const QString expected = "1234" + QLocale().decimalPoint() + "5";
     QTRY_COMPARE_WITH_TIMEOUT(get<QLabel>("lblFreq")->text(), expected, 3000);
-}
 
-void SoundWindowTest::spectrumBandAtTheEndOfItsTrackBar()
-{
-    store_.project.sound.specDown = 0;
-    store_.project.sound.specUp = 3000;
-    open();
+    // The spectrum band moved to the end of its track bar keeps its width, in the edits and the settings.
     get<QTabWidget>("PC1")->setCurrentIndex(2);
     get<QSlider>("TBSpec")->setValue(20000);
     QCOMPARE(get<TEditInt>("edtSpecDown")->text(), QString("17000"));
@@ -144,42 +146,34 @@ void SoundWindowTest::spectrumBandAtTheEndOfItsTrackBar()
     QCOMPARE(store_.project.sound.specDown, 17000);
 }
 
+// Over a band of 0 to 1 Hz the read-out shows the frequency at the pointer in the locale's numbers, above
+// the pointer, and goes when the pointer leaves.
 void SoundWindowTest::mouseReadoutShowsTheFrequencyAtThePointer()
 {
-    const auto readouts = [this](int lower, int upper) {
-        store_.project.sound.freqDown = lower;
-        store_.project.sound.freqUp = upper;
-        window_.reset();
-        open();
-        auto* img = get<QWidget>("imgFreq");
-        auto* readout = get<QLabel>("stMouseFreq");
-        QStringList seen;
-        for (int y = img->height() - 1; y >= 0; --y) {
-            QMouseEvent move(QEvent::MouseMove, QPointF(img->width() / 2, y),
-                             img->mapToGlobal(QPointF(img->width() / 2, y)), Qt::NoButton, Qt::NoButton,
-                             Qt::NoModifier);
-            QApplication::sendEvent(img, &move);
-            if (readout->isVisible()) {
-                seen << readout->text();
-                if (y > readout->height() + 2 && readout->geometry().bottom() >= y)
-                    seen << "below the pointer";
-            }
+    store_.project.sound.freqDown = 0;
+    store_.project.sound.freqUp = 1;
+    open();
+    auto* img = get<QWidget>("imgFreq");
+    auto* readout = get<QLabel>("stMouseFreq");
+    QStringList seen;
+    for (int y = img->height() - 1; y >= 0; --y) {
+        const QPointF at(img->width() / 2, y);
+        QMouseEvent move(QEvent::MouseMove, at, img->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(img, &move);
+        if (readout->isVisible()) {
+            seen << readout->text();
+            QVERIFY2(y <= readout->height() + 2 || readout->geometry().bottom() < y, "below the pointer");
         }
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(img, &leave);
-        if (readout->isVisible())
-            seen << "still shown";
-        return seen;
-    };
-    const QString point = QLocale().decimalPoint();
-    const QStringList band = readouts(0, 1);
-    QVERIFY2(band.contains("0" + point + "12"), qPrintable(band.join(' ')));
-    QVERIFY(!band.contains("still shown"));
-    QVERIFY(!band.contains("below the pointer"));
-    QVERIFY(readouts(1000, 2000).contains("1500"));
+    }
+    QVERIFY2(seen.contains("0" + QLocale().decimalPoint() + "12"), qPrintable(seen.join(' ')));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(img, &leave);
+    QVERIFY(!readout->isVisible());
 }
 
-void SoundWindowTest::aMissingFileOnlyChangesTheTarget()
+// A file that is not there only becomes the target; a recording chosen then plays, and stops the capture.
+void SoundWindowTest::playbackWhileListeningStopsTheCapture()
 {
     open();
     const QString missing = dir_->filePath("nothing-here.wav");
@@ -190,15 +184,9 @@ void SoundWindowTest::aMissingFileOnlyChangesTheTarget()
     QVERIFY(!get<QToolButton>("sbtnPlay")->isEnabled());
     QVERIFY(!window_->FileLoaded());
     QVERIFY(messages_.isEmpty());
-}
 
-void SoundWindowTest::playbackWhileListeningStopsTheCapture()
-{
     const QString file = dir_->filePath("tone.wav");
-    WaveSynthOptions o;
-    o.durationSeconds = 0.6;
-    WriteSynthWave(file.toStdString(), o, [](double) { return 700.0; });
-    open();
+    WriteSynthWave(file.toStdString(), {.durationSeconds = 0.6}, [](double) { return 700.0; });
     picks_ << file;
     get<QPushButton>("btnFile")->click();
     QVERIFY(window_->FileLoaded());
@@ -221,18 +209,12 @@ void SoundWindowTest::playbackWhileListeningStopsTheCapture()
     QVERIFY(get<QComboBox>("cbxRegim")->isEnabled());
 }
 
-void SoundWindowTest::aRecordingStoppedWithoutANameStaysWhereItIs()
+void SoundWindowTest::aRecordingIsKeptSavedOrSavedOnTheWayOut()
 {
     // The target exists; the user answers No to overwriting it and cancels the dialog.
     const QString target = dir_->filePath("firing.wav");
-    WaveSynthOptions o;
-    o.durationSeconds = 0.1;
-    WriteSynthWave(target.toStdString(), o, [](double) { return 300.0; });
-    const QByteArray before = [&] {
-        QFile f(target);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    WriteSynthWave(target.toStdString(), {.durationSeconds = 0.1}, [](double) { return 300.0; });
+    const QByteArray before = test::readBytes(target);
     module_->target.set(target.toStdString());
     QString saved;
     open();
@@ -251,9 +233,7 @@ void SoundWindowTest::aRecordingStoppedWithoutANameStaysWhereItIs()
     QCOMPARE(temps.size(), 1);
     QVERIFY2(messages_[0].contains(temps[0]), qPrintable(messages_[0]));
     QVERIFY(saved.isEmpty());
-    QFile f(target);
-    f.open(QIODevice::ReadOnly);
-    QCOMPARE(f.readAll(), before);
+    QCOMPARE(test::readBytes(target), before);
     TWave kept;
     QVERIFY(kept.Open(dir_->filePath(temps[0]).toStdString()));
     QVERIFY(kept.GetDuration() > 0.3);
@@ -268,6 +248,18 @@ void SoundWindowTest::aRecordingStoppedWithoutANameStaysWhereItIs()
     QCOMPARE(saved, dir_->filePath("second.wav"));
     QCOMPARE(get<QLineEdit>("edtFile")->text(), QString("second.wav"));
     QVERIFY(window_->FileLoaded());
+
+    // Esc while recording: the window closes, the capture stops and the recording is saved.
+    module_->target.set(dir_->filePath("esc.wav").toStdString());
+    get<QToolButton>("sbtnRec")->click();
+    QTest::qWait(500);
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    QVERIFY(!window_->isVisible());
+    QVERIFY(!window_->Engine().Capturing());
+    QVERIFY(QFile::exists(dir_->filePath("esc.wav"))); // before Open, which throws without it
+    QVERIFY(kept.Open(dir_->filePath("esc.wav").toStdString()));
+    QVERIFY(kept.GetDuration() > 0.2);
+    QCOMPARE(QDir(dir_->path()).entryList({"wave_tmp_*.wav"}), temps); // only the one kept before
 }
 
 void SoundWindowTest::automaticRecordingWithoutAFiringLeavesNothing()
@@ -294,43 +286,20 @@ void SoundWindowTest::automaticRecordingWithoutAFiringLeavesNothing()
 void SoundWindowTest::aFormatEntryStandsForItsRow()
 {
     open();
-    auto* source = get<QComboBox>("cbxSource");
-    source->setCurrentIndex(source->count() - 1);
-    emit source->activated(source->currentIndex());
+    choose("cbxSource", -1);
     auto* regim = get<QComboBox>("cbxRegim");
     QCOMPARE(regim->count(), 16); // the simulated input takes every row
     QCOMPARE(regim->currentIndex(), 15);
-    regim->setCurrentIndex(0);
-    emit regim->activated(0);
-    QCOMPARE(regim->currentText(), QString("11.025 kHz, mono, 8-bit"));
-    QCOMPARE(module_->ring.SampleRate, 11025u);
-    QCOMPARE(module_->ring.Channels, std::uint16_t(1));
-    QCOMPARE(module_->ring.BitsPerSample, std::uint16_t(8));
-    QCOMPARE(module_->ring.RingFrames, 22050); // the stored wave length, 2 s
+    choose("cbxRegim", 0);
+    QCOMPARE(module_->ring.FrameSize(), 1u);   // 8-bit mono
+    QCOMPARE(module_->ring.RingFrames, 22050); // 11025 Hz over the stored wave length, 2 s
     QVERIFY(!get<QRadioButton>("rbtnChannelL")->isEnabled());
     QVERIFY(get<QRadioButton>("rbtnChannelR")->isChecked());
     QCOMPARE(store_.project.sound.formatIndex, 0);
-    regim->setCurrentIndex(7);
-    emit regim->activated(7);
+    choose("cbxRegim", 7);
     QCOMPARE(module_->ring.SampleRate, 22050u);
     QCOMPARE(module_->ring.Channels, std::uint16_t(2));
     QVERIFY(get<QRadioButton>("rbtnChannelL")->isEnabled());
-}
-
-void SoundWindowTest::escapeWhileRecordingSavesTheRecording()
-{
-    module_->target.set(dir_->filePath("esc.wav").toStdString());
-    open();
-    listenToTheSimulator();
-    get<QToolButton>("sbtnRec")->click();
-    QTest::qWait(500);
-    QTest::keyClick(window_.get(), Qt::Key_Escape);
-    QVERIFY(!window_->isVisible());
-    QVERIFY(!window_->Engine().Capturing());
-    TWave saved;
-    QVERIFY(saved.Open(dir_->filePath("esc.wav").toStdString()));
-    QVERIFY(saved.GetDuration() > 0.2);
-    QVERIFY(QDir(dir_->path()).entryList({"wave_tmp_*.wav"}).isEmpty());
 }
 
 QTEST_MAIN(SoundWindowTest)
