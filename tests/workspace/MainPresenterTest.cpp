@@ -3,6 +3,7 @@
 #include "workspace/MainPresenter.h"
 
 #include "support/TestSupport.h"
+#include "support/TestWorkspace.h"
 #include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>
@@ -30,15 +31,14 @@ std::string firingRecord()
 }
 
 struct Window {
-    Workspace ws;
+    selva::test::TestWorkspace ws;
     MainPresenter p{ws};
-    std::vector<std::string> messages;
+    std::vector<std::string>& messages = ws.messages;
     TempDir dir;
     std::string frq = dir.file("firing.frq");
 
     Window()
     {
-        ws.setPrompts({[this](const std::string& t) { messages.push_back(t); }, {}});
         writeFile(frq, firingRecord());
         ws.sensors.EnsureDefaultPoints(ws.sensors.AddSensor(1, "Stand"));
     }
@@ -289,8 +289,6 @@ TEST(MainPresenter, ResultTextsAndChartLines)
     EXPECT_EQ(lines[0], "Iсум = 12345678901234567890123"); // 30 characters, Cyrillic counted as one
     EXPECT_EQ(lines[1].substr(0, 8), "Iуд = "); // "у" and "д" take two bytes each
     EXPECT_EQ(MiddleLineText(8558.0789, 2, ','), "8558,08");
-    EXPECT_EQ(StageName(1), "Расчет частот");
-    EXPECT_EQ(StageName(9), "");
 }
 
 TEST(MainPresenter, ShownSeriesAndErrorBand)

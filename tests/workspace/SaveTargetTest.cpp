@@ -5,20 +5,19 @@
 #include "analysis/MotorFiles.h"
 #include "analysis/ResultsExport.h"
 #include "common/Error.h"
-#include "common/Format.h"
 #include "logger/RecordingFiles.h"
 #include "sound/WaveSynth.h"
 #include "support/TestSupport.h"
+#include "support/TestWorkspace.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cmath>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -32,38 +31,19 @@ using test::writeFile;
 
 constexpr const char* kOld = "old contents";
 
-std::string firingRecord()
-{
-    std::string text = "FREQ\r\nstand\r\n400\r\n   0.010\r\n---------------\r\nSTART\r\n";
-    for (int i = 0; i < 400; ++i) {
-        const double t = i * 0.01;
-        double f = 8700.0;
-        if (t >= 1.0 && t < 3.0)
-            f -= 180.0 * std::sin(std::numbers::pi * (t - 1.0) / 2.0);
-        text += formatFixed(f, 3, 8) + "\r\n";
-    }
-    return text;
-}
-
 // The program with a record open and computed through sensor 1 of a library file.
-struct Program : Workspace {
-    std::vector<std::string> messages;
+struct Program : test::TestWorkspace {
     TempDir dir;
     std::string source = dir.file("source.frq");
     std::string library = dir.file("library.sns");
     std::string recording = dir.file("data_tmp_7.bin");
 
-    explicit Program(bool userAnswersReadOnly)
+    explicit Program(bool userAnswersReadOnly) : TestWorkspace(userAnswersReadOnly)
     {
-        UserPrompts p;
-        p.message = [this](const std::string& text) { messages.push_back(text); };
-        if (userAnswersReadOnly)
-            p.confirmReadOnly = [](const std::string&) { return true; };
-        setPrompts(p);
-        writeFile(source, firingRecord());
-        SensorLibrary lib;
-        lib.EnsureDefaultPoints(lib.AddSensor(1, "Стенд"));
-        EXPECT_TRUE(lib.SaveSensorFile(library));
+        std::vector<double> firing(400, 8700.0); // 40 N from 1 s to 3 s
+        std::fill(firing.begin() + 100, firing.begin() + 300, 8580.0);
+        writeFile(source, test::frqText(0.01, firing));
+        EXPECT_TRUE(test::writeStandLibrary(library));
         writeFile(recording, std::string(40, '\0')); // ten readings of 0 Hz
         EXPECT_TRUE(sensors.LoadSensorFile(library, true, prompts()));
         sensors.SetActiveSensor(1);

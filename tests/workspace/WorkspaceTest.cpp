@@ -4,6 +4,7 @@
 
 #include "sound/WaveSynth.h"
 #include "support/TestSupport.h"
+#include "support/TestWorkspace.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +25,8 @@ namespace {
 
 const char* kRecord = "FREQ\r\nx\r\n4\r\n0.004\r\n---------------\r\nSTART\r\n1\r\n2\r\n3\r\n4\r\n";
 
-struct Rig : Workspace {
-    std::vector<std::string> messages;
-    Rig()
-    {
-        setPrompts({[this](const std::string& t) { messages.push_back(t); }, {}});
-        store.notes = {"первая", "вторая"};
-    }
+struct Rig : test::TestWorkspace {
+    Rig() { store.notes = {"первая", "вторая"}; }
     // Inputs a previous analysis left behind.
     void dirty()
     {
@@ -150,14 +146,15 @@ TEST(Workspace, RefusedFilesLeaveThePreviousSource)
 }
 
 // Devices, pipes and folders are refused before they are read, at once: /dev/zero as a record read
-// for ever, a pipe blocked in open.
+// for ever, a pipe blocked in open; a pipe named as a project too.
 TEST(Workspace, NonRegularSourcesAreRefusedAtOnce)
 {
     TempDir dir;
     ASSERT_EQ(::mkfifo(dir.file("pipe.frq").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo(dir.file("pipe.wav").c_str(), 0600), 0);
-    for (const std::string& name :
-         {dir.file("pipe.frq"), dir.file("pipe.wav"), std::string("/dev/zero"), dir.path().string()}) {
+    ASSERT_EQ(::mkfifo(dir.file("pipe.proj").c_str(), 0600), 0);
+    for (const std::string& name : {dir.file("pipe.frq"), dir.file("pipe.wav"), dir.file("pipe.proj"),
+                                    std::string("/dev/zero"), dir.path().string()}) {
         SCOPED_TRACE(name);
         Rig r;
         const auto began = std::chrono::steady_clock::now();
