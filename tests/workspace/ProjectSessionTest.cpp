@@ -213,44 +213,6 @@ TEST_F(ProjectSessionTest, AProjectThatCannotBeLoadedChangesNothing)
     EXPECT_EQ(a.store.projectFileName, good);
 }
 
-// Start and end times a project stores that its record cannot have are corrected as the window's edits
-// correct them, said, and never computed into zero results.
-TEST_F(ProjectSessionTest, StoredTimesAreCheckedAgainstTheRecord)
-{
-    struct Case {
-        const char* what;
-        double start, end;
-        double wantStart, wantEnd; // 0: detected again (about 1 s and 3 s)
-        bool told;
-    };
-    const Case cases[] = {
-        {"times that fit", 1.07, 2.93, 1.07, 2.93, false},
-        {"a start that is not a number", std::nan(""), 2.93, 0, 2.93, true},
-        {"an end past the record", 1.07, 500, 1.07, 4.0, true},
-        {"an infinite end", 1.07, HUGE_VAL, 1.07, 4.0, true},
-        {"a start past the record", 9, 2.93, 0, 2.93, true},
-        {"an end before the start", 2.5, 1.5, 0, 0, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Program b;
-        const ProjectLoadResult r = saveAndLoad(b, [&](Program& a) {
-            a.state.StartTime = c.start;
-            a.state.EndTime = c.end;
-        });
-        ASSERT_TRUE(r.ok && r.sourceOpened);
-        EXPECT_NEAR(b.state.StartTime, c.wantStart == 0 ? 1.0 : c.wantStart, 0.05);
-        EXPECT_NEAR(b.state.EndTime, c.wantEnd == 0 ? 3.0 : c.wantEnd, 0.05);
-        EXPECT_GT(b.state.ThrustTime, 0.5f);
-        EXPECT_GT(b.state.TotalImpulse, 30.0f);
-        ASSERT_EQ(b.messages.size(), c.told ? 1u : 0u);
-        if (c.told) {
-            EXPECT_EQ(b.messages[0].rfind("Время тяги в проекте " + proj + " исправлено: ", 0), 0u)
-                << b.messages[0];
-        }
-    }
-}
-
 TEST_F(ProjectSessionTest, ProjectsWithoutSourceOrWithAMissingLibrary)
 {
     {
@@ -312,29 +274,41 @@ TEST_F(ProjectSessionTest, ProjectNamingAProjectAsItsSourceDoesNotRecurse)
     EXPECT_TRUE(b.session.LoadProject(proj).ok); // the session is usable afterwards
 }
 
+// Values a project stores that the program cannot use are replaced and said, never computed into nonsense
+// or zero results: times the record cannot have are corrected as the window's edits correct them, a step
+// by the step edit's rule, a weight or mounting the program does not know by its defaults.
 TEST_F(ProjectSessionTest, ValuesTheProgramCannotUseAreReplacedOnLoad)
 {
+    const double nan = std::nan("");
     struct Case {
         const char* what;
+        double start, end;
         float step;
         std::string source;
-        bool sourceOpens;
-        bool told; // a message says what was not used (besides the times, below)
+        double wantStart, wantEnd; // 0: detected again (about 1 s and 3 s)
+        std::size_t told;          // messages: the times, the step, the source
     };
     const Case cases[] = {
-        {"a step finer than the record (and too small for memory)", 1e-30f, frq, true, true},
-        {"a step that is not a number", std::nanf(""), frq, true, false},
-        {"a negative step", -1.0f, frq, true, false},
-        {"a folder as the source", 0.01f, dir.path().string(), false, true},
-        {"a device as the source", 0.01f, "/dev/zero", false, true},
+        {"times that fit", 1.07, 2.93, 0.01f, frq, 1.07, 2.93, 0},
+        {"a start that is not a number", nan, 2.93, 0.01f, frq, 0, 2.93, 1},
+        {"an end past the record", 1.07, 500, 0.01f, frq, 1.07, 4.0, 1},
+        {"a start past the record", 9, 2.93, 0.01f, frq, 0, 2.93, 1},
+        {"an end before the start", 2.5, 1.5, 0.01f, frq, 0, 0, 1},
+        {"an infinite end and a negative step", 1.07, HUGE_VAL, -1.0f, frq, 1.07, 4.0, 1},
+        {"a step that is not a number", nan, HUGE_VAL, std::nanf(""), frq, 0, 4.0, 1},
+        {"a step finer than the record (and too small for memory)", nan, HUGE_VAL, 1e-30f, frq, 0, 4.0, 2},
+        {"a folder as the source", nan, HUGE_VAL, 0.01f, dir.path().string(), 0, 0, 1},
+        {"a device as the source", nan, HUGE_VAL, 0.01f, "/dev/zero", 0, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SettingsStore writer;
         writer.project.AnalysisStep = c.step;
         writer.project.sourceFileName = c.source;
-        writer.project.StartTime = std::nan("");
-        writer.project.EndTime = HUGE_VAL;
+        writer.project.StartTime = c.start;
+        writer.project.EndTime = c.end;
+        writer.project.RestFreq = 8700.2f;
+        writer.project.RestFreqAfter = 8701.2f;
         writer.project.calc.ChargeWeight = -HUGE_VAL;
         writer.project.calc.MotorPosition = 9;
         writer.project.SensorFileName = sns;
@@ -343,21 +317,24 @@ TEST_F(ProjectSessionTest, ValuesTheProgramCannotUseAreReplacedOnLoad)
 
         Program b;
         const ProjectLoadResult r = b.session.LoadProject(proj);
-        EXPECT_TRUE(r.ok);
-        EXPECT_EQ(r.sourceOpened, c.sourceOpens);
-        // The times (not a number, infinite) are said to be replaced whenever there is a record to place
-        // them in.
-        EXPECT_EQ(b.messages.size(), (c.told ? 1u : 0u) + (c.sourceOpens ? 1u : 0u));
-        if (c.sourceOpens) {
-            EXPECT_EQ(b.messages.back().rfind("Время тяги в проекте", 0), 0u);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.sourceOpened, c.source == frq);
+        ASSERT_EQ(b.messages.size(), c.told);
+        if (c.source == frq && c.told > 0) {
+            EXPECT_EQ(b.messages.back().rfind("Время тяги в проекте " + proj + " исправлено: ", 0), 0u)
+                << b.messages.back();
         }
-        EXPECT_TRUE(std::isfinite(b.state.StartTime) && std::isfinite(b.state.EndTime));
         EXPECT_EQ(b.state.ChargeWeight, 0.0f);
         EXPECT_EQ(b.state.MotorPosition, MotorHorizontal);
         EXPECT_GT(b.state.AnalysisStep, 0.0);
-        if (!c.sourceOpens) {
+        if (c.source != frq) {
             EXPECT_EQ(b.state.PointCount, 0u);
+            continue;
         }
+        EXPECT_NEAR(b.state.StartTime, c.wantStart == 0 ? 1.0 : c.wantStart, 0.05);
+        EXPECT_NEAR(b.state.EndTime, c.wantEnd == 0 ? 3.0 : c.wantEnd, 0.05);
+        EXPECT_GT(b.state.ThrustTime, 0.5f);
+        EXPECT_GT(b.state.TotalImpulse, 30.0f);
     }
 }
 
