@@ -1,11 +1,9 @@
 #include "analysis/ThrustAnalysis.h"
-#include "workspace/Workspace.h"
 #include "analysis/FreqRecord.h"
 #include "common/Error.h"
-#include "common/Format.h"
 #include "sensors/SensorLibrary.h"
-#include "sound/Wave.h"
 #include "support/TestSupport.h"
+#include "support/TestWorkspace.h"
 
 #include <gtest/gtest.h>
 
@@ -14,21 +12,13 @@
 #include <vector>
 
 using namespace selva;
+using selva::test::frqText;
 using selva::test::TempDir;
 using selva::test::writeFile;
 
 namespace {
 
 constexpr double g = GravityConstant;
-
-std::string frqText(double step, const std::vector<double>& readings)
-{
-    std::string s = "FREQ\r\nsynthetic\r\n" + std::to_string(readings.size()) + "\r\n" +
-                    formatGeneral(step, 6) + "\r\n---------------\r\nSTART\r\n";
-    for (double r : readings)
-        s += formatFixed(r, 3) + "\r\n";
-    return s;
-}
 
 // An analysis over its own state, a library whose active sensor 1 reads 8460 Hz -> 80 N and
 // 8700 Hz -> 0 N (thrust = (8700 - f) / 3, zero thrust at 8700 Hz), and a fresh record and WAV buffer.
@@ -38,9 +28,7 @@ struct Rig : Workspace {
 
     Rig()
     {
-        const int index = library.AddSensor(1, "Test");
-        library.sensors[static_cast<std::size_t>(index)].calibration.points.clear();
-        SensorLibrary::AppendDefaultPoints(library.sensors[static_cast<std::size_t>(index)].calibration);
+        library.EnsureDefaultPoints(library.AddSensor(1, "Test"));
         library.SetActiveSensor(1);
     }
 
@@ -88,18 +76,10 @@ TEST(ThrustAnalysisHelpers, RoundToDigitsIsSymmetric)
         double expected;
     };
     const std::vector<Case> cases = {
-        {2.5, 0, 3},
-        {-2.5, 0, -3},
-        {-0.125, 2, -0.13},
-        {0.125, 2, 0.13},
-        {8582.3529, 2, 8582.35},
-        {-1.004, 2, -1},
-        {-9.8156, 2, -9.82},
-        {0, 2, 0},
-        {1234.5, 0, 1235},
-        {-0.4, 0, 0},
-        {1.25, 255, 1.25},
-        {-7.5, 16, -7.5},
+        {2.5, 0, 3}, // halves away from zero, either side
+        {-2.5, 0, -3},   {-0.125, 2, -0.13},  {0.125, 2, 0.13}, {8582.3529, 2, 8582.35},
+        {-1.004, 2, -1}, {-9.8156, 2, -9.82}, {0, 2, 0},        {1234.5, 0, 1235},
+        {-0.4, 0, 0},    {1.25, 255, 1.25},   {-7.5, 16, -7.5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.x);
@@ -136,17 +116,17 @@ TEST(ThrustAnalysisHelpers, StepCommitRule)
         double value;
     };
     const std::vector<Case> cases = {
-        {0.02, 0.01, 10, true, 0.02}, // stored as typed
-        {0.005, 0.01, 10, false, 0},  // below the smallest step
-        {0, 0.0001, 10, false, 0},    // 0 is below any positive smallest step
-        {5, 0.01, 10, true, 1},       // capped at a tenth of the record
-        {1, 0.01, 10, true, 1},       // exactly a tenth
-        {0, 0, 10, true, 0.001},      // accepted 0 becomes 0.001
-        {0.5, 0.01, 0, true, 0.5},    // a record without length gives no cap
-        {NAN, 0.01, 10, false, 0},    // not a number
-        {INFINITY, 0.01, 10, false, 0},
-        {1e-4, 0, 3600, false, 0},    // 36 million points
-        {4e-4, 0, 3600, true, 4e-4},  // 9 million
+        {0.02, 0.01, 10, true, 0.02},   // stored as typed
+        {0.005, 0.01, 10, false, 0},    // below the smallest step
+        {0, 0.0001, 10, false, 0},      // 0 is below any positive smallest step
+        {5, 0.01, 10, true, 1},         // capped at a tenth of the record
+        {1, 0.01, 10, true, 1},         // exactly a tenth
+        {0, 0, 10, true, 0.001},        // accepted 0 becomes 0.001
+        {0.5, 0.01, 0, true, 0.5},      // a record without length gives no cap
+        {NAN, 0.01, 10, false, 0},      // not a number
+        {INFINITY, 0.01, 10, false, 0}, // not finite
+        {1e-4, 0, 3600, false, 0},      // 36 million points
+        {4e-4, 0, 3600, true, 4e-4},    // 9 million
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.candidate);
@@ -163,53 +143,37 @@ TEST(ThrustAnalysisHelpers, StepCommitRule)
     EXPECT_EQ(CheckAnalysisStep(1e-4, 0, 3600).reason.rfind("Слишком много точек анализа (36000000 ", 0), 0u);
 }
 
-TEST(ThrustAnalysisResample, EqualStepCopiesEveryReading)
+// The record's own step copies every reading, also typed as the double nearest 0.01 (10 * 0.01f / 0.01
+// is just below 10); coarser steps average the readings they span, a constant record stays constant, and
+// a last interval the record does not fill is not a point (10 * 0.01f / 0.02 is just below 5).
+TEST(ThrustAnalysisResample, StepsFromTheRecordsUpAverageTheReadings)
 {
-    // The step typed as 0.01 equals the record's 0.01 in single precision: every reading is copied,
-    // none dropped (10 * 0.01f / 0.01 is just below 10).
-    for (double step : {0.01, static_cast<double>(0.01f)}) {
-        SCOPED_TRACE(step);
-        std::vector<double> readings;
-        for (int i = 0; i < 10; ++i)
-            readings.push_back(8000 + i * 10);
-        Rig r;
-        r.load(readings);
-        r.state.AnalysisStep = step;
-        r.state.FreqData.assign(50, 999.0);
-        ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
-        EXPECT_EQ(r.state.PointCount, 10u);
-        EXPECT_EQ(r.state.FreqData, readings);
-        EXPECT_EQ(r.state.FreqError, std::vector<double>(10, 0.0));
-    }
-}
-
-TEST(ThrustAnalysisResample, DoubleStepAveragesPairs)
-{
-    Rig r;
-    r.load({1, 3, 5, 7, 9, 11, 13, 15, 17, 19});
-    r.state.AnalysisStep = 0.02;
-    ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
-    // 10 * 0.01f / 0.02 is just below 5: the last pair is not a point.
-    ASSERT_EQ(r.state.PointCount, 4u);
-    const std::vector<double> expected = {2, 6, 10, 14};
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_NEAR(r.state.FreqData[i], expected[i], 1e-4) << i;
-}
-
-TEST(ThrustAnalysisResample, ConstantRecordStaysConstantAtAnyCoarserStep)
-{
+    struct Case {
+        double step;
+        std::vector<double> readings, expected;
+    };
+    const std::vector<double> ramp = {8000, 8010, 8020, 8030, 8040, 8050, 8060, 8070, 8080, 8090};
+    std::vector<Case> cases = {
+        {0.01, ramp, ramp},
+        {static_cast<double>(0.01f), ramp, ramp},
+        {0.02, {1, 3, 5, 7, 9, 11, 13, 15, 17, 19}, {2, 6, 10, 14}},
+    };
     for (double step : {0.015, 0.02, 0.025, 0.03, 0.07, 0.1}) {
-        SCOPED_TRACE(step);
+        const auto n = static_cast<std::size_t>(IndexTruncate(100 * static_cast<double>(0.01f), step));
+        cases.push_back({step, std::vector<double>(100, 8500.0), std::vector<double>(n, 8500.0)});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.step << " over " << c.readings.size() << " readings");
         Rig r;
-        r.load(std::vector<double>(100, 8500.0));
-        r.state.AnalysisStep = step;
+        r.load(c.readings);
+        r.state.AnalysisStep = c.step;
         r.state.FreqData.assign(1000, 999.0); // values of an earlier computation
         ASSERT_TRUE(r.analysis.PrepareFrequency(false, false));
-        EXPECT_EQ(r.state.PointCount,
-                  static_cast<std::uint32_t>(IndexTruncate(100 * static_cast<double>(0.01f), step)));
-        ASSERT_EQ(r.state.FreqData.size(), r.state.PointCount);
-        for (double v : r.state.FreqData)
-            EXPECT_NEAR(v, 8500.0, 1e-3);
+        ASSERT_EQ(r.state.PointCount, c.expected.size());
+        ASSERT_EQ(r.state.FreqData.size(), c.expected.size());
+        EXPECT_EQ(r.state.FreqError, std::vector<double>(c.expected.size(), 0.0));
+        for (std::size_t i = 0; i < c.expected.size(); ++i)
+            EXPECT_NEAR(r.state.FreqData[i], c.expected[i], 1e-3) << i;
     }
 }
 
@@ -270,18 +234,15 @@ TEST(ThrustAnalysisFilter, CentredMovingAverage)
         std::vector<double> out;
     };
     const double p = 9.0 / 7;
-    const std::vector<Case> cases = {
-        {1, {1, 2, 3, 4}, {1, 2, 3, 4}},
-        {0, {1, 2, 3, 4}, {1, 2, 3, 4}},
-        {-3, {1, 2, 3, 4}, {1, 2, 3, 4}},
-        {4, {1, 2, 3, 4}, {1, 2, 3, 4}}, // window = point count
-        {9, {1, 2, 3, 4}, {1, 2, 3, 4}}, // window > point count
+    std::vector<Case> cases = {
         {3, {0, 0, 0, 9, 0, 0, 0}, {0, 0, 3, 3, 3, 0, 0}},
         {5, {7, 0, 0, 0, 0, 0}, {4.2, 2.8, 1.4, 0, 0, 0}}, // ends repeat the first and last points
         {5, {0, 0, 0, 0, 0, 7}, {0, 0, 0, 1.4, 2.8, 4.2}},
         {7, {0, 0, 0, 0, 9, 0, 0, 0, 0}, {0, p, p, p, p, p, p, p, 0}},
         {4, {0, 0, 0, 8, 0, 0, 0}, {0, 2, 2, 2, 2, 0, 0}}, // even window: k - 1 ... k + 2
     };
+    for (int window : {1, 0, -3, 4, 9}) // no window, or one as long as the series or longer: unchanged
+        cases.push_back({window, {1, 2, 3, 4}, {1, 2, 3, 4}});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.window);
         Rig r;
@@ -484,92 +445,70 @@ void setBurn(Rig& r)
 
 } // namespace
 
-TEST(ThrustAnalysisThrust, HorizontalNetEqualsData)
+// The net series by mounting, with 1 kg of charge: the burn is 1.6 N s, so where the charge burns with the
+// impulse each 40 N point burns a quarter of it. Nozzle up the charge's weight is taken off throughout;
+// nozzle down in a rigid mount the sensor reads the weight of rig and charge as negative thrust at rest and
+// the net series adds it back; free, the weight counts into the impulse over the burn time only. Without
+// impulse the charge does not burn.
+TEST(ThrustAnalysisThrust, NetThrustByMounting)
 {
-    Rig r;
-    setBurn(r);
-    r.state.ChargeWeight = 1;
-    r.state.RigWeight = 2;
-    r.analysis.ConvertToThrust(true);
-    const std::vector<double> expected = {0, 0, 40, 40, 40, 40, 0, 0, 0, 0};
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        expectNear(r.state.ThrustData[i], expected[i], 1e-12);
-    EXPECT_EQ(r.state.ThrustNet, r.state.ThrustData);
-    EXPECT_EQ(r.state.RestThrustNet, r.state.RestThrust);
-    EXPECT_EQ(r.state.RestThrust, 0);
-    expectNear(r.state.MeanThrust, 40); // four points summed, divided by four
-    expectNear(r.state.MeanThrustNet, 40);
-    EXPECT_DOUBLE_EQ(r.state.ThrustMax, 40);
-    EXPECT_TRUE(r.state.ThrustRising);
-}
-
-TEST(ThrustAnalysisThrust, NozzleUpBurnsTheChargeDownWithTheImpulse)
-{
-    Rig r;
-    setBurn(r);
-    r.state.MotorPosition = MotorNozzleUp;
-    r.state.ChargeWeight = 1;
-    r.analysis.ConvertToThrust(true);
-    const auto& net = r.state.ThrustNet;
-    const auto& data = r.state.ThrustData;
-    // The impulse is 1.6 N s, so each 40 N point burns a quarter of the charge.
-    const std::vector<double> remaining = {1, 1, 0.75, 0.5, 0.25, 0, 0, 0, 0, 0};
-    for (std::size_t i = 0; i < remaining.size(); ++i)
-        EXPECT_NEAR(net[i], data[i] - g * remaining[i], 1e-9) << i;
-    expectNear(r.state.RestThrustNet, -g);
-    expectNear(r.state.MeanThrustNet, (160 - g * 1.5) / 4);
-
-    r.analysis.ComputeResults();
-    // Net series against the net rest line: 1.6 N s plus the weight burnt off.
-    EXPECT_NEAR(r.state.TotalImpulse, 0.01 * (160 + g * 2.5), 1e-5);
-    EXPECT_NEAR(r.state.SpecificImpulse, 0.01 * (160 + g * 2.5) / g, 1e-5);
-    EXPECT_NEAR(r.state.ThrustTime, 0.03, 1e-7);
-    EXPECT_NEAR(r.state.MaxThrust, 40, 1e-5);
-}
-
-TEST(ThrustAnalysisThrust, NozzleDownMountings)
-{
-    for (bool rigid : {false, true}) {
-        SCOPED_TRACE(rigid);
+    const std::vector<double> burn = {0, 0, 40, 40, 40, 40, 0, 0, 0, 0}, none(10, 0.0);
+    const std::vector<double> quarters = {1, 1, 0.75, 0.5, 0.25, 0, 0, 0, 0, 0};
+    const double q = 0.4 / (1.6 + g * 1.5 * 0.03); // a 40 N point's share of the free nozzle-down impulse
+    const auto scaled = [](double k, double add, const std::vector<double>& v) {
+        std::vector<double> out;
+        for (double x : v)
+            out.push_back(k * (add + x));
+        return out;
+    };
+    struct Case {
+        const char* what;
+        std::uint8_t position;
+        bool rigid;
+        float rig;
+        const std::vector<double>& thrust;
+        std::vector<double> netMinusData;
+        double restNet;
+    };
+    const std::vector<Case> cases = {
+        {"horizontal", MotorHorizontal, false, 2, burn, none, 0},
+        {"nozzle up", MotorNozzleUp, false, 0, burn, scaled(-g, 0, quarters), -g},
+        {"nozzle up without impulse", MotorNozzleUp, false, 0, none, std::vector<double>(10, -g), -g},
+        {"nozzle down, rigid", MotorNozzleDown, true, 0.5f, burn, scaled(g, 0.5, quarters), g * 1.5},
+        {"nozzle down, free",
+         MotorNozzleDown,
+         false,
+         0.5f,
+         burn,
+         {0, 0, g * (1.5 - q), g * (1.5 - 2 * q), g * (1.5 - 3 * q), g * (1.5 - 4 * q), 0, 0, 0, 0},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         Rig r;
         setBurn(r);
-        r.state.MotorPosition = MotorNozzleDown;
-        r.state.RigidMount = rigid;
+        if (c.thrust == none)
+            r.setFrequencies(std::vector<double>(10, 8700));
+        r.state.MotorPosition = c.position;
+        r.state.RigidMount = c.rigid;
+        r.state.RigWeight = c.rig;
         r.state.ChargeWeight = 1;
-        r.state.RigWeight = 0.5f;
         r.state.ThrustNet.assign(10, 777.0); // values of an earlier computation
         r.analysis.ConvertToThrust(true);
-        const auto& net = r.state.ThrustNet;
-        const auto& data = r.state.ThrustData;
-        // Free mounting: the weight of rig and charge counts into the impulse over the burn time.
-        const double impulse = 1.6 + (rigid ? 0 : g * 1.5 * 0.03);
-        double remaining = 1;
+        double meanNet = 0;
         for (std::size_t i = 0; i < 10; ++i) {
-            const bool burning = i >= 2 && i <= 5;
-            if (burning)
-                remaining = std::max(0.0, remaining - 40 * 0.01 / impulse);
-            const double expected = burning || rigid ? g * (0.5 + remaining) : 0.0;
-            EXPECT_NEAR(net[i] - data[i], expected, 1e-9) << i;
+            EXPECT_NEAR(r.state.ThrustData[i], c.thrust[i], 1e-12) << i;
+            EXPECT_NEAR(r.state.ThrustNet[i] - r.state.ThrustData[i], c.netMinusData[i], 1e-9) << i;
+            if (i >= 2 && i <= 5)
+                meanNet += (c.thrust[i] + c.netMinusData[i]) / 4;
         }
-        // Rigid: at rest the sensor reads the weight as negative thrust and the net series adds it back,
-        // so the net rest line lies the weight above the sensor's. Free: the sensor's own rest line.
-        expectNear(r.state.RestThrustNet, rigid ? g * 1.5 : 0.0);
-        if (rigid) {
-            EXPECT_NEAR(net[5] - data[5], g * 0.5, 1e-9); // the whole charge has burnt at the end
-        }
+        EXPECT_EQ(r.state.RestThrust, 0);
+        expectNear(r.state.RestThrustNet, c.restNet);
+        expectNear(r.state.MeanThrust, c.thrust[2]); // four points summed, divided by four
+        expectNear(r.state.MeanThrustNet, meanNet);
+        EXPECT_DOUBLE_EQ(r.state.ThrustMax, c.thrust[2]);
+        EXPECT_EQ(r.state.ThrustRising, c.thrust[2] > 0);
     }
-}
-
-TEST(ThrustAnalysisThrust, ChargeWithoutImpulseDoesNotBurn)
-{
-    Rig r;
-    setBurn(r);
-    r.setFrequencies(std::vector<double>(10, 8700)); // thrust equals the rest line throughout
-    r.state.MotorPosition = MotorNozzleUp;
-    r.state.ChargeWeight = 1;
-    r.analysis.ConvertToThrust(true);
-    for (double v : r.state.ThrustNet)
-        EXPECT_NEAR(v, -g, 1e-9);
 }
 
 TEST(ThrustAnalysisThrust, SensorWithoutRangeGivesZeroThrust)
@@ -613,7 +552,9 @@ TEST(ThrustAnalysisResults, Table)
         float charge;
         int sensorIndex;
         float impulse, specific, time, average;
+        std::uint8_t position = MotorHorizontal;
     };
+    const float up = 0.01f * static_cast<float>(160 + g * 2.5); // 1.6 N s and the weight burnt off
     const std::vector<Case> cases = {
         // Points 2 to 5 (40 N each) against a rest line of 0 N.
         {"whole burn", 0.02, 0.05, 0, 1, 1.6f, 0, 0.03f, 1.6f / 0.03f},
@@ -623,6 +564,8 @@ TEST(ThrustAnalysisResults, Table)
         {"default sensor", 0.02, 0.05, 0, 0, 0, 0, 0.03f, 0},
         {"times beyond the series", 0.5, 9, 0, 1, 0, 0, 8.5f, 0},
         {"end beyond the series", 0.03, 9, 0, 1, 1.2f, 0, 8.97f, 1.2f / 8.97f},
+        // The net series against the net rest line.
+        {"nozzle up", 0.02, 0.05, 1, 1, up, up / static_cast<float>(g), 0.03f, up / 0.03f, MotorNozzleUp},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -631,6 +574,7 @@ TEST(ThrustAnalysisResults, Table)
         r.state.StartTime = c.start;
         r.state.EndTime = c.end;
         r.state.ChargeWeight = c.charge;
+        r.state.MotorPosition = c.position;
         r.analysis.ConvertToThrust(true);
         if (c.sensorIndex == 0)
             r.library.SelectActiveSensor(0);
@@ -640,6 +584,7 @@ TEST(ThrustAnalysisResults, Table)
         EXPECT_NEAR(r.state.ThrustTime, c.time, 1e-5);
         EXPECT_NEAR(r.state.AverageThrust, c.average, 1e-4);
         EXPECT_EQ(r.state.TotalImpulseError, 0);
+        EXPECT_NEAR(r.state.MaxThrust, c.impulse > 0 ? 40 : 0, 1e-5); // within the times only
     }
 }
 
@@ -713,7 +658,8 @@ TEST(ThrustAnalysisRecalculate, FrequencyRecordEndToEnd)
 
     // Hand-moved times survive a forced recalculation and a step change.
     r.state.StartTime = 1.2;
-    ASSERT_TRUE(r.analysis.Recalculate(Stage::Prepare | Stage::DetectLevels | Stage::Compensate | Stage::Convert));
+    ASSERT_TRUE(
+        r.analysis.Recalculate(Stage::Prepare | Stage::DetectLevels | Stage::Compensate | Stage::Convert));
     EXPECT_EQ(r.state.StartTime, 1.2);
     EXPECT_NEAR(r.state.TotalImpulse, 0.01 * 40 * 80, 1e-4); // points 120 to 199
     r.state.AnalysisStep = 0.02;
