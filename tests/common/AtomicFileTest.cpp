@@ -105,20 +105,21 @@ int filesIn(const std::filesystem::path& dir)
     return n;
 }
 
+// Every save of the program goes through here: a file is replaced whole, and only when complete.
 TEST(AtomicFile, ReplacesOnlyWhenComplete)
 {
     test::TempDir dir;
     const auto target = dir.file("a.txt");
-    test::writeFile(target, "old");
+    test::writeFile(target, "old and longer");
     {
         AtomicFileWriter w;
         ASSERT_TRUE(w.open(target));
         w.write("half");
         // dropped without commit: the old file stays and no temporary file is left
     }
-    EXPECT_EQ(test::readFile(target), "old");
+    EXPECT_EQ(test::readFile(target), "old and longer");
     EXPECT_TRUE(writeFileAtomically(target, "new"));
-    EXPECT_EQ(test::readFile(target), "new");
+    EXPECT_EQ(test::readFile(target), "new"); // replaced whole, nothing of the longer file after it
     EXPECT_EQ(filesIn(dir.path()), 1);
     std::string error;
     EXPECT_FALSE(writeFileAtomically(dir.file("no/such/dir/x"), "x", &error));
