@@ -1,6 +1,7 @@
 // The command-line tool run as a user runs it: a real process, real files, exit codes and output.
 #include "analysis/MotorFiles.h"
 #include "analysis/ThrustProfile.h"
+#include "cli/ChildProcess.h"
 #include "common/Format.h"
 #include "store/StoreFiles.h"
 #include "support/TestSupport.h"
@@ -33,23 +34,12 @@ std::string quote(const std::string& s)
     return q + "'";
 }
 
-// `env` goes before the program (variables for this run only).
-CliRun cli(const test::TempDir& dir, const std::string& args, const std::string& env = "")
+// The tool with `args` as a shell passes them; `env` goes before the program (variables for this run only).
+CliRun cli(const std::string& args, const std::string& env = "")
 {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string cmd = env + " " + quote(SELVA_CLI_PATH) + " " + args + " 2>" + quote(errFile);
-    CliRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr)
-        return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = test::readFile(errFile);
-    return r;
+    test::Child run({"/bin/sh", "-c", env + " " + quote(SELVA_CLI_PATH) + " " + args});
+    const int code = run.exitCode();
+    return {code, run.out, run.err};
 }
 
 bool contains(const std::string& text, const std::string& part)
@@ -77,9 +67,9 @@ std::string settingsFile(const test::TempDir& dir, const std::string& library, i
     return " --settings " + quote(name);
 }
 
-nlohmann::json analyzeJson(const test::TempDir& dir, const std::string& args)
+nlohmann::json analyzeJson(const std::string& args)
 {
-    const CliRun r = cli(dir, "analyze " + args + " --json");
+    const CliRun r = cli("analyze " + args + " --json");
     EXPECT_EQ(r.code, 0) << args << "\n" << r.err;
     return r.code == 0 ? nlohmann::json::parse(r.out) : nlohmann::json::object();
 }
@@ -106,7 +96,7 @@ TEST(Cli, DescribesSourcesAndListsSensors)
         {"thrust " + kSensors + " 9 8600", 1, "", "No sensor number 9"},
     };
     for (const auto& c : cases) {
-        const CliRun r = cli(dir, c.args);
+        const CliRun r = cli(c.args);
         EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
         EXPECT_EQ(r.out.substr(0, c.out.size()), c.out) << c.args;
         EXPECT_TRUE(contains(r.err, c.err)) << c.args << "\n" << r.err;
@@ -139,12 +129,12 @@ TEST(Cli, RefusesBadCommandLinesWithExitTwoAndSaysWhy)
         {"render " + kFrq1, "Nothing to draw into"},
     };
     for (const auto& c : cases) {
-        const CliRun r = cli(dir, c.args);
+        const CliRun r = cli(c.args);
         EXPECT_EQ(r.code, 2) << c.args << "\n" << r.err;
         EXPECT_TRUE(contains(r.err, c.err)) << c.args << "\n" << r.err;
     }
-    EXPECT_EQ(cli(dir, "--help").code, 0);
-    EXPECT_EQ(cli(dir, "analyze --help").code, 0);
+    EXPECT_EQ(cli("--help").code, 0);
+    EXPECT_EQ(cli("analyze --help").code, 0);
 }
 
 // The truth of the built-in profile, from its corner points (trapezoids).
@@ -167,9 +157,9 @@ TEST(Cli, SynthesisedFiringsComeBackWithTheirImpulse)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string file = quote(dir.file(c.name));
-        const CliRun synth = cli(dir, "synth " + file + " --sensors " + kSensors + " --sensor 1 " + c.synthArgs);
+        const CliRun synth = cli("synth " + file + " --sensors " + kSensors + " --sensor 1 " + c.synthArgs);
         ASSERT_EQ(synth.code, 0) << synth.err;
-        const auto j = analyzeJson(dir, file + " --sensors " + kSensors + " --sensor 1" + c.analyzeArgs);
+        const auto j = analyzeJson(file + " --sensors " + kSensors + " --sensor 1" + c.analyzeArgs);
         ASSERT_TRUE(j.contains("total_impulse"));
         EXPECT_NEAR(j["total_impulse"].get<double>(), kProfileImpulse, 0.005 * kProfileImpulse);
         EXPECT_NEAR(j["max_thrust"].get<double>(), 62.0, 1.5);
@@ -180,20 +170,19 @@ TEST(Cli, SynthesisedFiringsComeBackWithTheirImpulse)
     // A profile from a file; a broken one names its line.
     test::writeFile(dir.file("p.txt"), "# time thrust\n0 0\n1 0\n1.1 10\n2.1 10\n2.2 0\n3.2 0\n");
     const std::string out = quote(dir.file("p.frq"));
-    ASSERT_EQ(cli(dir, "synth " + out + " --profile " + quote(dir.file("p.txt"))).code, 0);
-    EXPECT_NEAR(analyzeJson(dir, out + " --sensors " + kSensors + " --sensor 2")["total_impulse"].get<double>(), 11.0,
+    ASSERT_EQ(cli("synth " + out + " --profile " + quote(dir.file("p.txt"))).code, 0);
+    EXPECT_NEAR(analyzeJson(out + " --sensors " + kSensors + " --sensor 2")["total_impulse"].get<double>(), 11.0,
                 0.055);
     test::writeFile(dir.file("bad.txt"), "0 0\n1 x\n");
-    const CliRun r = cli(dir, "synth " + out + " --profile " + quote(dir.file("bad.txt")));
+    const CliRun r = cli("synth " + out + " --profile " + quote(dir.file("bad.txt")));
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(contains(r.err, "line 2")) << r.err;
 }
 
 TEST(Cli, HandSetTimesStepsAndMountingFollowTheWindowsRules)
 {
-    test::TempDir dir;
-    const auto detected = analyzeJson(dir, kFrq1);
-    const auto narrowed = analyzeJson(dir, kFrq1 + " --start 2.5 --end 3.5");
+    const auto detected = analyzeJson(kFrq1);
+    const auto narrowed = analyzeJson(kFrq1 + " --start 2.5 --end 3.5");
     EXPECT_EQ(narrowed["start_time"].get<double>(), 2.5);
     EXPECT_EQ(narrowed["end_time"].get<double>(), 3.5);
     EXPECT_FLOAT_EQ(narrowed["thrust_time"].get<float>(), 1.0f);
@@ -201,7 +190,7 @@ TEST(Cli, HandSetTimesStepsAndMountingFollowTheWindowsRules)
 
     // An end beyond the record (or infinite) is the record's end; a start below 0 is 0 (not set).
     for (const char* end : {"100", "inf"}) {
-        const auto clipped = analyzeJson(dir, kFrq1 + " --start -1 --end " + end);
+        const auto clipped = analyzeJson(kFrq1 + " --start -1 --end " + end);
         EXPECT_EQ(clipped["start_time"].get<double>(), 0.0);
         EXPECT_DOUBLE_EQ(clipped["end_time"].get<double>(), 5.92);
         EXPECT_EQ(clipped["total_impulse"].get<double>(), 0.0);
@@ -209,12 +198,12 @@ TEST(Cli, HandSetTimesStepsAndMountingFollowTheWindowsRules)
 
     // A step above a tenth of the record becomes a tenth, and says so; the panel's times carry no noise.
     for (const char* step : {"5", "1e30"}) {
-        EXPECT_NEAR(analyzeJson(dir, kFrq1 + " --step " + step)["analysis_step"].get<double>(), 0.592, 1e-6);
-        const CliRun r = cli(dir, "analyze " + kFrq1 + " --step " + step);
+        EXPECT_NEAR(analyzeJson(kFrq1 + " --step " + step)["analysis_step"].get<double>(), 0.592, 1e-6);
+        const CliRun r = cli("analyze " + kFrq1 + " --step " + step);
         EXPECT_TRUE(contains(r.err, "taken as 0.592 s: Шаг ограничен десятой частью записи")) << r.err;
         EXPECT_TRUE(contains(r.out, "Конец тяги (сек): 3.552\n")) << r.out;
     }
-    EXPECT_EQ(cli(dir, "analyze " + kFrq + " --sensors " + kSensors + " --sensor 7").code, 1);
+    EXPECT_EQ(cli("analyze " + kFrq + " --sensors " + kSensors + " --sensor 7").code, 1);
 }
 
 TEST(Cli, UsesTheSensorLibraryTheWindowWould)
@@ -240,14 +229,14 @@ TEST(Cli, UsesTheSensorLibraryTheWindowWould)
     };
     for (const auto& c : cases) {
         const std::string args = frq + settingsFile(dir, c.library, c.sensor);
-        const CliRun r = cli(dir, "analyze " + args + " --json");
+        const CliRun r = cli("analyze " + args + " --json");
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_TRUE(contains(r.err, "Sensor library: " + c.used + "\n")) << r.err;
         EXPECT_EQ(nlohmann::json::parse(r.out)["total_impulse"].get<double>() > 50, c.calibrated) << c.used;
     }
     // --sensor picks from the window's library; a settings file named on purpose must be there.
-    EXPECT_GT(analyzeJson(dir, frq + settingsFile(dir, "", 0) + " --sensor 1")["total_impulse"].get<double>(), 90);
-    const CliRun missing = cli(dir, "analyze " + frq + " --settings " + quote(dir.file("none.rsr")));
+    EXPECT_GT(analyzeJson(frq + settingsFile(dir, "", 0) + " --sensor 1")["total_impulse"].get<double>(), 90);
+    const CliRun missing = cli("analyze " + frq + " --settings " + quote(dir.file("none.rsr")));
     EXPECT_EQ(missing.code, 1);
     EXPECT_TRUE(contains(missing.err, "Cannot read the settings file")) << missing.err;
 }
@@ -255,33 +244,27 @@ TEST(Cli, UsesTheSensorLibraryTheWindowWould)
 TEST(Cli, ExportsSeriesThatReadBackOfTheKindTheNameSays)
 {
     test::TempDir dir;
-    ASSERT_EQ(cli(dir, "export " + kFrq1 + " --kind trt " + quote(dir.file("out.trt"))).code, 0);
+    ASSERT_EQ(cli("export " + kFrq1 + " --kind trt " + quote(dir.file("out.trt"))).code, 0);
     const std::string trt = test::readFile(dir.file("out.trt"));
     EXPECT_EQ(trt.rfind("Thrust\r\n", 0), 0u);
     EXPECT_TRUE(contains(trt, "\r\n592\r\n0.01\r\n---------------\r\nSTART\r\n   0.000\r\n")) << trt.substr(0, 80);
     // The kind from the name, for a source and for a project.
-    ASSERT_EQ(cli(dir, "export " + kFrq1 + " " + quote(dir.file("named.trt"))).code, 0);
+    ASSERT_EQ(cli("export " + kFrq1 + " " + quote(dir.file("named.trt"))).code, 0);
     EXPECT_EQ(test::readFile(dir.file("named.trt")), trt);
     for (const char* ext : {"trt", "csv"}) {
         const std::string a = dir.file(std::string("p1.") + ext), b = dir.file(std::string("p2.") + ext);
-        ASSERT_EQ(cli(dir, "export " + kSampleProject + " " + quote(a)).code, 0) << ext;
-        ASSERT_EQ(cli(dir, "export " + kSampleProject + " --kind " + ext + " " + quote(b)).code, 0) << ext;
+        ASSERT_EQ(cli("export " + kSampleProject + " " + quote(a)).code, 0) << ext;
+        ASSERT_EQ(cli("export " + kSampleProject + " --kind " + ext + " " + quote(b)).code, 0) << ext;
         EXPECT_EQ(test::readFile(a), test::readFile(b)) << ext;
     }
 
-    ASSERT_EQ(cli(dir, "export " + kFrq1 + " " + quote(dir.file("out.frq"))).code, 0);
-    EXPECT_EQ(cli(dir, "describe " + quote(dir.file("out.frq"))).out, "FREQ  Mono 100 Hz 592 records 5.92 Sec\n");
+    ASSERT_EQ(cli("export " + kFrq1 + " " + quote(dir.file("out.frq"))).code, 0);
+    EXPECT_EQ(cli("describe " + quote(dir.file("out.frq"))).out, "FREQ  Mono 100 Hz 592 records 5.92 Sec\n");
     // The exported frequency series analyses to the same impulse.
-    const auto a = analyzeJson(dir, kFrq1);
-    const auto b = analyzeJson(dir, quote(dir.file("out.frq")) + " --sensors " + kSensors + " --sensor 1");
+    const auto a = analyzeJson(kFrq1);
+    const auto b = analyzeJson(quote(dir.file("out.frq")) + " --sensors " + kSensors + " --sensor 1");
     EXPECT_NEAR(b["total_impulse"].get<double>(), a["total_impulse"].get<double>(), 0.01);
 }
-
-}  // namespace
-}  // namespace selva
-
-namespace selva {
-namespace {
 
 TEST(CliProject, AProjectGivesBackTheAnalysisItWasSavedFrom)
 {
@@ -289,8 +272,8 @@ TEST(CliProject, AProjectGivesBackTheAnalysisItWasSavedFrom)
     // (No --filter: a project keeps the filter's window but not whether the filter is on.)
     const std::string settings = " --charge 0.05 --position up --rig 0.2 --start 2.03 --end 3.8";
     const std::string proj = quote(dir.file("run.proj"));
-    const auto direct = analyzeJson(dir, kFrq1 + settings + " --save-project " + proj);
-    const auto loaded = analyzeJson(dir, proj);
+    const auto direct = analyzeJson(kFrq1 + settings + " --save-project " + proj);
+    const auto loaded = analyzeJson(proj);
     ASSERT_TRUE(loaded.contains("total_impulse"));
     for (const char* key : {"point_count", "start_time", "end_time", "rest_freq", "rest_thrust", "mean_thrust_net",
                             "total_impulse", "specific_impulse", "max_thrust", "average_thrust"})
@@ -298,11 +281,11 @@ TEST(CliProject, AProjectGivesBackTheAnalysisItWasSavedFrom)
     EXPECT_EQ(loaded["start_time"].get<double>(), 2.03);
 
     // Hand-set times given after the project are edits on top of it.
-    const auto edited = analyzeJson(dir, proj + " --end 3.5");
+    const auto edited = analyzeJson(proj + " --end 3.5");
     EXPECT_EQ(edited["end_time"].get<double>(), 3.5);
     EXPECT_EQ(edited["start_time"].get<double>(), 2.03);
 
-    EXPECT_TRUE(contains(cli(dir, "project-info " + proj).out, "start of thrust\t2.03 (by hand)\n"));
+    EXPECT_TRUE(contains(cli("project-info " + proj).out, "start of thrust\t2.03 (by hand)\n"));
 }
 
 TEST(CliProject, ProjectInfoShowsDatesAndEscapesWhatTheFileHolds)
@@ -313,7 +296,7 @@ TEST(CliProject, ProjectInfoShowsDatesAndEscapesWhatTheFileHolds)
     p.authorName = "Иванов\tИ.";
     p.testDate = 45000.5;
     test::writeFile(dir.file("p.proj"), encodeProjectFile(p, {"bell\x07here"}));
-    const CliRun r = cli(dir, "project-info " + quote(dir.file("p.proj")));
+    const CliRun r = cli("project-info " + quote(dir.file("p.proj")));
     ASSERT_EQ(r.code, 0) << r.err;
     for (const char* line : {"source file\trun\\x1B[2J.frq\n", "author\tИванов\\tИ.\n", "test date\t2023-03-15 12:00:00",
                              "  bell\\x07here\n"})
@@ -324,13 +307,13 @@ TEST(CliProject, ADamagedProjectFailsWithTheProgramsMessage)
 {
     test::TempDir dir;
     const std::string proj = dir.file("run.proj");
-    ASSERT_EQ(cli(dir, "analyze " + kFrq1 + " --save-project " + quote(proj)).code, 0);
+    ASSERT_EQ(cli("analyze " + kFrq1 + " --save-project " + quote(proj)).code, 0);
     std::string bytes = test::readFile(proj);
     ASSERT_EQ(bytes.size(), 1151u);
     bytes[31 + 900] ^= 0x01;
     test::writeFile(proj, bytes);
     for (const std::string command : {"analyze ", "project-info ", "describe "}) {
-        const CliRun r = cli(dir, command + quote(proj));
+        const CliRun r = cli(command + quote(proj));
         EXPECT_EQ(r.code, 1) << command;
         EXPECT_TRUE(contains(r.err, "Ошибка открытия файла " + proj)) << command << r.err;
     }
@@ -344,7 +327,7 @@ TEST(CliProject, AProjectFindsItsFilesOrSaysWhatIsMissing)
     test::TempDir made, moved;
     for (const char* f : {"sample.frq", "sample.sns"})
         test::writeFile(made.file(f), test::readFile(kSamples + "/" + f));
-    const auto saved = analyzeJson(made, quote(made.file("sample.frq")) + " --sensors " +
+    const auto saved = analyzeJson(quote(made.file("sample.frq")) + " --sensors " +
                                              quote(made.file("sample.sns")) + " --sensor 1 --save-project " +
                                              quote(made.file("sample.proj")));
     for (const char* f : {"sample.frq", "sample.sns", "sample.proj"}) {
@@ -352,7 +335,7 @@ TEST(CliProject, AProjectFindsItsFilesOrSaysWhatIsMissing)
         std::filesystem::remove(made.file(f));
     }
     const std::string proj = quote(moved.file("sample.proj"));
-    EXPECT_EQ(analyzeJson(moved, proj)["total_impulse"], saved["total_impulse"]);
+    EXPECT_EQ(analyzeJson(proj)["total_impulse"], saved["total_impulse"]);
 
     const std::string onlyTwo = "START\r\n2\t8695\t0\tTwo\r\n2\t8455\t80\r\n";
     test::writeFile(made.file("two.sns"), onlyTwo);
@@ -362,25 +345,19 @@ TEST(CliProject, AProjectFindsItsFilesOrSaysWhatIsMissing)
             std::filesystem::remove(moved.file("sample.sns"));
         else
             test::writeFile(moved.file("sample.sns"), onlyTwo);
-        const CliRun r = cli(moved, "analyze " + proj + " --json");
+        const CliRun r = cli("analyze " + proj + " --json");
         EXPECT_EQ(r.code, 1);
         EXPECT_TRUE(contains(r.err, "give a library with --sensors")) << r.err;
         // Supplied, the project's sensor gives the project's analysis; another needs its number.
-        const auto supplied = analyzeJson(moved, proj + " --sensors " + kSensors);
+        const auto supplied = analyzeJson(proj + " --sensors " + kSensors);
         EXPECT_NEAR(supplied.value("total_impulse", 0.0), saved["total_impulse"].get<double>(), 0.1);
-        EXPECT_EQ(cli(moved, "analyze " + proj + " --sensors " + quote(made.file("two.sns"))).code, 1);
-        const auto other = analyzeJson(moved, proj + " --sensors " + quote(made.file("two.sns")) + " --sensor 2");
+        EXPECT_EQ(cli("analyze " + proj + " --sensors " + quote(made.file("two.sns"))).code, 1);
+        const auto other = analyzeJson(proj + " --sensors " + quote(made.file("two.sns")) + " --sensor 2");
         EXPECT_GT(other.value("total_impulse", 0.0), 50);
     }
 }
 
-}  // namespace
-}  // namespace selva
-
 // The chart drawn as the window draws it, without a display.
-namespace selva {
-namespace {
-
 TEST(CliRender, DrawsTheChartIntoEveryFormatWithoutADisplay)
 {
     test::TempDir dir;
@@ -397,7 +374,7 @@ TEST(CliRender, DrawsTheChartIntoEveryFormatWithoutADisplay)
         {"c.emf", " EMF", 40},
     };
     for (const auto& c : cases) {
-        const CliRun r = cli(dir, "render " + kSampleProject + " " + quote(dir.file(c.name)) + settings, noDisplay);
+        const CliRun r = cli("render " + kSampleProject + " " + quote(dir.file(c.name)) + settings, noDisplay);
         ASSERT_EQ(r.code, 0) << c.name << "\n" << r.err;
         const std::string bytes = test::readFile(dir.file(c.name));
         if (c.at == std::string::npos)
@@ -413,7 +390,7 @@ TEST(CliRender, DrawsTheChartIntoEveryFormatWithoutADisplay)
         EXPECT_TRUE(contains(svg, text)) << text; // (Qt writes a text in runs of one script each)
     // In newtons without results, and the printed page with its footer at the same time.
     const std::string page = dir.file("page.pdf");
-    ASSERT_EQ(cli(dir, "render " + kSampleProject + " " + quote(dir.file("n.svg")) + " --newtons --no-results" +
+    ASSERT_EQ(cli("render " + kSampleProject + " " + quote(dir.file("n.svg")) + " --newtons --no-results" +
                            settings + " --print-pdf " + quote(page))
                   .code,
               0);
@@ -424,30 +401,24 @@ TEST(CliRender, DrawsTheChartIntoEveryFormatWithoutADisplay)
     const std::string newtons = test::readFile(dir.file("n.svg"));
     EXPECT_TRUE(contains(newtons, "F(N)"));
     EXPECT_FALSE(contains(newtons, "сум = "));
-    const CliRun uncalibrated = cli(dir, "render " + kFrq + settings + " --newtons " + quote(dir.file("u.png")));
+    const CliRun uncalibrated = cli("render " + kFrq + settings + " --newtons " + quote(dir.file("u.png")));
     EXPECT_EQ(uncalibrated.code, 1);
     EXPECT_TRUE(contains(uncalibrated.err, "no calibration")) << uncalibrated.err;
 }
 
-}  // namespace
-}  // namespace selva
-
 // The field's conventions: motor files and tables of the analysis, comparisons of tests (their formats
 // are the core's and tested there).
-namespace selva {
-namespace {
-
 TEST(CliConventions, MotorFilesAndComparisonsCarryTheAnalysis)
 {
     test::TempDir dir;
-    const auto results = analyzeJson(dir, kSampleProject);
+    const auto results = analyzeJson(kSampleProject);
     const double impulse = results["standard_total_impulse"].get<double>();
     EXPECT_NEAR(impulse, kProfileImpulse, 0.005 * kProfileImpulse);
     EXPECT_EQ(results["designation"], "G" + std::to_string(std::lround(results["standard_average_thrust"].get<double>())));
 
     const std::string motor = " --diameter 29 --length 124 --total-mass 0.15 --delays 4-6";
     for (const char* name : {"s.eng", "s.rse", "s.csv"})
-        ASSERT_EQ(cli(dir, "export " + kSampleProject + " " + quote(dir.file(name)) +
+        ASSERT_EQ(cli("export " + kSampleProject + " " + quote(dir.file(name)) +
                                (std::string(name) == "s.csv" ? " --decimal-comma" : motor))
                       .code,
                   0)
@@ -467,12 +438,12 @@ TEST(CliConventions, MotorFilesAndComparisonsCarryTheAnalysis)
         const std::string out = quote(dir.file("t" + std::to_string(i) + ".frq"));
         const std::string shape = " --duration 6 --burn-start 2 --burn-time " + formatShortest(burn[i]) +
                                   " --peak " + formatShortest(peak[i]);
-        ASSERT_EQ(cli(dir, "synth " + out + shape + " --sensors " + kSensors + " --sensor 1").code, 0);
+        ASSERT_EQ(cli("synth " + out + shape + " --sensors " + kSensors + " --sensor 1").code, 0);
         truth.push_back(ThrustProfile::shaped(6, 2, burn[i], peak[i]).impulse());
         sources += " " + out;
     }
     const double mean = (truth[0] + truth[1] + truth[2]) / 3;
-    const CliRun r = cli(dir, "compare" + sources + " " + quote(dir.file("s.eng")) + " --sensors " + kSensors +
+    const CliRun r = cli("compare" + sources + " " + quote(dir.file("s.eng")) + " --sensors " + kSensors +
                                   " --sensor 1 --json");
     ASSERT_EQ(r.code, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
@@ -481,7 +452,7 @@ TEST(CliConventions, MotorFilesAndComparisonsCarryTheAnalysis)
         EXPECT_NEAR(j["tests"][i]["total_impulse"].get<double>(), truth[i], 0.005 * truth[i]);
     EXPECT_NEAR(j["tests"][3]["standard_total_impulse"].get<double>(), impulse, 0.005 * impulse);
     EXPECT_NEAR(j["mean"]["total_impulse"].get<double>(), (3 * mean + impulse) / 4, 0.01 * mean);
-    EXPECT_TRUE(contains(cli(dir, "compare" + sources + " --sensors " + kSensors + " --sensor 1").out, "Ст. отклонение"));
+    EXPECT_TRUE(contains(cli("compare" + sources + " --sensors " + kSensors + " --sensor 1").out, "Ст. отклонение"));
 }
 
 } // namespace

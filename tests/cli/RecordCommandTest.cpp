@@ -3,108 +3,21 @@
 #ifdef SELVA_LOGGER_SIM_PATH
 
 #include "analysis/FreqRecord.h"
+#include "cli/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-extern char** environ;
 
 namespace selva {
 namespace {
 
+using test::Child;
+
 const std::string kSensors = std::string(SELVA_SAMPLES_DIR) + "/sample.sns";
-
-// A program started with its standard output and error on pipes; killed (by its own id) when dropped.
-class Child {
-public:
-    explicit Child(std::vector<std::string> args)
-    {
-        int outPipe[2], errPipe[2];
-        if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(outPipe[1]);
-        ::close(errPipe[1]);
-        out_ = outPipe[0];
-        err_ = errPipe[0];
-    }
-    ~Child()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-        ::close(err_);
-    }
-
-    // Reads standard output (or error) until `text` has appeared, for at most `seconds`.
-    bool waitFor(bool fromErr, const std::string& text, double seconds)
-    {
-        std::string& seen = fromErr ? err : out;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (seen.find(text) == std::string::npos) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !readSome(fromErr ? err_ : out_, seen, static_cast<int>(left.count())))
-                return seen.find(text) != std::string::npos;
-        }
-        return true;
-    }
-    void kill() { ::kill(pid_, SIGKILL); }
-    // Waits for the exit and collects the rest of the output; the exit code, or -1.
-    int exitCode()
-    {
-        while (readSome(out_, out, 30000) || readSome(err_, err, 30000)) {
-        }
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string out, err;
-
-private:
-    static bool readSome(int fd, std::string& into, int ms)
-    {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0)
-            return false;
-        char buffer[4096];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            return false;
-        into.append(buffer, static_cast<std::size_t>(n));
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1, err_ = -1;
-};
 
 // The simulated logger firing the built-in profile through sensor 1 on its own, `fireAfter` seconds of its
 // time after the start, at twice the real pace.
