@@ -5,7 +5,6 @@
 #include "support/FindControl.h"
 #include "support/Modal.h"
 
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -41,14 +40,6 @@ private slots:
     {
         dialog_.reset();
         mainWindow_.reset();
-    }
-
-    void showsTheNotesAndTheSource()
-    {
-        open(QString::fromUtf8("/испытания/firing.frq"));
-        QCOMPARE(get<QLabel>("lblFileName")->text(), QString::fromUtf8("/испытания/firing.frq"));
-        QCOMPARE(get<QPlainTextEdit>("memHint")->toPlainText(),
-                 QString::fromUtf8("Двигатель РД-1\n\nЗаряд 120 г\n"));
     }
 
     void okReplacesTheNotesWithTheMemoLines()

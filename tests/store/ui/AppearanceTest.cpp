@@ -186,10 +186,10 @@ private slots:
         }
         TfrmImageSet again(store_, &mainWindow_, fakeDialogs());
         again.show();
-        QVERIFY(test::control<QCheckBox>(&again, "cbxGridX1")->isChecked());
-        QVERIFY(!test::control<QCheckBox>(&again, "cbxGridY1")->isChecked());
-        QVERIFY(!test::control<QCheckBox>(&again, "cbxGridX2")->isChecked());
-        QVERIFY(test::control<QCheckBox>(&again, "cbxGridY2")->isChecked());
+        QString grid;
+        for (const char* box : {"cbxGridX1", "cbxGridY1", "cbxGridX2", "cbxGridY2"})
+            grid += test::control<QCheckBox>(&again, box)->isChecked() ? '1' : '0';
+        QCOMPARE(grid, QString("1001"));
         QCOMPARE(test::control<ColorSample>(&again, "shpFormFon")->color(), QColor(0x99, 0x66, 0x33));
         QCOMPARE(test::control<QLabel>(&again, "lblFontSample")->text(), QString("DejaVu Sans Mono"));
         QCOMPARE(test::control<TEditStr>(&again, "edtAutorName")->text(), QString::fromUtf8("Кузнецова"));
