@@ -39,26 +39,19 @@ private slots:
     void decimationTakesAllPointsOfShortRanges();
     void chartHandsDecimatedSeriesAndKeepsFullData();
     void automaticAndManualAxes();
-    void invertedValueAxisSwapsButtons();
     void markersAndEmptyData();
     void annotationsArePainted();
     void rightDoubleClickSignals();
     void renderDrawsTheChartAtAnySize();
 };
 
-// A one-second burn inside an hour's recording is a few clicks of "+" away, and the wheel gets there too.
+// A one-second burn inside an hour's recording is a few notches of the wheel away, about the pointer (the
+// buttons' arithmetic is the core's).
 void ChartTest::zoomReachesOneSecondOfAnHour()
 {
     ThrustPlot plot;
     plot.setSize({1000, 600});
     plot.setData(0.01, 0, std::vector<double>(360001, 1.0));
-    int clicks = 0;
-    while (plot.timeRange().span() > 1.0 && clicks < 100) {
-        plot.navigate(TimeNav::In);
-        ++clicks;
-    }
-    QVERIFY2(clicks <= 12, qPrintable(QString::number(clicks)));
-    plot.setTimeAutomatic();
     int notches = 0;
     while (plot.timeRange().span() > 1.0 && notches < 200) {
         plot.wheelTurn(120, QPointF(1800.5, 1));
@@ -66,11 +59,7 @@ void ChartTest::zoomReachesOneSecondOfAnHour()
     }
     QVERIFY2(notches <= 24, qPrintable(QString::number(notches)));
     const AxisSpan t = plot.timeRange();
-    QVERIFY(t.min <= 1800.5 && t.max >= 1800.5); // about the pointer
-    plot.setTimeRange({5, 15});
-    for (int i = 0; i < 3; ++i)
-        plot.navigate(TimeNav::LeftPage);
-    QCOMPARE(plot.timeRange().min, 0.0); // scrolling stops at the start of the record
+    QVERIFY(t.min <= 1800.5 && t.max >= 1800.5);
 }
 
 void ChartTest::decimationKeepsPeaksAndBoundsPoints()
@@ -125,12 +114,6 @@ void ChartTest::chartHandsDecimatedSeriesAndKeepsFullData()
     QCOMPARE(pts.size(), 103);
     QVERIFY(near(pts.front().x(), 99.99) && near(pts.back().x(), 101.01));
 
-    // Series titles in the chart's order.
-    const QStringList titles = {"Data",    "StartThrust", "EndThrust", "ZeroLine",
-                                "DeltaUp", "DeltaDown",   "Middle"};
-    for (int i = 0; i < ThrustChart::SeriesCount; ++i)
-        QCOMPARE(chart.series(static_cast<ThrustChart::SeriesId>(i))->name(), titles[i]);
-    QCOMPARE(chart.objectName(), QString());
 }
 
 void ChartTest::automaticAndManualAxes()
@@ -166,20 +149,13 @@ void ChartTest::automaticAndManualAxes()
     chart.setValueAutomatic();
     QCOMPARE(chart.timeRange(), (AxisSpan{0, 4.0}));
     QCOMPARE(chart.valueRange(), (AxisSpan{-5, 7}));
-}
 
-void ChartTest::invertedValueAxisSwapsButtons()
-{
-    ThrustChart chart;
-    chart.setData(1, 0, {100, 500});
-    chart.setValueRange({200, 300});
+    // An inverted value axis turns the buttons with the data: "top" shows the highest values.
+    chart.setValueRange({0, 2});
     chart.setInverted(true);
     QVERIFY(chart.valueAxis()->isReverse());
-    chart.navigate(ValueNav::Top); // inverted: shows the highest values
-    QCOMPARE(chart.valueRange(), (AxisSpan{400, 500}));
-    chart.setInverted(false);
     chart.navigate(ValueNav::Top);
-    QCOMPARE(chart.valueRange(), (AxisSpan{100, 200}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{5, 7}));
 }
 
 void ChartTest::markersAndEmptyData()

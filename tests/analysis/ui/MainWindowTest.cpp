@@ -9,6 +9,8 @@
 #include "sound/WaveSynth.h"
 #include "store/ui/TfrmScale.h"
 #include "support/FindControl.h"
+#include "support/QtFiles.h"
+#include "support/TestWorkspace.h"
 #include "workspace/Workspace.h"
 
 #include <QAction>
@@ -38,19 +40,16 @@ namespace {
 // 2 s at 80 N, 2 s at rest; 500 readings at 0.01 s.
 QByteArray firingRecord()
 {
-    QByteArray text = "FREQ\r\ntest\r\n500\r\n0.01\r\n---------------\r\nSTART\r\n";
-    for (int i = 0; i < 500; ++i)
-        text += (i >= 100 && i < 300 ? "8460.000" : "8700.000") + QByteArray("\r\n");
-    return text;
+    std::vector<double> readings(500, 8700.0);
+    std::fill(readings.begin() + 100, readings.begin() + 300, 8460.0);
+    return QByteArray::fromStdString(test::frqText(0.01, readings));
 }
 
 const QByteArray kSensors = "START\r\n1\t8700\t0\tStand\r\n1\t8460\t80\t\r\n\r\n";
 
 void writeBytes(const QString& name, const QByteArray& bytes)
 {
-    QFile f(name);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(test::writeBytes(name, bytes));
 }
 
 } // namespace
