@@ -85,29 +85,6 @@ TEST(SensorFile, StartLine)
     }
 }
 
-TEST(SensorFile, OneSensorLoadsAndSavesAsItsOwnLine)
-{
-    TempDir dir;
-    const std::string in = dir.file("in.sns");
-    writeFile(in, "START\r\n7\t8600.5\t12\tStand A\r\n");
-    SensorLibrary lib;
-    int fills = 0;
-    lib.onFillSensorCombo = [&] { ++fills; };
-    ASSERT_TRUE(lib.LoadSensorFile(in, true));
-    EXPECT_EQ(2, fills) << "once by the reset, once at the end";
-    ASSERT_EQ(2, lib.SensorCount());
-    EXPECT_EQ(7, lib.sensors[1].number);
-    EXPECT_EQ("Stand A", lib.sensors[1].name);
-    EXPECT_EQ((std::vector<TCalibPoint>{{8600.5, 12, {}}}), lib.sensors[1].calibration.points);
-
-    lib.SensorsModified = true;
-    const std::string out = dir.file("out.sns");
-    ASSERT_TRUE(lib.SaveSensorFile(out));
-    EXPECT_FALSE(lib.SensorsModified);
-    EXPECT_EQ(in, lib.SensorFileName) << "the library stays tied to the file it came from";
-    EXPECT_EQ("START\r\n" + DefaultSensorLines + "7\t8600.5\t12\tStand A\r\n\r\n", readFile(out));
-}
-
 TEST(SensorFile, UnreadableLinesAreCountedAndSkipped)
 {
     // Counter: header and START lines count, blank lines do not; the number shown is the count before
@@ -194,13 +171,18 @@ TEST(SensorFile, HeaderLinesAreCarriedOver)
     const std::string header = "; Стенд №2\r\n; ёлка\r\n";
     writeFile(current, utf8ToCp1251(header) + "Start\r\n5\t8700\t0\tFive\r\n5\t8400\t90\t\r\n");
     SensorLibrary lib;
+    int fills = 0;
+    lib.onFillSensorCombo = [&] { ++fills; };
     ASSERT_TRUE(lib.LoadSensorFile(current, true));
+    EXPECT_EQ(2, fills) << "once by the reset, once at the end";
     const std::string body = "START\r\n" + DefaultSensorLines + "5\t8700\t0\tFive\r\n5\t8400\t90\t\r\n\r\n";
 
-    // To another file: the current file's lines before START come first, byte for byte.
+    // To another file: the current file's lines before START come first, byte for byte; the library stays
+    // tied to the file it came from.
     const std::string other = dir.file("other.sns");
     ASSERT_TRUE(lib.SaveSensorFile(other));
     EXPECT_EQ(utf8ToCp1251(header) + body, readFile(other));
+    EXPECT_EQ(current, lib.SensorFileName);
 
     // Onto the current file itself, twice: the header survives the replacement.
     for (int i = 0; i < 2; ++i) {

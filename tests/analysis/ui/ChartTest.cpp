@@ -13,7 +13,6 @@
 
 using namespace selva;
 
-
 namespace {
 
 bool near(double a, double b)
@@ -113,7 +112,6 @@ void ChartTest::chartHandsDecimatedSeriesAndKeepsFullData()
     const QList<QPointF> pts = chart.series(ThrustChart::Data)->points();
     QCOMPARE(pts.size(), 103);
     QVERIFY(near(pts.front().x(), 99.99) && near(pts.back().x(), 101.01));
-
 }
 
 void ChartTest::automaticAndManualAxes()

@@ -169,7 +169,7 @@ void MainWindowTest::analysisSessionEndToEnd()
     QCOMPARE(find<QLabel>("lblInfo")->text(), QString("FREQ  Mono 100 Hz 500 records 5.00 Sec"));
     QVERIFY(find<QWidget>("pnlCalc")->isEnabled());
     QCOMPARE(chart()->dataCount(), std::size_t(500));
-    QVERIFY(chart()->valueAxis()->isReverse()); // the frequency falls during the firing
+    QVERIFY(chart()->valueAxis()->isReverse());                      // the frequency falls during the firing
     QCOMPARE(chart()->series(ThrustChart::StartThrust)->count(), 2); // the markers show at once
 
     // Newtons through the sensor; the rest line is then not editable.
@@ -230,7 +230,8 @@ void MainWindowTest::wavMeasurementCancelledAtAKnownPoint()
     WaveSynthOptions o;
     o.durationSeconds = 20;
     o.bitsPerSample = 8;
-    WriteSynthWave(path("long.wav").toStdString(), o, [](double t) { return t >= 5 && t < 10 ? 8460.0 : 8700.0; });
+    WriteSynthWave(path("long.wav").toStdString(), o,
+                   [](double t) { return t >= 5 && t < 10 ? 8460.0 : 8700.0; });
     openFile(path("long.wav"));
     QCOMPARE(ws->state.PointCount, 2000u);
     const double start = ws->state.StartTime;
@@ -307,7 +308,8 @@ void MainWindowTest::comparisonAndMotorFiles()
     QCOMPARE(table->rowCount(), 4); // the analysis, the other test, mean, deviation
     QCOMPARE(chart()->plot().overlays().size(), std::size_t(1));
     const QList<QPointF>& curve = chart()->plot().overlays().front().points;
-    const double top = std::max_element(curve.begin(), curve.end(), [](auto a, auto b) { return a.y() < b.y(); })->y();
+    const double top =
+        std::max_element(curve.begin(), curve.end(), [](auto a, auto b) { return a.y() < b.y(); })->y();
     QVERIFY2(std::fabs(top - 40) < 1, qPrintable(QString::number(top)));
     find<QPushButton>("btnCompareClear")->click();
     QVERIFY(chart()->plot().overlays().empty());
@@ -320,7 +322,8 @@ void MainWindowTest::comparisonAndMotorFiles()
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
     const std::vector<EngMotor> motors = ReadEngFile(path("run.eng").toStdString());
     QCOMPARE(motors.size(), std::size_t(1));
-    QVERIFY(std::fabs(MotorFileImpulse(motors.front().points) - ws->state.TotalImpulse) < 0.01 * ws->state.TotalImpulse);
+    QVERIFY(std::fabs(MotorFileImpulse(motors.front().points) - ws->state.TotalImpulse) <
+            0.01 * ws->state.TotalImpulse);
 }
 
 QTEST_MAIN(MainWindowTest)
