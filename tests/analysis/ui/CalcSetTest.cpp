@@ -55,14 +55,7 @@ class CalcSetTest : public QObject {
         QVERIFY(test::showActive(dialog_.get()));
     }
     template <class T> T* get(const char* name) { return test::control<T>(dialog_.get(), name); }
-    void typeWeight(const char* edit, const QString& text)
-    {
-        auto* field = get<TEditFloat>(edit);
-        field->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier); // typing replaces the whole text
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Return);
-    }
+    void typeWeight(const char* edit, const QString& text) { test::typeInto(get<TEditFloat>(edit), text); }
     // The controls that depend on the position and the weights which are enabled, by their names: the rig
     // weight's caption and field, and the three options.
     QString enabled()

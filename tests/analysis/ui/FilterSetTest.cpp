@@ -72,9 +72,7 @@ private slots:
         TEditInt* edit = open("12345");
         QCOMPARE(edit->text(), QString("123")); // three characters at most
         QSignalSpy stored(dialog_.get(), &TfrmFilterSet::filterWindowStored);
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, "15");
-        QTest::keyClick(edit, Qt::Key_Return);
+        test::typeInto(edit, "15");
         QCOMPARE(state_.FilterWindow, 15);
         QVERIFY(dialog_->isVisible()); // Enter commits, it does not close the window
         QCOMPARE(stored.count(), 1);
