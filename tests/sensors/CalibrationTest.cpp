@@ -34,7 +34,7 @@ void expectNear(double expected, double actual, const std::string& what)
     EXPECT_NEAR(expected, actual, 1e-9 * std::max(1.0, std::fabs(expected))) << what;
 }
 
-TEST(Calibration, DefaultPointsInterpolateAndExtrapolateLinearly)
+TEST(Calibration, PointsInterpolateAndExtrapolateLinearly)
 {
     const struct {
         double f, thrust;
@@ -42,6 +42,14 @@ TEST(Calibration, DefaultPointsInterpolateAndExtrapolateLinearly)
     TCalibration cal = defaultPoints();
     for (const auto& c : cases)
         expectNear(c.thrust, SensorThrust(cal, c.f), "f = " + std::to_string(c.f));
+
+    // With the highest frequency at or below 0 a nearest-point search seeded with the highest frequency
+    // would find nothing; such calibrations interpolate like any other.
+    TCalibration negative = calibration({{0, 0, {}}, {-100, 10, {}}});
+    expectNear(5, SensorThrust(negative, -50), "between 0 and -100 Hz");
+    int nearest = -1;
+    SensorThrustNearest(negative, -80, nearest);
+    EXPECT_EQ(1, nearest);
 }
 
 TEST(Calibration, WithoutRangeEverythingIsZero)
@@ -104,18 +112,16 @@ TEST(Calibration, FormulasAtExactHitAndAcrossSegments)
     low.points[1].formula = formula(TFormulaType::linear, {7, -1});
     low.invalidate();
     expectNear(7 + 60, SensorThrust(low, 8400), "own formula below range");
-}
 
-TEST(Calibration, ResolveSegmentFormulaEdges)
-{
-    TCalibration cal = calibration({{8700, 0, formula(TFormulaType::previos, {}, Red)},
-                                    {8600, 1, formula(TFormulaType::previos)},
-                                    {8500, 2, formula(TFormulaType::none, {}, Blue)},
-                                    {8400, 3, formula(TFormulaType::previos)}});
-    EXPECT_EQ(TSegmentFormula{}, ResolveSegmentFormula(cal, 1)) << "walk past index 0 gives none";
-    EXPECT_EQ(Blue, ResolveSegmentFormula(cal, 3).colour);
-    EXPECT_EQ(TSegmentFormula{}, ResolveSegmentFormula(cal, 4));
-    EXPECT_EQ(TSegmentFormula{}, ResolveSegmentFormula(cal, -1));
+    // A chain of previos ends at the first point that has a formula of its own, or at none.
+    TCalibration chain = calibration({{8700, 0, formula(TFormulaType::previos, {}, Red)},
+                                      {8600, 1, formula(TFormulaType::previos)},
+                                      {8500, 2, formula(TFormulaType::none, {}, Blue)},
+                                      {8400, 3, formula(TFormulaType::previos)}});
+    EXPECT_EQ(TSegmentFormula{}, ResolveSegmentFormula(chain, 1)) << "walk past index 0 gives none";
+    EXPECT_EQ(Blue, ResolveSegmentFormula(chain, 3).colour);
+    EXPECT_EQ(TSegmentFormula{}, ResolveSegmentFormula(chain, 4));
+    EXPECT_EQ(TSegmentFormula{}, ResolveSegmentFormula(chain, -1));
 }
 
 TEST(Calibration, EvalSegmentFormulaTable)
@@ -180,17 +186,6 @@ TEST(Calibration, NonNumbersNeverStopEvaluation)
     colour = 0;
     SensorThrustColour(wide, 0, colour, Blue);
     EXPECT_EQ(0u, colour & 0xFF000000u);
-}
-
-TEST(Calibration, ZeroAndNegativeFrequenciesStillInterpolate)
-{
-    // With the highest frequency at or below 0 a nearest-point search seeded with the highest frequency
-    // would find nothing; these calibrations interpolate like any other.
-    TCalibration cal = calibration({{0, 0, {}}, {-100, 10, {}}});
-    expectNear(5, SensorThrust(cal, -50), "between 0 and -100 Hz");
-    int nearest = -1;
-    SensorThrustNearest(cal, -80, nearest);
-    EXPECT_EQ(1, nearest);
 }
 
 TEST(Calibration, NearestPointAndTies)

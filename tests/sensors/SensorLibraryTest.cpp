@@ -64,6 +64,19 @@ TEST(SensorLibrary, AddSensorFindsOrCreates)
     // Names are cut to 30 characters, not bytes.
     const int i = lib.AddSensor(10, "Тензодатчик стенда номер один, левый");
     EXPECT_EQ("Тензодатчик стенда номер один,", lib.sensors[static_cast<std::size_t>(i)].name);
+
+    // Fewer than two points give way to the default ones; two or more are kept; no sensor, nothing done.
+    const std::vector<TCalibPoint> defaults = {{8460, 80, {}}, {8700, 0, {}}};
+    lib.sensors[2].calibration.points = {{1, 2, {}}};
+    EXPECT_TRUE(lib.EnsureDefaultPoints(2));
+    EXPECT_TRUE(lib.EnsureDefaultPoints(4));
+    EXPECT_EQ(defaults, lib.sensors[2].calibration.points);
+    EXPECT_EQ(defaults, lib.sensors[4].calibration.points);
+    lib.sensors[2].calibration.points = {{1, 2, {}}, {3, 4, {}}};
+    EXPECT_FALSE(lib.EnsureDefaultPoints(2));
+    EXPECT_EQ(3, lib.sensors[2].calibration.points[1].frequency);
+    EXPECT_FALSE(lib.EnsureDefaultPoints(-1));
+    EXPECT_FALSE(lib.EnsureDefaultPoints(99));
 }
 
 TEST(SensorLibrary, DeleteSensorKeepsTheDefaultAndActivatesTheSensorBeforeARemovedActiveOne)
@@ -143,26 +156,6 @@ TEST(SensorLibrary, ListingEverySensorOfALargeLibraryStaysLinear)
     }
     EXPECT_EQ(300000, lib.ActiveSensorId);
     EXPECT_EQ(8700.0 * 300001, sum);
-}
-
-TEST(SensorLibrary, EnsureDefaultPoints)
-{
-    SensorLibrary lib;
-    const int empty = lib.AddSensor(1, "");
-    const int single = lib.AddSensor(2, "");
-    lib.sensors[static_cast<std::size_t>(single)].calibration.points = {{1, 2, {}}};
-    const int two = lib.AddSensor(3, "");
-    lib.sensors[static_cast<std::size_t>(two)].calibration.points = {{1, 2, {}}, {3, 4, {}}};
-
-    const std::vector<TCalibPoint> defaults = {{8460, 80, {}}, {8700, 0, {}}};
-    EXPECT_TRUE(lib.EnsureDefaultPoints(empty));
-    EXPECT_EQ(defaults, lib.sensors[static_cast<std::size_t>(empty)].calibration.points);
-    EXPECT_TRUE(lib.EnsureDefaultPoints(single));
-    EXPECT_EQ(defaults, lib.sensors[static_cast<std::size_t>(single)].calibration.points);
-    EXPECT_FALSE(lib.EnsureDefaultPoints(two));
-    EXPECT_EQ(3, lib.sensors[static_cast<std::size_t>(two)].calibration.points[1].frequency);
-    EXPECT_FALSE(lib.EnsureDefaultPoints(4));
-    EXPECT_FALSE(lib.EnsureDefaultPoints(-1));
 }
 
 TEST(SensorLibrary, ActivationAndZeroThrustFrequency)

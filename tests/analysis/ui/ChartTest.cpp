@@ -13,7 +13,6 @@
 
 using namespace selva;
 
-
 namespace {
 
 bool near(double a, double b)
@@ -35,30 +34,22 @@ class ChartTest : public QObject {
     Q_OBJECT
 private slots:
     void zoomReachesOneSecondOfAnHour();
-    void decimationKeepsPeaksAndBoundsPoints();
-    void decimationTakesAllPointsOfShortRanges();
+    void decimationKeepsPeaksAndShortRanges();
     void chartHandsDecimatedSeriesAndKeepsFullData();
     void automaticAndManualAxes();
-    void invertedValueAxisSwapsButtons();
     void markersAndEmptyData();
     void annotationsArePainted();
     void rightDoubleClickSignals();
     void renderDrawsTheChartAtAnySize();
 };
 
-// A one-second burn inside an hour's recording is a few clicks of "+" away, and the wheel gets there too.
+// A one-second burn inside an hour's recording is a few notches of the wheel away, about the pointer (the
+// buttons' arithmetic is the core's).
 void ChartTest::zoomReachesOneSecondOfAnHour()
 {
     ThrustPlot plot;
     plot.setSize({1000, 600});
     plot.setData(0.01, 0, std::vector<double>(360001, 1.0));
-    int clicks = 0;
-    while (plot.timeRange().span() > 1.0 && clicks < 100) {
-        plot.navigate(TimeNav::In);
-        ++clicks;
-    }
-    QVERIFY2(clicks <= 12, qPrintable(QString::number(clicks)));
-    plot.setTimeAutomatic();
     int notches = 0;
     while (plot.timeRange().span() > 1.0 && notches < 200) {
         plot.wheelTurn(120, QPointF(1800.5, 1));
@@ -66,14 +57,10 @@ void ChartTest::zoomReachesOneSecondOfAnHour()
     }
     QVERIFY2(notches <= 24, qPrintable(QString::number(notches)));
     const AxisSpan t = plot.timeRange();
-    QVERIFY(t.min <= 1800.5 && t.max >= 1800.5); // about the pointer
-    plot.setTimeRange({5, 15});
-    for (int i = 0; i < 3; ++i)
-        plot.navigate(TimeNav::LeftPage);
-    QCOMPARE(plot.timeRange().min, 0.0); // scrolling stops at the start of the record
+    QVERIFY(t.min <= 1800.5 && t.max >= 1800.5);
 }
 
-void ChartTest::decimationKeepsPeaksAndBoundsPoints()
+void ChartTest::decimationKeepsPeaksAndShortRanges()
 {
     std::vector<double> v(100000, 1.0);
     v[31415] = 900; // a single-point spike must survive
@@ -90,17 +77,14 @@ void ChartTest::decimationKeepsPeaksAndBoundsPoints()
     }
     QVERIFY(high && low);
     QVERIFY(near(out.front().x(), 0) && near(out.back().x(), 999.99));
-}
 
-void ChartTest::decimationTakesAllPointsOfShortRanges()
-{
-    const std::vector<double> v = {5, 6, 7, 8};
-    QList<QPointF> out;
-    decimateMinMax(v, 10, 11, 12, 0.5, 800, out); // values[0] is index 10
+    // A range shorter than the width is taken whole.
+    const std::vector<double> w = {5, 6, 7, 8};
+    decimateMinMax(w, 10, 11, 12, 0.5, 800, out); // values[0] is index 10
     QCOMPARE(out, (QList<QPointF>{{5.5, 6}, {6.0, 7}}));
-    decimateMinMax(v, 10, 9, 12, 0.5, 800, out); // index before the base: nothing, no crash
+    decimateMinMax(w, 10, 9, 12, 0.5, 800, out); // index before the base: nothing, no crash
     QVERIFY(out.isEmpty());
-    decimateMinMax(v, 10, 12, 20, 0.5, 800, out); // index beyond the data
+    decimateMinMax(w, 10, 12, 20, 0.5, 800, out); // index beyond the data
     QVERIFY(out.isEmpty());
 }
 
@@ -124,13 +108,6 @@ void ChartTest::chartHandsDecimatedSeriesAndKeepsFullData()
     const QList<QPointF> pts = chart.series(ThrustChart::Data)->points();
     QCOMPARE(pts.size(), 103);
     QVERIFY(near(pts.front().x(), 99.99) && near(pts.back().x(), 101.01));
-
-    // Series titles in the chart's order.
-    const QStringList titles = {"Data",    "StartThrust", "EndThrust", "ZeroLine",
-                                "DeltaUp", "DeltaDown",   "Middle"};
-    for (int i = 0; i < ThrustChart::SeriesCount; ++i)
-        QCOMPARE(chart.series(static_cast<ThrustChart::SeriesId>(i))->name(), titles[i]);
-    QCOMPARE(chart.objectName(), QString());
 }
 
 void ChartTest::automaticAndManualAxes()
@@ -166,20 +143,13 @@ void ChartTest::automaticAndManualAxes()
     chart.setValueAutomatic();
     QCOMPARE(chart.timeRange(), (AxisSpan{0, 4.0}));
     QCOMPARE(chart.valueRange(), (AxisSpan{-5, 7}));
-}
 
-void ChartTest::invertedValueAxisSwapsButtons()
-{
-    ThrustChart chart;
-    chart.setData(1, 0, {100, 500});
-    chart.setValueRange({200, 300});
+    // An inverted value axis turns the buttons with the data: "top" shows the highest values.
+    chart.setValueRange({0, 2});
     chart.setInverted(true);
     QVERIFY(chart.valueAxis()->isReverse());
-    chart.navigate(ValueNav::Top); // inverted: shows the highest values
-    QCOMPARE(chart.valueRange(), (AxisSpan{400, 500}));
-    chart.setInverted(false);
     chart.navigate(ValueNav::Top);
-    QCOMPARE(chart.valueRange(), (AxisSpan{100, 200}));
+    QCOMPARE(chart.valueRange(), (AxisSpan{5, 7}));
 }
 
 void ChartTest::markersAndEmptyData()

@@ -72,9 +72,7 @@ private slots:
         TEditInt* edit = open("12345");
         QCOMPARE(edit->text(), QString("123")); // three characters at most
         QSignalSpy stored(dialog_.get(), &TfrmFilterSet::filterWindowStored);
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, "15");
-        QTest::keyClick(edit, Qt::Key_Return);
+        test::typeInto(edit, "15");
         QCOMPARE(state_.FilterWindow, 15);
         QVERIFY(dialog_->isVisible()); // Enter commits, it does not close the window
         QCOMPARE(stored.count(), 1);
@@ -88,23 +86,18 @@ private slots:
         QCOMPARE(state_.FilterWindow, -5);
     }
 
+    // "key click": the button reached from the keyboard, the field keeps the focus.
     void closing_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("how"); // "key click": the button reached from the keyboard, the field
-                                          // keeps the focus
         QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("closed");
-        QTest::newRow("Exit") << ""
-                              << "mouse click" << 7 << true;
-        QTest::newRow("Escape") << ""
-                                << "escape" << 7 << true;
-        QTest::newRow("Escape first puts a typed width back") << "99"
-                                                              << "escape twice" << 7 << true;
-        QTest::newRow("a typed width counts on Exit") << "21"
-                                                      << "key click" << 21 << true;
-        QTest::newRow("a text that is no number keeps it open") << "-"
-                                                                << "key click" << 7 << false;
+        QTest::newRow("Exit") << QString() << 7 << "mouse click" << true;
+        QTest::newRow("Escape") << QString() << 7 << "escape" << true;
+        QTest::newRow("Escape first puts a typed width back") << "99" << 7 << "escape twice" << true;
+        QTest::newRow("a typed width counts on Exit") << "21" << 21 << "key click" << true;
+        QTest::newRow("a text that is no number keeps it open") << "-" << 7 << "key click" << false;
     }
     void closing()
     {

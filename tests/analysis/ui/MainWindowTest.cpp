@@ -9,6 +9,8 @@
 #include "sound/WaveSynth.h"
 #include "store/ui/TfrmScale.h"
 #include "support/FindControl.h"
+#include "support/QtFiles.h"
+#include "support/TestWorkspace.h"
 #include "workspace/Workspace.h"
 
 #include <QAction>
@@ -38,19 +40,16 @@ namespace {
 // 2 s at 80 N, 2 s at rest; 500 readings at 0.01 s.
 QByteArray firingRecord()
 {
-    QByteArray text = "FREQ\r\ntest\r\n500\r\n0.01\r\n---------------\r\nSTART\r\n";
-    for (int i = 0; i < 500; ++i)
-        text += (i >= 100 && i < 300 ? "8460.000" : "8700.000") + QByteArray("\r\n");
-    return text;
+    std::vector<double> readings(500, 8700.0);
+    std::fill(readings.begin() + 100, readings.begin() + 300, 8460.0);
+    return QByteArray::fromStdString(test::frqText(0.01, readings));
 }
 
 const QByteArray kSensors = "START\r\n1\t8700\t0\tStand\r\n1\t8460\t80\t\r\n\r\n";
 
 void writeBytes(const QString& name, const QByteArray& bytes)
 {
-    QFile f(name);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(test::writeBytes(name, bytes));
 }
 
 } // namespace
@@ -170,7 +169,7 @@ void MainWindowTest::analysisSessionEndToEnd()
     QCOMPARE(find<QLabel>("lblInfo")->text(), QString("FREQ  Mono 100 Hz 500 records 5.00 Sec"));
     QVERIFY(find<QWidget>("pnlCalc")->isEnabled());
     QCOMPARE(chart()->dataCount(), std::size_t(500));
-    QVERIFY(chart()->valueAxis()->isReverse()); // the frequency falls during the firing
+    QVERIFY(chart()->valueAxis()->isReverse());                      // the frequency falls during the firing
     QCOMPARE(chart()->series(ThrustChart::StartThrust)->count(), 2); // the markers show at once
 
     // Newtons through the sensor; the rest line is then not editable.
@@ -231,7 +230,8 @@ void MainWindowTest::wavMeasurementCancelledAtAKnownPoint()
     WaveSynthOptions o;
     o.durationSeconds = 20;
     o.bitsPerSample = 8;
-    WriteSynthWave(path("long.wav").toStdString(), o, [](double t) { return t >= 5 && t < 10 ? 8460.0 : 8700.0; });
+    WriteSynthWave(path("long.wav").toStdString(), o,
+                   [](double t) { return t >= 5 && t < 10 ? 8460.0 : 8700.0; });
     openFile(path("long.wav"));
     QCOMPARE(ws->state.PointCount, 2000u);
     const double start = ws->state.StartTime;
@@ -308,7 +308,8 @@ void MainWindowTest::comparisonAndMotorFiles()
     QCOMPARE(table->rowCount(), 4); // the analysis, the other test, mean, deviation
     QCOMPARE(chart()->plot().overlays().size(), std::size_t(1));
     const QList<QPointF>& curve = chart()->plot().overlays().front().points;
-    const double top = std::max_element(curve.begin(), curve.end(), [](auto a, auto b) { return a.y() < b.y(); })->y();
+    const double top =
+        std::max_element(curve.begin(), curve.end(), [](auto a, auto b) { return a.y() < b.y(); })->y();
     QVERIFY2(std::fabs(top - 40) < 1, qPrintable(QString::number(top)));
     find<QPushButton>("btnCompareClear")->click();
     QVERIFY(chart()->plot().overlays().empty());
@@ -321,7 +322,8 @@ void MainWindowTest::comparisonAndMotorFiles()
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
     const std::vector<EngMotor> motors = ReadEngFile(path("run.eng").toStdString());
     QCOMPARE(motors.size(), std::size_t(1));
-    QVERIFY(std::fabs(MotorFileImpulse(motors.front().points) - ws->state.TotalImpulse) < 0.01 * ws->state.TotalImpulse);
+    QVERIFY(std::fabs(MotorFileImpulse(motors.front().points) - ws->state.TotalImpulse) <
+            0.01 * ws->state.TotalImpulse);
 }
 
 QTEST_MAIN(MainWindowTest)

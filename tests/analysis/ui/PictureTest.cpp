@@ -446,8 +446,6 @@ private slots:
 
     void printedPageLayout()
     {
-        QCOMPARE(printedChartRect(QSize(4800, 6600)), QRectF(QPointF(330, 240), QPointF(4470, 6120)));
-
         QTemporaryDir dir;
         const QString pdf = dir.filePath("page.pdf");
         QPrinter printer(QPrinter::HighResolution);

@@ -83,34 +83,33 @@ private slots:
         library_.onFillSensorCombo = nullptr;
     }
 
-    void opensWithTheActiveSensorSelectedAndDrawn()
+    // The list opens on the active sensor and draws the selected one; a new sensor takes the smallest free
+    // number and the default points; "Сделать активным" tells the analysis.
+    void listShowsAddsAndActivates()
     {
         QCOMPARE(get<QLineEdit>("edtSensorFileName")->text(), dir_.filePath(QStringLiteral("start.sns")));
         auto* grid = get<QTableWidget>("sgrdSensors");
-        QCOMPARE(grid->item(2, 0)->text(), QStringLiteral("Sensor 2"));
         QCOMPARE(grid->currentRow(), 2);
         auto* curve = get<SensorImage>("imgCurve");
         QCOMPARE(curve->image(), expectedCurve(2));
-        QVERIFY(curve->image() != expectedCurve(1));
-
-        // Another row shows its own sensor.
         grid->setCurrentCell(1, 0);
         QCOMPARE(curve->image(), expectedCurve(1));
-    }
+        QVERIFY(curve->image() != expectedCurve(2));
 
-    void newSensorTakesTheSmallestFreeNumber()
-    {
         QTest::mouseClick(get<QPushButton>("btnAdd"), Qt::LeftButton);
-        auto* grid = get<QTableWidget>("sgrdSensors");
-        QCOMPARE(grid->rowCount(), 5);
         QCOMPARE(grid->currentRow(), 4);
         QCOMPARE(grid->item(4, 0)->text(), QStringLiteral("Sensor 3"));
-        QCOMPARE(library_.sensors[4].number, 3);
         QCOMPARE(library_.sensors[4].calibration.points,
                  (std::vector<TCalibPoint>{{8460, 80, {}}, {8700, 0, {}}}));
-        QCOMPARE(get<SensorImage>("imgCurve")->image(), expectedCurve(4));
+        QCOMPARE(curve->image(), expectedCurve(4));
         QVERIFY(library_.SensorsModified);
         QCOMPARE(fills_, 1);
+
+        grid->setCurrentCell(1, 0);
+        QTest::mouseClick(get<QPushButton>("btnSetActive"), Qt::LeftButton);
+        QCOMPARE(library_.ActiveSensorId, 1);
+        QCOMPARE(notified_, 1);
+        QCOMPARE(fills_, 2);
     }
 
     void removingSensors()
@@ -140,15 +139,6 @@ private slots:
         QCOMPARE(grid->rowCount(), 2);
         QCOMPARE(library_.ActiveSensorId, 1);
         QCOMPARE(notified_, 1);
-    }
-
-    void setActive()
-    {
-        get<QTableWidget>("sgrdSensors")->setCurrentCell(1, 0);
-        QTest::mouseClick(get<QPushButton>("btnSetActive"), Qt::LeftButton);
-        QCOMPARE(library_.ActiveSensorId, 1);
-        QCOMPARE(notified_, 1);
-        QCOMPARE(fills_, 1);
     }
 
     void closingAfterARename()

@@ -5,7 +5,6 @@
 #include "support/FindControl.h"
 #include "support/Modal.h"
 
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -43,14 +42,6 @@ private slots:
         mainWindow_.reset();
     }
 
-    void showsTheNotesAndTheSource()
-    {
-        open(QString::fromUtf8("/испытания/firing.frq"));
-        QCOMPARE(get<QLabel>("lblFileName")->text(), QString::fromUtf8("/испытания/firing.frq"));
-        QCOMPARE(get<QPlainTextEdit>("memHint")->toPlainText(),
-                 QString::fromUtf8("Двигатель РД-1\n\nЗаряд 120 г\n"));
-    }
-
     void okReplacesTheNotesWithTheMemoLines()
     {
         open();
@@ -73,24 +64,19 @@ private slots:
         QVERIFY(notes_.empty());
     }
 
-    void cancelAndEscapeKeepTheNotes()
+    void cancelKeepsTheNotes()
     {
         const Lines before = notes_;
-        for (const bool byEscape : {false, true}) {
-            open();
-            QSignalSpy stored(dialog_.get(), &TfrmAddHint::notesStored);
-            auto* memo = get<QPlainTextEdit>("memHint");
-            memo->setFocus();
-            test::typeChars(memo, QString::fromUtf8("лишнее\n"));
-            if (byEscape)
-                QTest::keyClick(memo, Qt::Key_Escape);
-            else
-                QTest::mouseClick(get<QPushButton>("CancelBtn"), Qt::LeftButton);
-            QVERIFY(!dialog_->isVisible());
-            QCOMPARE(dialog_->result(), int(QDialog::Rejected));
-            QCOMPARE(stored.count(), 0);
-            QCOMPARE(notes_, before);
-        }
+        open();
+        QSignalSpy stored(dialog_.get(), &TfrmAddHint::notesStored);
+        auto* memo = get<QPlainTextEdit>("memHint");
+        memo->setFocus();
+        test::typeChars(memo, QString::fromUtf8("лишнее\n"));
+        QTest::mouseClick(get<QPushButton>("CancelBtn"), Qt::LeftButton);
+        QVERIFY(!dialog_->isVisible());
+        QCOMPARE(dialog_->result(), int(QDialog::Rejected));
+        QCOMPARE(stored.count(), 0);
+        QCOMPARE(notes_, before);
     }
 
     // Lines put into the memo and taken back unchanged come back exactly, through the window.

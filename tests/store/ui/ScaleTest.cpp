@@ -3,7 +3,6 @@
 
 #include "store/ui/TfrmScale.h"
 
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -16,14 +15,6 @@ using namespace selva;
 class ScaleTest : public QObject {
     Q_OBJECT
 private slots:
-    void showsTheActionAboveTheOtherWindows()
-    {
-        TfrmScale w;
-        QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
-        w.setAction("Расчет частот");
-        QCOMPARE(w.findChild<QLabel*>("lblAction")->text(), QString("Расчет частот"));
-    }
-
     void barIsClamped()
     {
         TfrmScale w;
