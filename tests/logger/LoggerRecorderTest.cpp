@@ -73,34 +73,27 @@ TEST(AutoRecord, RestLineIsTheMeanOfTheReadingsOfTdAfterAuto)
     EXPECT_FLOAT_EQ(b.recorder.machine().restLine(), (99 * 990.0f + 100 * 1010.0f + 1000) / 200);
 }
 
-TEST(AutoRecord, AReadingExactlyEAwayDoesNotTriggerAndOneUnitMoreDoes)
-{
-    for (const float side : {1.0f, -1.0f}) {
-        Bench b;
-        b.recorder.pressAuto();
-        b.feed(200, 1000);
-        ASSERT_EQ(b.recorder.autoState(), AutoState::WaitStart);
-        b.feed({1000 + 5 * side, 1000 + 5 * side, 1000});
-        EXPECT_EQ(b.recorder.autoState(), AutoState::WaitStart) << side;
-        b.feed({1000 + 6 * side, 1000});
-        EXPECT_EQ(b.recorder.autoState(), AutoState::Started) << side;
-    }
-}
-
-TEST(AutoRecord, StartIsTheLastReadingOnTheRestLineAndTgIsKeptBeforeIt)
+// A reading exactly E away from the rest line does not trigger and one unit more does; the recording then
+// begins Tg before the start, which is the last reading on the line.
+TEST(AutoRecord, OneUnitBeyondETriggersAndTgBeforeTheLastReadingOnTheLineIsKept)
 {
     for (const float side : {1.0f, -1.0f}) {
         SCOPED_TRACE(side);
         Bench b;
         b.recorder.pressAuto();
         b.feed(200, 1000);
+        ASSERT_EQ(b.recorder.autoState(), AutoState::WaitStart);
+        b.feed({1000 + 5 * side, 1000 + 5 * side, 1000});
+        EXPECT_EQ(b.recorder.autoState(), AutoState::WaitStart);
         // A stretch on the far side of the line, then 201 readings on it and a rise: the recording must
-        // begin with the 200 before the start and the start itself (the last on the line), nothing older.
+        // begin with the 200 before the start and the start itself, nothing older.
         b.feed(150, 1000 - 2 * side);
         b.feed(201, 1000);
-        b.feed({1000 + 2 * side, 1000 + 4 * side, 1000 + 20 * side, 1000 + 50 * side, 1000 + 50 * side});
+        // 6 away triggers (the newest reading of a tick is looked at in the next one).
+        b.feed({1000 + 2 * side, 1000 + 4 * side, 1000 + 6 * side, 1000 + 50 * side});
         ASSERT_EQ(b.recorder.autoState(), AutoState::Started);
-        EXPECT_EQ(b.recorder.machine().startIndex(), 200 + 150 + 201 - 1);
+        b.feed({1000 + 50 * side});
+        EXPECT_EQ(b.recorder.machine().startIndex(), 200 + 3 + 150 + 201 - 1);
         b.recorder.stopRecording();
         ASSERT_EQ(b.finished.size(), 1u);
         const std::vector<float> r = b.recorded();
@@ -179,23 +172,16 @@ TEST(ManualRecord, EveryReadingReceivedIsWrittenEvenWhenATickBringsMoreThanTheWi
         ASSERT_EQ(r[i], static_cast<float>(i));
 }
 
-TEST(ManualRecord, EachTickIsOnTheDiskBeforeTheNext)
-{
-    Bench b;
-    ASSERT_TRUE(b.recorder.pressRecord());
-    b.feed(100, 1.0f);
-    const auto files = std::filesystem::directory_iterator(b.dir.path());
-    const std::filesystem::path temp = files->path();
-    EXPECT_EQ(std::filesystem::file_size(temp), 99u * 4); // all but the newest, which the next tick takes
-    b.feed(50, 2.0f);
-    EXPECT_EQ(std::filesystem::file_size(temp), 149u * 4);
-}
-
+// Each tick is on the disk before the next, and the finished record holds every reading.
 TEST(ManualRecord, AThousandReadingsBecomeARecordOfAThousand)
 {
     Bench b;
     ASSERT_TRUE(b.recorder.pressRecord());
-    b.feed(1000, 8460.5f);
+    b.feed(100, 8460.5f);
+    const std::filesystem::path temp = std::filesystem::directory_iterator(b.dir.path())->path();
+    EXPECT_EQ(std::filesystem::file_size(temp), 99u * 4); // all but the newest, which the next tick takes
+    b.feed(900, 8460.5f);
+    EXPECT_EQ(std::filesystem::file_size(temp), 999u * 4);
     b.recorder.pressRecord();
     ASSERT_EQ(b.finished.size(), 1u);
     const std::string out = b.dir.file("run.frq");

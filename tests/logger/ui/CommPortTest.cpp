@@ -98,10 +98,6 @@ private slots:
         QCOMPARE(ports->currentText(), pty.path);
         QVERIFY(test::control<QGroupBox>(w.get(), "pnlSettings")->isEnabled());
         QCOMPARE(test::control<QComboBox>(w.get(), "cbxBaudRate")->currentText(), QStringLiteral("115 200"));
-        QCOMPARE(test::control<QComboBox>(w.get(), "cbxDataBits")->currentText(), QStringLiteral("8"));
-        QCOMPARE(test::control<QComboBox>(w.get(), "cbxParity")->currentText(), QStringLiteral("No parity"));
-        QCOMPARE(test::control<QComboBox>(w.get(), "cbxStopBits")->currentText(),
-                 QStringLiteral("1 stop bit"));
 
         retype(test::control<TEditInt>(w.get(), "edtReadTotalTOConst"), QStringLiteral("45"));
         retype(test::control<TEditInt>(w.get(), "edtWriteTotalTOConst"), QStringLiteral("-3")); // refused

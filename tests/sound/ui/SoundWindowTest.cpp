@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -41,7 +40,6 @@ private slots:
     void cleanup();
 
     void liveMeanOfTheDefaultsAndTheSpectrumBandAtItsEnd();
-    void mouseReadoutShowsTheFrequencyAtThePointer();
     void playbackWhileListeningStopsTheCapture();
     void aRecordingIsKeptSavedOrSavedOnTheWayOut();
     void automaticRecordingWithoutAFiringLeavesNothing();
@@ -144,32 +142,6 @@ void SoundWindowTest::liveMeanOfTheDefaultsAndTheSpectrumBandAtItsEnd()
     QCOMPARE(get<TEditInt>("edtSpecUp")->text(), QString("20000"));
     QCOMPARE(get<QSlider>("TBSpec")->value(), 17000);
     QCOMPARE(store_.project.sound.specDown, 17000);
-}
-
-// Over a band of 0 to 1 Hz the read-out shows the frequency at the pointer in the locale's numbers, above
-// the pointer, and goes when the pointer leaves.
-void SoundWindowTest::mouseReadoutShowsTheFrequencyAtThePointer()
-{
-    store_.project.sound.freqDown = 0;
-    store_.project.sound.freqUp = 1;
-    open();
-    auto* img = get<QWidget>("imgFreq");
-    auto* readout = get<QLabel>("stMouseFreq");
-    QStringList seen;
-    for (int y = img->height() - 1; y >= 0; --y) {
-        const QPointF at(img->width() / 2, y);
-        QMouseEvent move(QEvent::MouseMove, at, img->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(img, &move);
-        if (readout->isVisible()) {
-            seen << readout->text();
-            QVERIFY2(y <= readout->height() + 2 || readout->geometry().bottom() < y, "below the pointer");
-        }
-    }
-    QVERIFY2(seen.contains("0" + QLocale().decimalPoint() + "12"), qPrintable(seen.join(' ')));
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(img, &leave);
-    QVERIFY(!readout->isVisible());
 }
 
 // A file that is not there only becomes the target; a recording chosen then plays, and stops the capture.
