@@ -152,7 +152,9 @@ TEST(AutoRecord, AFiringIsRecordedFromTgBeforeTheStartToTgAfterTheEnd)
     }
 }
 
-TEST(ManualRecord, EveryReadingReceivedIsWrittenEvenWhenATickBringsMoreThanTheWindow)
+// Every reading received is written, even when a tick brings more than the window holds; each tick is on
+// the disk before the next, and the readings that came after the last tick are written by the stop.
+TEST(ManualRecord, EveryReadingReceivedIsOnTheDiskAndInTheRecord)
 {
     LoggerRecorder::Config config;
     config.window = 0.1; // ten readings in the window
@@ -160,37 +162,25 @@ TEST(ManualRecord, EveryReadingReceivedIsWrittenEvenWhenATickBringsMoreThanTheWi
     ASSERT_TRUE(b.recorder.pressRecord());
     std::vector<float> values(1000);
     for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = static_cast<float>(i);
+        values[i] = 8000.0f + static_cast<float>(i);
     b.feed(values);
-    // Readings that arrived after the last tick (the port went away meanwhile) are written by the stop.
-    b.queue.insert(b.queue.end(), {1000.0f, 1001.0f});
+    const std::filesystem::path temp = std::filesystem::directory_iterator(b.dir.path())->path();
+    EXPECT_EQ(std::filesystem::file_size(temp), 999u * 4); // all but the newest, which the next tick takes
+    b.queue.insert(b.queue.end(), {9000.0f, 9001.0f});     // the port went away before the next tick
     b.recorder.stopRecording();
     ASSERT_EQ(b.finished.size(), 1u);
     const std::vector<float> r = b.recorded();
     ASSERT_EQ(r.size(), 1002u);
     for (std::size_t i = 0; i < r.size(); ++i)
-        ASSERT_EQ(r[i], static_cast<float>(i));
-}
+        ASSERT_EQ(r[i], i < 1000 ? values[i] : 9000.0f + static_cast<float>(i - 1000));
 
-// Each tick is on the disk before the next, and the finished record holds every reading.
-TEST(ManualRecord, AThousandReadingsBecomeARecordOfAThousand)
-{
-    Bench b;
-    ASSERT_TRUE(b.recorder.pressRecord());
-    b.feed(100, 8460.5f);
-    const std::filesystem::path temp = std::filesystem::directory_iterator(b.dir.path())->path();
-    EXPECT_EQ(std::filesystem::file_size(temp), 99u * 4); // all but the newest, which the next tick takes
-    b.feed(900, 8460.5f);
-    EXPECT_EQ(std::filesystem::file_size(temp), 999u * 4);
-    b.recorder.pressRecord();
-    ASSERT_EQ(b.finished.size(), 1u);
     const std::string out = b.dir.file("run.frq");
     const SavedRecording saved = saveRecording(b.finished[0], out, b.dir.path().string(), {});
     ASSERT_TRUE(saved.ok) << saved.error;
-    EXPECT_EQ(saved.readings, 1000u);
+    EXPECT_EQ(saved.readings, 1002u);
     const std::string text = test::readFile(out);
-    EXPECT_EQ(text.substr(0, text.find("8460.500")),
-              "FREQ\r\n" + out + "\r\n1000\r\n   0.010\r\n---------------\r\nSTART\r\n");
+    EXPECT_EQ(text.substr(0, text.find("8000.000")),
+              "FREQ\r\n" + out + "\r\n1002\r\n   0.010\r\n---------------\r\nSTART\r\n");
     EXPECT_FALSE(std::filesystem::exists(b.finished[0].tempFile)); // deleted once the record was complete
 }
 
