@@ -71,20 +71,6 @@ TEST(LoggerProtocol, AnOverlongLineKeepsItsFirst510BytesAndTheLatestByte)
     EXPECT_EQ(decodeLoggerLine(line.line()).kind, LoggerReport::Reading);
 }
 
-TEST(LoggerProtocol, WhatTheSimulatorSendsDecodesBackToItsValues)
-{
-    EXPECT_FLOAT_EQ(decodeLoggerLine(encodeDirectReading(8000.4)).value, 8000.0f);
-    EXPECT_FLOAT_EQ(decodeLoggerLine(encodeDirectReading(70000)).value, 65535.0f);
-    for (double f : {8702.5, 8460.0, 123.456}) {
-        const LoggerReport r = decodeLoggerLine(encodeCountedReading(f, 0.01));
-        ASSERT_EQ(r.kind, LoggerReport::Reading);
-        EXPECT_NEAR(r.value, f, f * 1e-5) << f;
-    }
-    EXPECT_NEAR(decodeLoggerLine(encodeBatteryLine(9.0)).value, 9.0, 12.5 / 4096);
-    EXPECT_FLOAT_EQ(decodeLoggerLine(encodeTemperatureLine(-7.0)).value, -7.0f);
-    EXPECT_EQ(decodeLoggerLine(encodeStatusLine(5)).flags, 5);
-}
-
 TEST(LoggerLink, PollCycleAsksStatusTemperatureAndBatteryInTurn)
 {
     LoggerLink link;
@@ -112,23 +98,6 @@ TEST(LoggerLink, PollCycleAsksStatusTemperatureAndBatteryInTurn)
     ASSERT_TRUE(link.takeCommand(c));
     EXPECT_EQ(c, CmdFire);
     EXPECT_FALSE(link.takeCommand(c));
-}
-
-TEST(LoggerLink, ReaderFailureCarriesItsText)
-{
-    LoggerLink link;
-    link.apply(decodeLoggerLine("b0800\n"));
-    link.apply(decodeLoggerLine("a07\n"));
-    EXPECT_TRUE(link.batteryReported);
-    EXPECT_FLOAT_EQ(link.batteryVoltage, 6.25f);
-    EXPECT_EQ(link.statusFlags, 7);
-    link.fail("Input/output error");
-    EXPECT_EQ(link.state(), LoggerLink::ReaderState::Failed);
-    EXPECT_EQ(link.failure(), "Input/output error");
-    link.clearStatus();
-    EXPECT_EQ(link.state(), LoggerLink::ReaderState::Idle);
-    EXPECT_EQ(link.statusFlags, 0);
-    EXPECT_FALSE(link.batteryReported);
 }
 
 TEST(ReadingRing, KeepsOrderAcrossItsEndAndDropsWhenFull)

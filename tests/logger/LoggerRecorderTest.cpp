@@ -73,34 +73,27 @@ TEST(AutoRecord, RestLineIsTheMeanOfTheReadingsOfTdAfterAuto)
     EXPECT_FLOAT_EQ(b.recorder.machine().restLine(), (99 * 990.0f + 100 * 1010.0f + 1000) / 200);
 }
 
-TEST(AutoRecord, AReadingExactlyEAwayDoesNotTriggerAndOneUnitMoreDoes)
-{
-    for (const float side : {1.0f, -1.0f}) {
-        Bench b;
-        b.recorder.pressAuto();
-        b.feed(200, 1000);
-        ASSERT_EQ(b.recorder.autoState(), AutoState::WaitStart);
-        b.feed({1000 + 5 * side, 1000 + 5 * side, 1000});
-        EXPECT_EQ(b.recorder.autoState(), AutoState::WaitStart) << side;
-        b.feed({1000 + 6 * side, 1000});
-        EXPECT_EQ(b.recorder.autoState(), AutoState::Started) << side;
-    }
-}
-
-TEST(AutoRecord, StartIsTheLastReadingOnTheRestLineAndTgIsKeptBeforeIt)
+// A reading exactly E away from the rest line does not trigger and one unit more does; the recording then
+// begins Tg before the start, which is the last reading on the line.
+TEST(AutoRecord, OneUnitBeyondETriggersAndTgBeforeTheLastReadingOnTheLineIsKept)
 {
     for (const float side : {1.0f, -1.0f}) {
         SCOPED_TRACE(side);
         Bench b;
         b.recorder.pressAuto();
         b.feed(200, 1000);
+        ASSERT_EQ(b.recorder.autoState(), AutoState::WaitStart);
+        b.feed({1000 + 5 * side, 1000 + 5 * side, 1000});
+        EXPECT_EQ(b.recorder.autoState(), AutoState::WaitStart);
         // A stretch on the far side of the line, then 201 readings on it and a rise: the recording must
-        // begin with the 200 before the start and the start itself (the last on the line), nothing older.
+        // begin with the 200 before the start and the start itself, nothing older.
         b.feed(150, 1000 - 2 * side);
         b.feed(201, 1000);
-        b.feed({1000 + 2 * side, 1000 + 4 * side, 1000 + 20 * side, 1000 + 50 * side, 1000 + 50 * side});
+        // 6 away triggers (the newest reading of a tick is looked at in the next one).
+        b.feed({1000 + 2 * side, 1000 + 4 * side, 1000 + 6 * side, 1000 + 50 * side});
         ASSERT_EQ(b.recorder.autoState(), AutoState::Started);
-        EXPECT_EQ(b.recorder.machine().startIndex(), 200 + 150 + 201 - 1);
+        b.feed({1000 + 50 * side});
+        EXPECT_EQ(b.recorder.machine().startIndex(), 200 + 3 + 150 + 201 - 1);
         b.recorder.stopRecording();
         ASSERT_EQ(b.finished.size(), 1u);
         const std::vector<float> r = b.recorded();
@@ -159,7 +152,9 @@ TEST(AutoRecord, AFiringIsRecordedFromTgBeforeTheStartToTgAfterTheEnd)
     }
 }
 
-TEST(ManualRecord, EveryReadingReceivedIsWrittenEvenWhenATickBringsMoreThanTheWindow)
+// Every reading received is written, even when a tick brings more than the window holds; each tick is on
+// the disk before the next, and the readings that came after the last tick are written by the stop.
+TEST(ManualRecord, EveryReadingReceivedIsOnTheDiskAndInTheRecord)
 {
     LoggerRecorder::Config config;
     config.window = 0.1; // ten readings in the window
@@ -167,44 +162,25 @@ TEST(ManualRecord, EveryReadingReceivedIsWrittenEvenWhenATickBringsMoreThanTheWi
     ASSERT_TRUE(b.recorder.pressRecord());
     std::vector<float> values(1000);
     for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = static_cast<float>(i);
+        values[i] = 8000.0f + static_cast<float>(i);
     b.feed(values);
-    // Readings that arrived after the last tick (the port went away meanwhile) are written by the stop.
-    b.queue.insert(b.queue.end(), {1000.0f, 1001.0f});
+    const std::filesystem::path temp = std::filesystem::directory_iterator(b.dir.path())->path();
+    EXPECT_EQ(std::filesystem::file_size(temp), 999u * 4); // all but the newest, which the next tick takes
+    b.queue.insert(b.queue.end(), {9000.0f, 9001.0f});     // the port went away before the next tick
     b.recorder.stopRecording();
     ASSERT_EQ(b.finished.size(), 1u);
     const std::vector<float> r = b.recorded();
     ASSERT_EQ(r.size(), 1002u);
     for (std::size_t i = 0; i < r.size(); ++i)
-        ASSERT_EQ(r[i], static_cast<float>(i));
-}
+        ASSERT_EQ(r[i], i < 1000 ? values[i] : 9000.0f + static_cast<float>(i - 1000));
 
-TEST(ManualRecord, EachTickIsOnTheDiskBeforeTheNext)
-{
-    Bench b;
-    ASSERT_TRUE(b.recorder.pressRecord());
-    b.feed(100, 1.0f);
-    const auto files = std::filesystem::directory_iterator(b.dir.path());
-    const std::filesystem::path temp = files->path();
-    EXPECT_EQ(std::filesystem::file_size(temp), 99u * 4); // all but the newest, which the next tick takes
-    b.feed(50, 2.0f);
-    EXPECT_EQ(std::filesystem::file_size(temp), 149u * 4);
-}
-
-TEST(ManualRecord, AThousandReadingsBecomeARecordOfAThousand)
-{
-    Bench b;
-    ASSERT_TRUE(b.recorder.pressRecord());
-    b.feed(1000, 8460.5f);
-    b.recorder.pressRecord();
-    ASSERT_EQ(b.finished.size(), 1u);
     const std::string out = b.dir.file("run.frq");
     const SavedRecording saved = saveRecording(b.finished[0], out, b.dir.path().string(), {});
     ASSERT_TRUE(saved.ok) << saved.error;
-    EXPECT_EQ(saved.readings, 1000u);
+    EXPECT_EQ(saved.readings, 1002u);
     const std::string text = test::readFile(out);
-    EXPECT_EQ(text.substr(0, text.find("8460.500")),
-              "FREQ\r\n" + out + "\r\n1000\r\n   0.010\r\n---------------\r\nSTART\r\n");
+    EXPECT_EQ(text.substr(0, text.find("8000.000")),
+              "FREQ\r\n" + out + "\r\n1002\r\n   0.010\r\n---------------\r\nSTART\r\n");
     EXPECT_FALSE(std::filesystem::exists(b.finished[0].tempFile)); // deleted once the record was complete
 }
 

@@ -26,6 +26,7 @@ std::string tempWith(const test::TempDir& dir, const std::vector<float>& values,
     return t.fileName();
 }
 
+// A long recording is converted whole; a torn last reading (a write cut short) is left out.
 TEST(RecordingFiles, ARecordLongerThan400001ReadingsIsConvertedWhole)
 {
     test::TempDir dir;
@@ -33,6 +34,7 @@ TEST(RecordingFiles, ARecordLongerThan400001ReadingsIsConvertedWhole)
     for (std::size_t i = 0; i < values.size(); ++i)
         values[i] = 8000.0f + static_cast<float>(i % 1000) / 8;
     const std::string temp = tempWith(dir, values);
+    test::writeFile(temp, test::readFile(temp) + "\x01\x02");
     const std::string out = dir.file("long.frq");
     const ConversionResult r = convertRecording(temp, out, 0.002);
     ASSERT_TRUE(r.ok) << r.error;
@@ -47,16 +49,6 @@ TEST(RecordingFiles, ARecordLongerThan400001ReadingsIsConvertedWhole)
     for (; !freq.AtEnd(); v = freq.Next(), ++i)
         ASSERT_FLOAT_EQ(v, values[i]) << i;
     EXPECT_FLOAT_EQ(v, values.back());
-}
-
-TEST(RecordingFiles, ATornLastReadingIsLeftOut)
-{
-    test::TempDir dir;
-    const std::string temp = tempWith(dir, {1.5f, 2.5f});
-    test::writeFile(temp, test::readFile(temp) + "\x01\x02");
-    const ConversionResult r = convertRecording(temp, dir.file("a.frq"), 0.01);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.readings, 2u);
 }
 
 TEST(RecordingFiles, LeftoversAreTheRecordingsNobodyIsWriting)

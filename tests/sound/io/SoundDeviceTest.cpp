@@ -327,8 +327,6 @@ TEST_F(SoundDeviceTest, DevicesAreNamedAndAMissingOneFailsClearly)
     ASSERT_FALSE(inputs.empty());
     EXPECT_TRUE(inputs.back().simulated);
     EXPECT_EQ(inputs.back().formatFlags, 0xFFFFu);
-    for (std::size_t i = 0; i + 1 < inputs.size(); ++i)
-        EXPECT_FALSE(inputs[i].simulated);
     int code = -1;
     const std::string list = runCli("sound-devices", code);
     EXPECT_EQ(code, 0);
