@@ -116,7 +116,7 @@ TfrmData::TfrmData(SettingsStore& store, SerialPortTable& ports, OpenSource open
     link_.clearStatus();
 
     static constexpr int kWidths[7] = {50, 90, 80, 70, 70, 70, 50};
-    const QString widest[7] = {QString(),
+    const QString widest[7] = {QStringLiteral("ttyUSB0 115200"), // a usual port at the fastest rate
                                QStringLiteral("diconnected"),
                                QLocale().toString(199.99, 'f', 2) + QStringLiteral(" V"),
                                QStringLiteral("t ") + QLocale().toString(-55.55, 'f', 2) +
