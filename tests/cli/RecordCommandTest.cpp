@@ -73,14 +73,8 @@ TEST(RecordCommand, ALoggerKilledMidBurnLeavesWhatItSent)
 
     TFreq freq;
     ASSERT_TRUE(freq.LoadFromFile(out));
-    EXPECT_GT(freq.RecordCount, 200 + 40); // the 2 s before the start and some of the burn
-    double lowest = 1e9;
-    for (float f = freq.First();; f = freq.Next()) {
-        lowest = std::min<double>(lowest, f);
-        if (freq.AtEnd())
-            break;
-    }
-    EXPECT_LT(lowest, 8600.0); // well into the burn (8702.5 Hz at rest, about 8520 Hz at 60 N)
+    // The 2 s before the start and some of the burn; what the file holds is the device tests'.
+    EXPECT_GT(freq.RecordCount, 200 + 40);
 }
 
 TEST(RecordCommand, AMissingPortIsAClearFailure)
