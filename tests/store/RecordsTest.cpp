@@ -219,7 +219,8 @@ TEST(Records, RoundTripsKeepEveryField)
     EXPECT_EQ(decodeSettingsRecord(encodeSettingsRecord(TSettingsRecord{})), TSettingsRecord{});
     const TProjectRecord p = changedProject();
     EXPECT_EQ(decodeProjectRecord(encodeProjectRecord(p)), p);
-    EXPECT_EQ(decodeProjectRecord(encodeProjectRecord(TProjectRecord{})), TProjectRecord{});
+    const TProjectRecord fresh; // named: GCC 12 at -O3 sees a temporary's strings as uninitialised
+    EXPECT_EQ(decodeProjectRecord(encodeProjectRecord(fresh)), fresh);
 }
 
 TEST(Records, UnusedBytesStayZero)
@@ -285,7 +286,8 @@ TEST(Records, TextFieldsAreCutAndLengthBytesLimited)
 
 TEST(Records, FlagsReadAnyNonzeroByteAndSoundChannelOnlyItsLowByte)
 {
-    ProjectBytes b = encodeProjectRecord(TProjectRecord{});
+    const TProjectRecord fresh;
+    ProjectBytes b = encodeProjectRecord(fresh);
     b[776] = 7; // start by hand
     b[732] = 0; // invert: all four bytes count
     b[733] = 1;
