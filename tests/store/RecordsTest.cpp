@@ -77,7 +77,8 @@ TEST(Records, DefaultSettingsRecordBytes)
 
 TEST(Records, DefaultProjectRecordBytes)
 {
-    const ProjectBytes b = encodeProjectRecord(TProjectRecord{});
+    const TProjectRecord fresh;
+    const ProjectBytes b = encodeProjectRecord(fresh);
     const std::string sns = "Selvarondine.sns";
     std::vector<unsigned char> snsField{static_cast<unsigned char>(sns.size())};
     snsField.insert(snsField.end(), sns.begin(), sns.end());
