@@ -10,12 +10,14 @@
 
 #include <QColorDialog>
 #include <QHeaderView>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
 #include <cstring>
 
 namespace selva {
@@ -88,13 +90,22 @@ TfrmEditSensor::TfrmEditSensor(SensorLibrary& library, int sensorIndex, const Se
     grid->setColumnCount(4);
     grid->setHorizontalHeaderLabels({QStringLiteral("Частота (Гц)"), QStringLiteral("Тяга (Н)"),
                                      QStringLiteral("Зависимость"), QStringLiteral("Цвет")});
+    // The columns are at least as wide as their captions in the header's (bold, when a row is selected)
+    // font, so that no caption is cut in a larger system font.
+    QFont headerFont = grid->horizontalHeader()->font();
+    headerFont.setBold(true);
+    const QFontMetrics header(headerFont);
     const int widths[] = {71, 77, 79, 32};
-    for (int c = 0; c < 4; ++c)
-        grid->setColumnWidth(c, widths[c]);
+    int total = 0;
+    for (int c = 0; c < 4; ++c) {
+        const int caption = header.horizontalAdvance(grid->horizontalHeaderItem(c)->text()) + 12;
+        grid->setColumnWidth(c, std::max(widths[c], caption));
+        total += grid->columnWidth(c);
+    }
     grid->verticalHeader()->setVisible(false);
     grid->verticalHeader()->setDefaultSectionSize(18);
     grid->setItemDelegateForColumn(ColourColumn, new ColourCellDelegate(grid));
-    grid->setMinimumWidth(71 + 77 + 79 + 32 + grid->verticalScrollBar()->sizeHint().width() + 4);
+    grid->setMinimumWidth(total + grid->verticalScrollBar()->sizeHint().width() + 4);
     grid->installEventFilter(this);
 
     ui->imgCurve->setFixedImageSize(337, 249);
