@@ -41,7 +41,9 @@ void restorePlacement(QWidget& w, const TWindowPlacement& p)
         // The whole window on the screen its title bar is on: a window that ran past the bottom edge
         // (another screen size, a resolution changed) comes back with its buttons reachable.
         const QRect area = home->availableGeometry();
-        r.setSize(r.size().boundedTo(area.size() - frame).expandedTo(w.minimumSize().expandedTo(w.minimumSizeHint())));
+        r.setSize(r.size()
+                      .boundedTo(area.size() - frame)
+                      .expandedTo(w.minimumSize().expandedTo(w.minimumSizeHint())));
         if (r.right() + frame.width() > area.right())
             r.moveRight(area.right() - frame.width());
         if (r.bottom() + frame.height() > area.bottom())

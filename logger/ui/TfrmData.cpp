@@ -2,7 +2,6 @@
 
 #include "ui_TfrmData.h"
 
-#include "store/ui/StoredLook.h"
 #include "common/Error.h"
 #include "common/Format.h"
 #include "controls/WindowLook.h"
@@ -12,6 +11,7 @@
 #include "logger/ui/TfrmAutoRecSet.h"
 #include "logger/ui/TfrmCommPort.h"
 #include "store/SettingsStore.h"
+#include "store/ui/StoredLook.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,15 +2,15 @@
 
 #include "ui_TfrmEditSensor.h"
 
-#include "store/ui/StoredLook.h"
 #include "common/Format.h"
 #include "sensors/ui/DrawSensor.h"
 #include "sensors/ui/TfrmSensorCurve.h"
 #include "store/SettingsStore.h"
+#include "store/ui/StoredLook.h"
 
 #include <QColorDialog>
-#include <QHeaderView>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>

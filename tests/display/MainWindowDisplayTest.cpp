@@ -276,7 +276,8 @@ void MainWindowDisplayTest::placementComesBackWhereItWas()
         makeWindow();
         QTest::qWait(300);
         const QRect f = win->frameGeometry();
-        QVERIFY2(screen.contains(f), qPrintable(QString("%1,%2 %3x%4").arg(f.left()).arg(f.top()).arg(f.width()).arg(f.height())));
+        const QString where = QString("%1,%2 %3x%4").arg(f.left()).arg(f.top()).arg(f.width()).arg(f.height());
+        QVERIFY2(screen.contains(f), qPrintable(where));
     }
 }
 
