@@ -2,40 +2,21 @@
 // the two size fields inside the file, and a repaired file opens (or fails with a selva::Error). Nothing
 // may crash or hang.
 
+#include "ScratchFile.h"
 #include "common/Error.h"
 #include "sound/RecordingFiles.h"
 #include "sound/Wave.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-struct ScratchFile {
-    std::string name = "/tmp/selva-fuzz-leftover-" + std::to_string(::getpid()) + ".wav";
-    ~ScratchFile() { std::remove(name.c_str()); }
-};
-
-const std::string& scratchFile()
-{
-    static const ScratchFile file;
-    return file.name;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string& name = scratchFile();
-    if (std::FILE* f = std::fopen(name.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    } else {
+    const std::string* scratch = fuzz::writeScratchFile("leftover", data, size);
+    if (!scratch)
         return 0;
-    }
+    const std::string& name = *scratch;
     selva::LeftoverWave info;
     std::string error;
     const bool repaired = selva::RepairRecordingSizes(name, info, error);

@@ -1,39 +1,19 @@
 // The WAV reader on arbitrary bytes: open, walk every block, take both channel means, describe. Any
 // failure must be a selva::Error; nothing may crash, leak or hang.
 
+#include "ScratchFile.h"
 #include "common/Error.h"
 #include "sound/Wave.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-// One scratch file for the whole run, removed when the fuzzer exits.
-struct ScratchFile {
-    std::string name = "/tmp/selva-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
-    ~ScratchFile() { std::remove(name.c_str()); }
-};
-
-const std::string& scratchFile()
-{
-    static const ScratchFile file;
-    return file.name;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string& name = scratchFile();
-    if (std::FILE* f = std::fopen(name.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    } else {
+    const std::string* scratch = fuzz::writeScratchFile("wave", data, size);
+    if (!scratch)
         return 0;
-    }
+    const std::string& name = *scratch;
     selva::TWave wave;
     try {
         wave.Open(name);
